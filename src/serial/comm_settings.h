@@ -25,7 +25,9 @@ struct CommSettings {
 
 // Every reader of the port number takes it as a signed byte: 255 is -1,
 // 200 is -56 (and names "COM-56").
-inline int SignedPortNumber(std::uint8_t port) { return static_cast<std::int8_t>(port); }
+inline int SignedPortNumber(std::uint8_t port) {
+  return static_cast<std::int8_t>(port);
+}
 
 // Only this many bytes of the settings file are ever looked at.
 inline constexpr std::size_t kSettingsReadLimit = 200;

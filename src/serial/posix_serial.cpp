@@ -1,1 +1,297 @@
-// placeholder
+// The POSIX (termios) backend of the serial seam.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <ctime>
+#include <utility>
+
+#if __has_include(<linux/serial.h>)
+#include <linux/serial.h>
+#define TABLICA_HAVE_ICOUNT 1
+#endif
+
+#include "serial/posix_device_path.h"
+#include "serial/serial_platform.h"
+
+namespace tablica {
+
+std::filesystem::path PortLinksFolder() {
+  std::filesystem::path base;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
+    base = xdg;
+  } else if (const char* home = std::getenv("HOME"); home && *home) {
+    base = std::filesystem::path(home) / ".config";
+  } else {
+    base = ".config";
+  }
+  return base / "zapis-bitmapy" / "ports";
+}
+
+std::optional<int> PortNumberFromDeviceName(const std::string& deviceName) {
+  std::string_view name = deviceName;
+  if (name.starts_with("\\\\.\\")) name.remove_prefix(4);
+  if (!name.starts_with("COM")) return std::nullopt;
+  name.remove_prefix(3);
+  int number = 0;
+  const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), number);
+  if (error != std::errc() || end != name.data() + name.size()) return std::nullopt;
+  return number;
+}
+
+std::optional<std::filesystem::path> ResolvePortDevice(int portNumber,
+                                                       const std::filesystem::path& linksFolder) {
+  const auto link = linksFolder / ("com" + std::to_string(portNumber));
+  std::error_code ignored;
+  if (std::filesystem::is_symlink(link, ignored) || std::filesystem::exists(link, ignored)) {
+    return link;
+  }
+  if (portNumber < 1) return std::nullopt;
+  return std::filesystem::path("/dev/ttyS" + std::to_string(portNumber - 1));
+}
+
+namespace {
+
+// An owned file descriptor.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd = -1) : fd_(fd) {}
+  ~UniqueFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  UniqueFd& operator=(UniqueFd&&) = delete;
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+std::optional<speed_t> SpeedFor(std::uint32_t baud) {
+  switch (baud) {
+    case 1200:
+      return B1200;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    case 230400:
+      return B230400;
+    default:
+      return std::nullopt;
+  }
+}
+
+WriteFailure FailureKind(int error) {
+  switch (error) {
+    // The device went away or was taken from us.
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+    case EACCES:
+    case EPERM:
+      return WriteFailure::AccessDenied;
+    default:
+      return WriteFailure::Other;
+  }
+}
+
+#ifdef TABLICA_HAVE_ICOUNT
+struct ErrorCounters {
+  int frame = 0, overrun = 0, parity = 0, brk = 0, bufOverrun = 0;
+  friend bool operator==(const ErrorCounters&, const ErrorCounters&) = default;
+};
+#endif
+
+class PosixPort : public PortDevice {
+ public:
+  explicit PosixPort(UniqueFd fd) : fd_(std::move(fd)) { ReadCounters(); }
+  // The tty outlives us when someone else holds it open (a board emulator
+  // does): give up the exclusive flag so the port can be opened again.
+  ~PosixPort() override { ::ioctl(fd_.get(), TIOCNXCL); }
+
+  void SetTimeouts(const CommTimeouts& timeouts) override { timeouts_ = timeouts; }
+
+  bool Configure(const CommSettings& settings) override {
+    termios tio{};
+    if (::tcgetattr(fd_.get(), &tio) != 0) return false;
+    ::cfmakeraw(&tio);
+    const auto speed = SpeedFor(settings.baudRate);
+    if (!speed || ::cfsetispeed(&tio, *speed) != 0 || ::cfsetospeed(&tio, *speed) != 0) {
+      return false;
+    }
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    switch (settings.byteSize) {
+      case 5:
+        tio.c_cflag |= CS5;
+        break;
+      case 6:
+        tio.c_cflag |= CS6;
+        break;
+      case 7:
+        tio.c_cflag |= CS7;
+        break;
+      case 8:
+        tio.c_cflag |= CS8;
+        break;
+      default:
+        return false;
+    }
+    switch (settings.parity) {  // the Windows codes: 0 none, 1 odd, 2 even
+      case 0:
+        break;
+      case 1:
+        tio.c_cflag |= PARENB | PARODD;
+        break;
+      case 2:
+        tio.c_cflag |= PARENB;
+        break;
+      default:
+        return false;
+    }
+    switch (settings.stopBits) {  // 0 one, 2 two; 1.5 has no termios form
+      case 0:
+        break;
+      case 2:
+        tio.c_cflag |= CSTOPB;
+        break;
+      default:
+        return false;
+    }
+    tio.c_cflag |= CLOCAL | CREAD;
+    if (settings.rtsCts) tio.c_cflag |= CRTSCTS;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    if (settings.xonXoff) tio.c_iflag |= IXON | IXOFF;
+    if (::tcsetattr(fd_.get(), TCSANOW, &tio) != 0) return false;
+    rtsCts_ = settings.rtsCts != 0;
+    // DTR and RTS held off. A pseudo-terminal has no modem lines and refuses
+    // this, which is no reason to refuse the port.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ::ioctl(fd_.get(), TIOCMBIC, &lines);
+    return true;
+  }
+
+  WriteOutcome Write(const std::uint8_t* data, std::uint32_t count) override {
+    // The total time-out follows the Windows rule: multiplier per byte plus
+    // a constant, for the whole call.
+    const auto budget =
+        std::chrono::milliseconds(std::uint64_t{timeouts_.writeTotalTimeoutMultiplier} * count +
+                                  timeouts_.writeTotalTimeoutConstant);
+    const auto deadline = std::chrono::steady_clock::now() + budget;
+    std::uint32_t written = 0;
+    while (written < count) {
+      const ssize_t n = ::write(fd_.get(), data + written, count - written);
+      if (n > 0) {
+        written += static_cast<std::uint32_t>(n);
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+        const int error = errno;
+        // Bytes that already went out are reported as a short success, so
+        // the caller never sends them twice; the error shows on the next call.
+        if (written > 0) return {true, written, WriteFailure::None, 0};
+        return {false, 0, FailureKind(error), error};
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) break;
+      pollfd pfd{fd_.get(), POLLOUT, 0};
+      const int ready = ::poll(&pfd, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
+      if (ready < 0 && errno != EINTR) {
+        const int error = errno;
+        if (written > 0) return {true, written, WriteFailure::None, 0};
+        return {false, 0, FailureKind(error), error};
+      }
+    }
+    // A time-out is a success with fewer bytes, as on Windows.
+    return {true, written, WriteFailure::None, 0};
+  }
+
+  LineState ClearErrors() override {
+    LineState state;
+#ifdef TABLICA_HAVE_ICOUNT
+    // Error counters grow monotonically; a rise since the last look is a
+    // line error. A pseudo-terminal has no counters: no error to report.
+    const ErrorCounters before = counters_;
+    if (ReadCounters() && !(before == counters_)) state.errorMask = 1;
+#endif
+    if (rtsCts_) {
+      int lines = 0;
+      if (::ioctl(fd_.get(), TIOCMGET, &lines) == 0) state.ctsHold = (lines & TIOCM_CTS) == 0;
+    }
+    return state;
+  }
+
+ private:
+  bool ReadCounters() {
+#ifdef TABLICA_HAVE_ICOUNT
+    serial_icounter_struct icount{};
+    if (::ioctl(fd_.get(), TIOCGICOUNT, &icount) != 0) return false;
+    counters_ = {icount.frame, icount.overrun, icount.parity, icount.brk, icount.buf_overrun};
+    return true;
+#else
+    return false;
+#endif
+  }
+
+  UniqueFd fd_;
+  CommTimeouts timeouts_{};
+  bool rtsCts_ = false;
+#ifdef TABLICA_HAVE_ICOUNT
+  ErrorCounters counters_{};
+#endif
+};
+
+class PosixSerialPlatform : public SerialPlatform {
+ public:
+  std::unique_ptr<PortDevice> Open(const std::string& deviceName) override {
+    const auto number = PortNumberFromDeviceName(deviceName);
+    if (!number) return nullptr;
+    const auto path = ResolvePortDevice(*number, PortLinksFolder());
+    if (!path) return nullptr;
+    UniqueFd fd(::open(path->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) return nullptr;
+    // Exclusive use: TIOCEXCL keeps others from opening the tty, and the
+    // lock keeps out every process that honours it (including root, whom
+    // TIOCEXCL does not stop).
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return nullptr;
+    ::ioctl(fd.get(), TIOCEXCL);
+    return std::make_unique<PosixPort>(std::move(fd));
+  }
+
+  void Sleep(std::uint32_t milliseconds) override {
+    timespec request{static_cast<time_t>(milliseconds / 1000),
+                     static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (::nanosleep(&request, &request) != 0 && errno == EINTR) {
+    }
+  }
+
+  std::chrono::steady_clock::time_point Now() override { return std::chrono::steady_clock::now(); }
+};
+
+}  // namespace
+
+std::unique_ptr<SerialPlatform> MakeNativeSerialPlatform() {
+  return std::make_unique<PosixSerialPlatform>();
+}
+
+}  // namespace tablica

@@ -20,8 +20,9 @@ namespace messages {
 inline constexpr const char* kNoPortChosen = "Nie wybrano portu komunikacyjnego.";
 inline constexpr const char* kTransmissionError = "Wystąpił błąd transmisji.";
 inline constexpr const char* kTransmissionTimeout = "Upłynął limit czasu transmisji.";
-std::string CannotOpenPort(std::uint8_t portNumber);           // "Nie mogę otworzyć portu COM7."
-std::string CannotOpenPortWithSettings(std::uint8_t portNumber);  // "... COM7 z takimi ustawieniami."
+std::string CannotOpenPort(std::uint8_t portNumber);  // "Nie mogę otworzyć portu COM7."
+std::string CannotOpenPortWithSettings(
+    std::uint8_t portNumber);  // "... COM7 z takimi ustawieniami."
 }  // namespace messages
 
 enum class LineCheck { Clear = 0, Error = 1, Held = 2 };

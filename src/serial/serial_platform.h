@@ -33,13 +33,13 @@ struct WriteOutcome {
   bool succeeded = false;     // WriteFile returned non-zero
   std::uint32_t written = 0;  // bytes that went out in this call
   WriteFailure failure = WriteFailure::None;
-  int nativeError = 0;        // GetLastError() or errno, for diagnostics
+  int nativeError = 0;  // GetLastError() or errno, for diagnostics
 };
 
 // What ClearCommError reports (and clears).
 struct LineState {
-  bool queried = true;         // false: the query itself failed
-  std::uint32_t errorMask = 0; // any CE_ bit: a line error
+  bool queried = true;          // false: the query itself failed
+  std::uint32_t errorMask = 0;  // any CE_ bit: a line error
   bool ctsHold = false;
   bool dsrHold = false;
   bool rlsdHold = false;
