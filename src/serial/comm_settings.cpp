@@ -79,7 +79,10 @@ void LoadCommSettings(CommSettings& settings, const std::filesystem::path& file)
   settings = CommSettings{};
 
   // Read-only: the file is never created or written. A missing, unreadable
-  // or odd file (a directory, say) leaves the defaults, silently.
+  // or odd file leaves the defaults, silently. Only a regular file is read:
+  // a FIFO or a device in its place would block start-up or never end.
+  std::error_code notRegular;
+  if (!std::filesystem::is_regular_file(file, notRegular)) return;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(file.string().c_str(), "rb"),
                                                          &std::fclose);
   if (!stream) return;

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -114,6 +116,11 @@ TEST_F(SettingsFile, PortComesFromTheFileAndReplacesAnEarlierChoice) {
 TEST_F(SettingsFile, OddFilesLeaveTheDefaults) {
   CommSettings settings;
   LoadCommSettings(settings, folder.path());  // a directory
+  EXPECT_EQ(settings.portNumber, 255);
+  // A FIFO with no writer would block a plain open for ever.
+  const auto fifo = folder.path() / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  LoadCommSettings(settings, fifo);
   EXPECT_EQ(settings.portNumber, 255);
   Write(std::string("\xFF\xFE\x00\x01PORT 5", 10));  // binary data
   LoadCommSettings(settings, file);
