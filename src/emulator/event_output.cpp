@@ -1,0 +1,92 @@
+#include "emulator/event_output.h"
+
+#include <cstdio>
+
+namespace emulator {
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+          out += escaped;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string ReadyJson(int port, const std::string& device) {
+  std::string out = "{\"event\":\"ready\"";
+  if (port != 0) out += ",\"port\":" + std::to_string(port);
+  return out + ",\"device\":" + JsonString(device) + "}";
+}
+
+std::string UnitJson(const Unit& unit) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out = "{\"event\":\"";
+  switch (unit.kind) {
+    case UnitKind::Frame:
+      out += "frame";
+      break;
+    case UnitKind::Block:
+      out += "block";
+      break;
+    case UnitKind::Garbage:
+      out += "garbage";
+      break;
+  }
+  out += "\"";
+  if (unit.kind != UnitKind::Garbage) out += ",\"board\":" + std::to_string(unit.Board());
+  out += ",\"bytes\":\"";
+  out.reserve(out.size() + 2 * unit.bytes.size() + 32);
+  for (std::uint8_t b : unit.bytes) {
+    out += kHex[b >> 4];
+    out += kHex[b & 0x0F];
+  }
+  out += "\"";
+  if (unit.kind != UnitKind::Garbage) {
+    out += unit.checksumOk ? ",\"checksum_ok\":true" : ",\"checksum_ok\":false";
+  }
+  return out + "}";
+}
+
+std::string DrawBoard(const BoardPicture& board) {
+  // Upper half, lower half, both, none.
+  static constexpr const char* kUpper = "\u2580";
+  static constexpr const char* kLower = "\u2584";
+  static constexpr const char* kFull = "\u2588";
+  std::string out = "+" + std::string(kBoardWidth, '-') + "+\n";
+  for (int y = 0; y < kBoardHeight; y += 2) {
+    out += '|';
+    for (int x = 0; x < kBoardWidth; ++x) {
+      const bool top = board.IsLit(x, y);
+      const bool bottom = board.IsLit(x, y + 1);
+      out += top && bottom ? kFull : top ? kUpper : bottom ? kLower : " ";
+    }
+    out += "|\n";
+  }
+  return out + "+" + std::string(kBoardWidth, '-') + "+\n";
+}
+
+}  // namespace emulator

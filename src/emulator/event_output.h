@@ -1,0 +1,24 @@
+#pragma once
+
+// Text forms of what the virtual board received: one JSON object a line for
+// scripts and tests, and a drawing of a board for a terminal.
+
+#include <string>
+
+#include "emulator/board_picture.h"
+#include "emulator/frame_parser.h"
+
+namespace emulator {
+
+// {"event":"ready","port":7,"device":"/dev/pts/3"} (port absent when 0).
+std::string ReadyJson(int port, const std::string& device);
+// {"event":"frame","board":1,"bytes":"aa01...","checksum_ok":true}
+std::string UnitJson(const Unit& unit);
+// A JSON string literal, quotes included.
+std::string JsonString(const std::string& text);
+
+// The board as 16 text lines of 128 characters, two dot rows a line
+// (half-block characters), framed; lit dots drawn, dark dots blank.
+std::string DrawBoard(const BoardPicture& board);
+
+}  // namespace emulator
