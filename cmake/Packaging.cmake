@@ -33,6 +33,24 @@ foreach(program IN ITEMS zapis-bitmapy tablica-emulator tablica-send)
   endif()
 endforeach()
 
+# On Windows the two window programs carry their icon and version as
+# resources, so Explorer, the taskbar and the installer's shortcuts show them.
+if(WIN32)
+  enable_language(RC)
+  set(rc_description_zapis-bitmapy "Zapis bitmapy do tablicy informacyjnej")
+  set(rc_description_tablica-emulator "Tablica informacyjna (emulator)")
+  foreach(program IN ITEMS zapis-bitmapy tablica-emulator)
+    if(TARGET ${program})
+      set(TABLICA_RC_PROGRAM ${program})
+      set(TABLICA_RC_DESCRIPTION "${rc_description_${program}}")
+      set(TABLICA_RC_ICON "${TABLICA_PACKAGING_DIR}/windows/${program}.ico")
+      configure_file("${TABLICA_PACKAGING_DIR}/windows/program.rc.in"
+                     "${CMAKE_BINARY_DIR}/packaging/${program}.rc" @ONLY)
+      target_sources(${program} PRIVATE "${CMAKE_BINARY_DIR}/packaging/${program}.rc")
+    endif()
+  endforeach()
+endif()
+
 # On Windows the Qt libraries and plugins go next to the programs (windeployqt,
 # run by the script Qt generates), so the ZIP or installer runs on a machine
 # without Qt.
