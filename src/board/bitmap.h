@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -8,6 +9,13 @@
 #include <vector>
 
 namespace tablica {
+
+// Largest width or height the reader accepts; anything larger is refused as
+// absurd rather than allocated.
+inline constexpr int kMaxBitmapSide = 16384;
+
+// Red, green, blue and alpha masks of a 16- or 32-bit pixel.
+using ChannelMasks = std::array<std::uint32_t, 4>;
 
 // A Windows bitmap as the board needs it: the stored pixel bytes exactly as
 // the file has them (colour-table indices untouched), rows 4-byte aligned,
@@ -21,28 +29,44 @@ class Bitmap {
   int BitsPerPixel() const { return bitsPerPixel_; }
   bool IsEmpty() const { return width_ == 0 || height_ == 0; }
   std::size_t RowStride() const { return stride_; }
-  // Stored bytes of row r (0 = top), RowStride() bytes long.
+  // Stored bytes of row r (0 = top), RowStride() bytes long; null when r is
+  // not a row of the picture.
   const std::uint8_t* Row(int r) const;
   // The colour table, as 0x00RRGGBB entries (for showing the picture only).
   const std::vector<std::uint32_t>& Palette() const { return palette_; }
+  // Where the red, green, blue and alpha bits sit in a 16- or 32-bit pixel.
+  const ChannelMasks& Masks() const { return masks_; }
 
-  // Makes a bitmap from ready rows (top row first); used by tests and the
-  // sample-picture generator.
+  // Colour of pixel (x, y), y = 0 at the top, as 0x00RRGGBB, for showing the
+  // picture on screen. An index outside the colour table shows as black;
+  // a point outside the picture is black too.
+  std::uint32_t PixelRgb(int x, int y) const;
+
+  // Makes a bitmap from ready rows (top row first, each RowStride() bytes);
+  // used by tests and the sample-picture generator. Without a colour table
+  // a 1-bit picture is black (index 0) and white, deeper ones grey. Throws
+  // std::invalid_argument when the sizes do not agree.
   static Bitmap FromRows(int width, int height, int bitsPerPixel, std::vector<std::uint8_t> rows,
                          std::vector<std::uint32_t> palette = {});
 
  private:
   friend struct BitmapBuilder;
+  std::uint32_t StoredValue(int x, int y) const;
+
   int width_ = 0;
   int height_ = 0;
   int bitsPerPixel_ = 0;
   std::size_t stride_ = 0;
   std::vector<std::uint8_t> pixels_;  // top row first
   std::vector<std::uint32_t> palette_;
+  ChannelMasks masks_{};
 };
 
 // Stride of a stored row: bits rounded up to whole 32-bit words.
 std::size_t StoredRowStride(int width, int bitsPerPixel);
+
+// The masks a 16- or 32-bit file means when it gives none (5-5-5 and 8-8-8).
+ChannelMasks DefaultMasks(int bitsPerPixel);
 
 struct BitmapLoadResult {
   Bitmap bitmap;
@@ -51,10 +75,14 @@ struct BitmapLoadResult {
 };
 
 // Parses a whole .bmp file held in memory. Never reads outside `file`.
+// Uncompressed and bit-field files of 1, 4, 8, 16, 24 and 32 bits per pixel
+// with any of the usual info headers load; run-length and embedded
+// JPEG/PNG files, and anything damaged or implausible, are refused.
 BitmapLoadResult ReadBitmap(std::span<const std::uint8_t> file);
 BitmapLoadResult LoadBitmapFile(const std::filesystem::path& path);
 
-// Writes a .bmp file (BITMAPINFOHEADER, bottom-up) for the given bitmap.
+// Writes a .bmp file (40-byte info header, bottom-up) for the given bitmap;
+// an empty bitmap gives an empty vector.
 std::vector<std::uint8_t> EncodeBitmap(const Bitmap& bitmap);
 
 }  // namespace tablica

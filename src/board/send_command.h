@@ -14,8 +14,8 @@ inline constexpr const char* kTooLarge = "Bitmapa jest za duża: tablica ma 128 
 struct SendRequest {
   const Bitmap& first;
   const Bitmap& second;
-  bool secondBoard = false;        // the CAN check box
-  bool secondFileChosen = false;   // the second file-name box is not empty
+  bool secondBoard = false;       // the CAN check box
+  bool secondFileChosen = false;  // the second file-name box is not empty
 };
 
 enum class SendResult {
@@ -27,6 +27,7 @@ enum class SendResult {
 
 // The Send command ("&Wyślij"): checks the pictures, builds the board frame,
 // writes it, and with the CAN box writes the second-board block behind it.
+// The frame is left untouched when nothing is written.
 SendResult RunSendCommand(SerialLink& link, BoardFrame& frame, const ShowMessageFn& showMessage,
                           const SendRequest& request);
 
