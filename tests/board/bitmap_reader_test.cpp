@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "bmp_writer.h"
 #include "board/bitmap.h"
-#include "support/bmp_writer.h"
 
 namespace tablica {
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "bmp_writer.h"
 #include "board/board_frame.h"
-#include "support/bmp_writer.h"
 
 namespace tablica {
 namespace {
