@@ -48,21 +48,6 @@ TEST(PackBitmap, NarrowPicturesTakeWholeBytesOnly) {
   EXPECT_EQ(ImageArea(frame), std::vector<std::uint8_t>(kImageSize, 0));
 }
 
-// A smaller or missing picture never sends what an earlier one left behind.
-TEST(FillImageArea, BlanksWhatThePictureDoesNotReach) {
-  BoardFrame frame;
-  BuildBoardFrame(frame, OneBit(128, 32, [](int, int) { return 0; }), false);
-  ASSERT_EQ(ImageArea(frame), std::vector<std::uint8_t>(kImageSize, 0xFF));
-
-  BuildBoardFrame(frame, OneBit(16, 2, [](int, int) { return 0; }), false);
-  EXPECT_EQ(
-      std::count(frame.bytes.begin() + kImageOffset, frame.bytes.begin() + kChecksumOffset, 0xFF),
-      4);
-  BuildBoardFrame(frame, Bitmap{}, false);
-  EXPECT_EQ(ImageArea(frame), std::vector<std::uint8_t>(kImageSize, 0));
-  EXPECT_EQ(frame.bytes[kChecksumOffset], 0x01);
-}
-
 TEST(FillImageArea, NeverWritesPastTheImageArea) {
   BoardFrame frame;
   EXPECT_THROW(FillImageArea(frame, OneBit(128, 33, [](int, int) { return 0; })),
