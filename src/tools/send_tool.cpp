@@ -1,0 +1,106 @@
+#include "tools/send_tool.h"
+
+#include <charconv>
+#include <system_error>
+
+#include "board/bitmap.h"
+#include "board/board_frame.h"
+#include "board/send_command.h"
+
+namespace tablica::tools {
+
+const char* const kSendUsage =
+    "Użycie: tablica-send [--port N] [--can] [--second DRUGA.bmp] PIERWSZA.bmp\n"
+    "\n"
+    "Wysyła bitmapę do tablicy informacyjnej, tak jak przycisk \"Wyślij\".\n"
+    "  --port N         port COM N zamiast portu z pliku ustaw.txt\n"
+    "  --can            wysyła też blok dla drugiej tablicy (przez CAN);\n"
+    "                   bez --second druga tablica dostaje pierwszą bitmapę\n"
+    "  --second PLIK    bitmapa dla drugiej tablicy (włącza --can)\n"
+    "Kod wyjścia 0: wysłano wszystko; inny: błąd (opis na standardowym\n"
+    "wyjściu błędów).\n";
+
+ParsedSendOptions ParseSendOptions(const std::vector<std::string>& args) {
+  SendToolOptions options;
+  std::optional<std::filesystem::path> first;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") return {std::nullopt, true, {}};
+    if (arg == "--can") {
+      options.secondBoard = true;
+    } else if (arg == "--port" || arg == "--second") {
+      if (i + 1 >= args.size()) return {std::nullopt, false, "Brak wartości po " + arg + "."};
+      const std::string& value = args[++i];
+      if (arg == "--second") {
+        options.second = value;
+        options.secondBoard = true;
+      } else {
+        int number = 0;
+        const auto [end, error] =
+            std::from_chars(value.data(), value.data() + value.size(), number);
+        // 255 is the settings' "no port"; it cannot be asked for.
+        if (error != std::errc() || end != value.data() + value.size() || number < 1 ||
+            number > 254) {
+          return {std::nullopt, false,
+                  "Numer portu musi być liczbą z zakresu 1..254: " + value + "."};
+        }
+        options.port = static_cast<std::uint8_t>(number);
+      }
+    } else if (arg.size() > 1 && arg.starts_with("-")) {
+      return {std::nullopt, false, "Nieznana opcja: " + arg + "."};
+    } else if (first) {
+      return {std::nullopt, false, "Podaj jeden plik dla pierwszej tablicy (drugi: --second)."};
+    } else {
+      first = arg;
+    }
+  }
+  if (!first) return {std::nullopt, false, "Nie podano bitmapy do wysłania."};
+  options.first = *first;
+  return {options, false, {}};
+}
+
+namespace {
+
+// Loads a picture as the window's file button does; on failure shows the
+// window's message, naming the full path.
+std::optional<Bitmap> LoadPicture(const std::filesystem::path& path,
+                                  const ShowMessageFn& showMessage) {
+  auto result = LoadBitmapFile(path);
+  if (result.Ok()) return std::move(result.bitmap);
+  std::error_code ec;
+  auto full = std::filesystem::absolute(path, ec);
+  if (ec) full = path;
+  showMessage(std::string(kCannotOpenFile) + full.string() + ".");
+  return std::nullopt;
+}
+
+}  // namespace
+
+int RunSendTool(const SendToolOptions& options, SerialPlatform& platform,
+                const ShowMessageFn& showMessage, const std::filesystem::path& settingsFile) {
+  // The pictures first: a file that cannot be read sends nothing at all.
+  const auto first = LoadPicture(options.first, showMessage);
+  if (!first) return kExitFailed;
+  std::optional<Bitmap> second;
+  if (options.second) {
+    second = LoadPicture(*options.second, showMessage);
+    if (!second) return kExitFailed;
+  }
+
+  CommSettings settings;
+  LoadCommSettings(settings, settingsFile);
+  if (options.port) settings.portNumber = *options.port;
+  SerialLink link(settings, platform, showMessage);
+  // As the window does when it starts: a port that cannot be opened is told
+  // at once, and the Send then finds no port chosen and says so too.
+  if (settings.portNumber != kNoPort) link.OpenComPort();
+
+  BoardFrame frame;
+  const Bitmap empty;
+  const SendRequest request{*first, second ? *second : empty, options.secondBoard,
+                            options.second.has_value()};
+  const SendResult result = RunSendCommand(link, frame, showMessage, request);
+  return result == SendResult::Sent ? kExitSent : kExitFailed;
+}
+
+}  // namespace tablica::tools

@@ -1,0 +1,245 @@
+// tablica-send against the scripted serial platform: the bytes on the wire,
+// the messages, and the exit code, for the ways a user runs it.
+
+#include "tools/send_tool.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "fake_serial_platform.h"
+
+namespace tablica::tools {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+// A 128 x 32 picture as pixel colour indices, top row first.
+using Pixels = std::vector<std::vector<int>>;
+
+Pixels Uniform(int index) {
+  return Pixels(32, std::vector<int>(128, index));
+}
+
+// Writes a bottom-up 1-bit .bmp with a black/white colour table.
+void WriteBmp(const fs::path& path, const Pixels& pixels) {
+  const std::uint32_t stride = 16, height = 32, offset = 14 + 40 + 8;
+  Bytes file;
+  auto u16 = [&](std::uint32_t v) {
+    file.push_back(v & 0xFF);
+    file.push_back((v >> 8) & 0xFF);
+  };
+  auto u32 = [&](std::uint32_t v) {
+    u16(v & 0xFFFF);
+    u16(v >> 16);
+  };
+  file.push_back('B');
+  file.push_back('M');
+  u32(offset + stride * height);
+  u32(0);
+  u32(offset);
+  u32(40);
+  u32(128);
+  u32(height);
+  u16(1);
+  u16(1);
+  u32(0);
+  u32(stride * height);
+  u32(2835);
+  u32(2835);
+  u32(2);
+  u32(2);
+  u32(0x000000);
+  u32(0xFFFFFF);
+  for (int y = 31; y >= 0; --y) {
+    for (int byte = 0; byte < 16; ++byte) {
+      std::uint8_t b = 0;
+      for (int bit = 0; bit < 8; ++bit) {
+        if (pixels[static_cast<std::size_t>(y)][static_cast<std::size_t>(byte * 8 + bit)]) {
+          b |= static_cast<std::uint8_t>(0x80 >> bit);
+        }
+      }
+      file.push_back(b);
+    }
+  }
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+}
+
+// The 512 dot bytes the board should get: a dot is lit (bit set) where the
+// pixel has colour index 0.
+Bytes DotsOf(const Pixels& pixels) {
+  Bytes dots(512, 0);
+  for (int y = 0; y < 32; ++y) {
+    for (int x = 0; x < 128; ++x) {
+      if (pixels[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] == 0) {
+        dots[static_cast<std::size_t>(16 * y + x / 8)] |=
+            static_cast<std::uint8_t>(0x80 >> (x % 8));
+      }
+    }
+  }
+  return dots;
+}
+
+Bytes Frame(const Bytes& dots, bool can) {
+  Bytes frame{0xAA, 0x01, 0x00, static_cast<std::uint8_t>(can ? 2 : 0)};
+  frame.insert(frame.end(), dots.begin(), dots.end());
+  std::uint8_t sum = 0;
+  for (std::size_t i = 1; i < frame.size(); ++i) sum ^= frame[i];
+  frame.push_back(sum);
+  return frame;
+}
+
+Bytes Block(const Bytes& dots) {
+  Bytes block = dots;
+  std::uint8_t sum = 3;
+  for (std::uint8_t b : dots) sum ^= b;
+  block.push_back(sum);
+  return block;
+}
+
+Bytes Join(const Bytes& a, const Bytes& b) {
+  Bytes all = a;
+  all.insert(all.end(), b.begin(), b.end());
+  return all;
+}
+
+// A picture with something to see in every byte: no two rows alike.
+Pixels Pattern(int seed) {
+  Pixels p = Uniform(1);
+  for (int y = 0; y < 32; ++y) {
+    for (int x = 0; x < 128; ++x) p[y][x] = ((x * 3 + y * 7 + seed) % 5) < 2 ? 0 : 1;
+  }
+  return p;
+}
+
+class SendToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("send-tool-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(folder_);
+    WriteBmp(folder_ / "first.bmp", Pattern(1));
+    WriteBmp(folder_ / "second.bmp", Pattern(2));
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  void WriteSettings(const std::string& text) { std::ofstream(folder_ / "ustaw.txt") << text; }
+
+  int Run(std::vector<std::string> args) {
+    for (auto& a : args) {
+      if (a.ends_with(".bmp")) a = (folder_ / a).string();
+    }
+    const auto parsed = ParseSendOptions(args);
+    EXPECT_TRUE(parsed.options) << parsed.error;
+    if (!parsed.options) return -1;
+    return RunSendTool(
+        *parsed.options, platform_, [this](const std::string& text) { messages_.push_back(text); },
+        folder_ / "ustaw.txt");
+  }
+
+  fs::path folder_;
+  testing::FakeSerialPlatform platform_;
+  std::vector<std::string> messages_;
+};
+
+TEST_F(SendToolTest, SendsOneFrameToThePortNamedInTheSettingsFile) {
+  WriteSettings("COM 7 model x");
+  EXPECT_EQ(Run({"first.bmp"}), kExitSent);
+  EXPECT_TRUE(messages_.empty());
+  EXPECT_EQ(platform_.CountCalls("open COM7"), 1);
+  EXPECT_EQ(platform_.wire, Frame(DotsOf(Pattern(1)), false));
+}
+
+TEST_F(SendToolTest, PortOptionWinsOverTheSettingsFile) {
+  WriteSettings("COM 7");
+  EXPECT_EQ(Run({"--port", "12", "first.bmp"}), kExitSent);
+  EXPECT_EQ(platform_.CountCalls("open COM7"), 0);
+  EXPECT_EQ(platform_.CountCalls("open \\\\.\\COM12"), 1);
+}
+
+TEST_F(SendToolTest, CanAloneRepeatsTheFirstPictureForTheSecondBoard) {
+  EXPECT_EQ(Run({"--port", "3", "--can", "first.bmp"}), kExitSent);
+  const Bytes dots = DotsOf(Pattern(1));
+  EXPECT_EQ(platform_.wire, Join(Frame(dots, true), Block(dots)));
+}
+
+TEST_F(SendToolTest, SecondPictureGoesToTheSecondBoardAndImpliesCan) {
+  EXPECT_EQ(Run({"--second", "second.bmp", "--port", "3", "first.bmp"}), kExitSent);
+  EXPECT_EQ(platform_.wire, Join(Frame(DotsOf(Pattern(1)), true), Block(DotsOf(Pattern(2)))));
+  ASSERT_EQ(platform_.writeRequests.size(), 2u);
+  EXPECT_EQ(platform_.writeRequests[0].size(), 517u);
+  EXPECT_EQ(platform_.writeRequests[1].size(), 513u);
+}
+
+TEST_F(SendToolTest, APictureThatCannotBeReadSendsNothingAndNamesTheFullPath) {
+  EXPECT_EQ(Run({"--port", "3", "--second", "missing.bmp", "first.bmp"}), kExitFailed);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0], "Nie mogę otworzyc pliku" + (folder_ / "missing.bmp").string() + ".");
+  EXPECT_TRUE(platform_.calls.empty());
+
+  std::ofstream(folder_ / "broken.bmp") << "BM not really";
+  messages_.clear();
+  EXPECT_EQ(Run({"--port", "3", "broken.bmp"}), kExitFailed);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_NE(messages_[0].find("broken.bmp."), std::string::npos);
+  EXPECT_TRUE(platform_.wire.empty());
+}
+
+TEST_F(SendToolTest, NoPortAnywhereIsTheWindowsNoPortMessage) {
+  EXPECT_EQ(Run({"first.bmp"}), kExitFailed);
+  EXPECT_EQ(messages_, std::vector<std::string>{"Nie wybrano portu komunikacyjnego."});
+  EXPECT_TRUE(platform_.calls.empty());
+}
+
+TEST_F(SendToolTest, APortThatWillNotOpenFailsWithTheLinksMessages) {
+  platform_.failingOpens.insert("COM4");
+  EXPECT_EQ(Run({"--port", "4", "first.bmp"}), kExitFailed);
+  ASSERT_FALSE(messages_.empty());
+  EXPECT_EQ(messages_.front(), "Nie mogę otworzyć portu COM4.");
+  EXPECT_TRUE(platform_.wire.empty());
+}
+
+TEST_F(SendToolTest, AFailedWriteIsAFailedRun) {
+  platform_.QueuePartialWrite(100);
+  platform_.lineScript.push_back(LineState{.queried = true, .errorMask = 1});
+  EXPECT_EQ(Run({"--port", "4", "first.bmp"}), kExitFailed);
+  EXPECT_EQ(messages_, std::vector<std::string>{"Wystąpił błąd transmisji."});
+}
+
+TEST(SendOptionsTest, ReadsTheCommandLineTheWayItIsDocumented) {
+  auto parsed = ParseSendOptions({"a.bmp"});
+  ASSERT_TRUE(parsed.options);
+  EXPECT_EQ(parsed.options->first, "a.bmp");
+  EXPECT_FALSE(parsed.options->port);
+  EXPECT_FALSE(parsed.options->secondBoard);
+
+  parsed = ParseSendOptions({"--second", "b.bmp", "a.bmp"});
+  ASSERT_TRUE(parsed.options);
+  EXPECT_TRUE(parsed.options->secondBoard);
+  EXPECT_EQ(parsed.options->second, fs::path("b.bmp"));
+
+  EXPECT_TRUE(ParseSendOptions({"--help"}).help);
+  for (const auto& bad : std::vector<std::vector<std::string>>{{},
+                                                               {"--port", "7"},
+                                                               {"--port", "0", "a.bmp"},
+                                                               {"--port", "255", "a.bmp"},
+                                                               {"--port", "x", "a.bmp"},
+                                                               {"a.bmp", "b.bmp"},
+                                                               {"--second"},
+                                                               {"--fast", "a.bmp"}}) {
+    const auto result = ParseSendOptions(bad);
+    EXPECT_FALSE(result.options);
+    EXPECT_FALSE(result.error.empty());
+  }
+}
+
+}  // namespace
+}  // namespace tablica::tools
