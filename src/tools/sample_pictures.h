@@ -30,7 +30,7 @@ class PixelGrid {
 };
 
 // Draws `text` (UTF-8) with the built-in 5 x 11 dot font (letters used by the
-// samples: a-z, Polish letters, some capitals, digits, space and a few marks;
+// samples: most small letters, the Polish ones, some capitals and digits, space and a few marks;
 // others show as a box); the cell's top-left at (x, y), 6 dots a letter.
 // Returns the x after the last letter.
 int DrawText(PixelGrid& grid, int x, int y, const std::string& text);

@@ -209,6 +209,7 @@ TEST_F(SendToolTest, APortThatWillNotOpenFailsWithTheLinksMessages) {
 
 TEST_F(SendToolTest, AFailedWriteIsAFailedRun) {
   platform_.QueuePartialWrite(100);
+  platform_.lineScript.push_back(LineState{});  // the check made when the port opens
   platform_.lineScript.push_back(LineState{.queried = true, .errorMask = 1});
   EXPECT_EQ(Run({"--port", "4", "first.bmp"}), kExitFailed);
   EXPECT_EQ(messages_, std::vector<std::string>{"Wystąpił błąd transmisji."});
