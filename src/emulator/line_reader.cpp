@@ -60,8 +60,15 @@ void LineReader::Run(int stopFd) {
       continue;
     }
 
-    std::array<pollfd, 2> fds{pollfd{stopFd, POLLIN, 0}, pollfd{terminal_.MasterFd(), POLLIN, 0}};
+    std::array<pollfd, 3> fds{pollfd{stopFd, POLLIN, 0}, pollfd{terminal_.MasterFd(), POLLIN, 0},
+                              pollfd{terminal_.CloseWatchFd(), POLLIN, 0}};
     if (WaitFor(fds.data(), fds.size(), kIdleTick)) break;
+    if (fds[2].revents & POLLIN) {
+      // A writer closed the port: its exclusive use is released at once, so
+      // its next open (a re-open, or the next run) is not refused.
+      terminal_.DrainCloseWatch();
+      terminal_.ReleaseAbandonedExclusiveUse();
+    }
 
     bool gotData = false;
     if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -69,7 +70,17 @@ std::optional<PseudoTerminal> PseudoTerminal::Open(std::string& error) {
   }
   const int flags = ::fcntl(master.get(), F_GETFL);
   ::fcntl(master.get(), F_SETFL, flags | O_NONBLOCK);
-  return PseudoTerminal(std::move(master), std::move(slave), name);
+  UniqueFd closeWatch(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+  if (closeWatch && ::inotify_add_watch(closeWatch.get(), name, IN_CLOSE_WRITE) < 0) {
+    closeWatch = UniqueFd();
+  }
+  return PseudoTerminal(std::move(master), std::move(slave), std::move(closeWatch), name);
+}
+
+void PseudoTerminal::DrainCloseWatch() {
+  alignas(inotify_event) char events[4096];
+  while (closeWatch_ && ::read(closeWatch_.get(), events, sizeof events) > 0) {
+  }
 }
 
 bool PseudoTerminal::ReleaseAbandonedExclusiveUse() {

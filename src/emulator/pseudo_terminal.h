@@ -41,15 +41,26 @@ class PseudoTerminal {
   // writer is gone: the flag is cleared. Returns true when it cleared it.
   bool ReleaseAbandonedExclusiveUse();
 
+  // Readable when a writer has closed the port (inotify), so the exclusive
+  // flag can be released before the writer's next open; -1 when the system
+  // cannot watch it (then the reader's idle ticks do the job).
+  int CloseWatchFd() const { return closeWatch_.get(); }
+  // Empties the close watch after it became readable.
+  void DrainCloseWatch();
+
  private:
-  PseudoTerminal(UniqueFd master, UniqueFd slave, std::string slavePath)
-      : master_(std::move(master)), slave_(std::move(slave)), slavePath_(std::move(slavePath)) {}
+  PseudoTerminal(UniqueFd master, UniqueFd slave, UniqueFd closeWatch, std::string slavePath)
+      : master_(std::move(master)),
+        slave_(std::move(slave)),
+        closeWatch_(std::move(closeWatch)),
+        slavePath_(std::move(slavePath)) {}
 
   UniqueFd master_;
   // Held open for the whole run: with no slave open, reading the master
   // fails (EIO) until a writer opens it again, and a writer that closes and
   // re-opens the port would race with that.
   UniqueFd slave_;
+  UniqueFd closeWatch_;
   std::string slavePath_;
 };
 
