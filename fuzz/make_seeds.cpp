@@ -35,6 +35,39 @@ void SettingsSeeds(const fs::path& folder) {
   WriteSeed(folder, "cut-at-200", std::string(196, ' ') + "P 12345");
 }
 
+// A board frame for a picture of pseudo-random dots (the first byte of the
+// result is the parser target's piece selector).
+std::string Frame(std::uint8_t header, unsigned seed) {
+  std::string frame = {'\xAA', '\x01', '\x00', static_cast<char>(header)};
+  std::uint8_t check = 0x01 ^ header;
+  for (int i = 0; i < 512; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    const auto dot = static_cast<std::uint8_t>(seed >> 16);
+    frame.push_back(static_cast<char>(dot));
+    check ^= dot;
+  }
+  frame.push_back(static_cast<char>(check));
+  return frame;
+}
+
+// The block behind a frame with header 2: its dots and checksum.
+std::string Block(unsigned seed) {
+  return Frame(2, seed).substr(4);
+}
+
+// Streams as the virtual board reads them; the first byte decides how the
+// stream is cut into reads.
+void ParserSeeds(const fs::path& folder) {
+  WriteSeed(folder, "frame", "\x01" + Frame(0, 1));
+  WriteSeed(folder, "frame-and-block", "\x02" + Frame(2, 2) + Block(3));
+  std::string bad = Frame(0, 4);
+  bad.back() = static_cast<char>(bad.back() ^ 0x40);
+  WriteSeed(folder, "bad-checksum", "\x03" + bad);
+  WriteSeed(folder, "noise-then-frame", "\x04xyz\xAA\xAA\x01" + Frame(0, 5));
+  WriteSeed(folder, "cut-frame-then-frame", "\x05" + Frame(2, 6).substr(0, 300) + Frame(0, 7));
+  WriteSeed(folder, "frame-without-block", "\x06" + Frame(2, 8) + Frame(0, 9));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,5 +77,6 @@ int main(int argc, char** argv) {
   }
   const fs::path root = argv[1];
   SettingsSeeds(root / "settings_scan");
+  ParserSeeds(root / "frame_parser");
   return 0;
 }
