@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "board/bitmap.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -68,6 +70,45 @@ void ParserSeeds(const fs::path& folder) {
   WriteSeed(folder, "frame-without-block", "\x06" + Frame(2, 8) + Frame(0, 9));
 }
 
+std::string AsString(const std::vector<std::uint8_t>& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// A picture of pseudo-random stored bytes (rows padded to whole words).
+tablica::Bitmap Picture(int width, int height, int bits, unsigned seed,
+                        std::vector<std::uint32_t> palette = {}) {
+  const std::size_t stride = tablica::StoredRowStride(width, bits);
+  std::vector<std::uint8_t> rows(stride * static_cast<std::size_t>(height));
+  for (auto& b : rows) {
+    seed = seed * 1103515245u + 12345u;
+    b = static_cast<std::uint8_t>(seed >> 16);
+  }
+  return tablica::Bitmap::FromRows(width, height, bits, std::move(rows), std::move(palette));
+}
+
+// Bitmap files: the board's own 128 x 32 one-bit picture, stored both ways
+// up, and the other sizes and depths the reader meets.
+void BitmapSeeds(const fs::path& folder) {
+  const std::vector<std::uint32_t> mono = {0x000000, 0xFFFFFF};
+  const std::string board = AsString(tablica::EncodeBitmap(Picture(128, 32, 1, 1, mono)));
+  WriteSeed(folder, "board-128x32", board);
+
+  // The same picture top-down: negative height, rows in reading order.
+  std::string topDown = board.substr(0, 62);
+  const int height = -32;
+  for (int i = 0; i < 4; ++i) topDown[22 + i] = static_cast<char>((height >> (8 * i)) & 0xFF);
+  for (int r = 31; r >= 0; --r) topDown += board.substr(62 + static_cast<std::size_t>(r) * 16, 16);
+  WriteSeed(folder, "board-top-down", topDown);
+
+  WriteSeed(folder, "wide-130x32", AsString(tablica::EncodeBitmap(Picture(130, 32, 1, 2, mono))));
+  WriteSeed(folder, "narrow-8x4", AsString(tablica::EncodeBitmap(Picture(8, 4, 1, 3, mono))));
+  std::vector<std::uint32_t> sixteen(16);
+  for (std::size_t i = 0; i < 16; ++i) sixteen[i] = static_cast<std::uint32_t>(i * 0x111111);
+  WriteSeed(folder, "4bit-16x8", AsString(tablica::EncodeBitmap(Picture(16, 8, 4, 4, sixteen))));
+  WriteSeed(folder, "24bit-5x3", AsString(tablica::EncodeBitmap(Picture(5, 3, 24, 5))));
+  WriteSeed(folder, "truncated", board.substr(0, 300));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -78,5 +119,6 @@ int main(int argc, char** argv) {
   const fs::path root = argv[1];
   SettingsSeeds(root / "settings_scan");
   ParserSeeds(root / "frame_parser");
+  BitmapSeeds(root / "bitmap_reader");
   return 0;
 }
