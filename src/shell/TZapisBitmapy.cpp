@@ -1,0 +1,261 @@
+#include "shell/TZapisBitmapy.h"
+
+#include <exception>
+#include <string>
+#include <utility>
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QSignalBlocker>
+
+#include "board/send_command.h"
+#include "shell/bitmap_image.h"
+#include "shell/window_font.h"
+#include "ui_TZapisBitmapy.h"
+
+namespace tablica {
+namespace {
+
+constexpr int kWindowWidth = 421;
+constexpr int kWindowHeight = 440;
+constexpr int kWindowFontPixels = 11;
+constexpr int kHeadingFontPixels = 21;
+
+std::filesystem::path ToPath(const QString& text) {
+  return std::filesystem::path(text.toStdU16String());
+}
+
+}  // namespace
+
+TZapisBitmapy::TZapisBitmapy(WindowServices services, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::TZapisBitmapy>()), services_(std::move(services)) {
+  ui_->setupUi(this);
+  SetUpWindow();
+  ConnectHandlers();
+  FormCreate();
+}
+
+TZapisBitmapy::~TZapisBitmapy() = default;
+
+void TZapisBitmapy::SetUpWindow() {
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(kWindowWidth, kWindowHeight);
+  setFont(WindowFont(kWindowFontPixels));
+  ui_->Label1->setFont(WindowFont(kHeadingFontPixels));
+  ui_->GroupBox3->hide();
+
+  // The file-name boxes only show a path: disabled, on the button-face colour.
+  for (QLineEdit* box : {ui_->Edit1, ui_->Edit2}) {
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Disabled, QPalette::Base, palette.color(QPalette::Button));
+    box->setPalette(palette);
+  }
+
+  // No button is a default button: Enter clicks only the focused one (see
+  // eventFilter), never one elsewhere in the window.
+  for (QPushButton* button : {ui_->Button1, ui_->Button2, ui_->Button3, ui_->Button4}) {
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    // The underlined letter stays in the caption; the window's own
+    // shortcuts below click the buttons, so the two "&O" captions never
+    // make Alt+O hop between buttons instead of clicking.
+    button->setShortcut(QKeySequence());
+  }
+  ui_->ComboBox1->setFocus();
+  qApp->installEventFilter(this);
+}
+
+void TZapisBitmapy::ConnectHandlers() {
+  // `activated` is the user's pick (mouse, arrow keys, wheel, typed letter):
+  // one per change, re-picking the same entry included; selections made by
+  // the window itself never raise it.
+  connect(ui_->ComboBox1, &QComboBox::activated, this,
+          [this](int index) { Guarded([&] { ComboBox1Change(index); }); });
+  connect(ui_->Button1, &QPushButton::clicked, this, [this] { Guarded([&] { Button1Click(); }); });
+  connect(ui_->Button2, &QPushButton::clicked, this, [this] { Guarded([&] { Button2Click(); }); });
+  connect(ui_->Button3, &QPushButton::clicked, this, [this] { Guarded([&] { Button3Click(); }); });
+  connect(ui_->Button4, &QPushButton::clicked, this, [this] { Guarded([&] { Button4Click(); }); });
+  connect(ui_->CheckBox1, &QCheckBox::clicked, this,
+          [this] { Guarded([&] { CheckBox1Click(); }); });
+
+  // Alt+O belongs to the first file button alone, also while the second
+  // group is shown.
+  const std::pair<QKeyCombination, QPushButton*> mnemonics[] = {
+      {Qt::ALT | Qt::Key_W, ui_->Button1},
+      {Qt::ALT | Qt::Key_Z, ui_->Button2},
+      {Qt::ALT | Qt::Key_O, ui_->Button3},
+  };
+  for (const auto& [keys, button] : mnemonics) {
+    auto* shortcut = new QShortcut(QKeySequence(keys), this);
+    connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
+  }
+}
+
+void TZapisBitmapy::setVisible(bool visible) {
+  if (visible && stage_ == Stage::Created) {
+    stage_ = Stage::Running;
+    Guarded([&] { FormShow(); });
+    CentreOnScreen();
+  }
+  QWidget::setVisible(visible);
+}
+
+void TZapisBitmapy::CentreOnScreen() {
+  const QScreen* target = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+  if (target == nullptr) return;
+  move(target->geometry().center() - QPoint(width() / 2, height() / 2));
+}
+
+void TZapisBitmapy::closeEvent(QCloseEvent* event) {
+  Guarded([&] { FormClose(); });
+  event->accept();
+}
+
+bool TZapisBitmapy::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress || !AcceptsCommands()) return false;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  // Only keys meant for this window: a message box, the file dialog or the
+  // open port list handle their own Esc and Enter.
+  if (widget == nullptr || widget->window() != this) return false;
+  const auto* key = static_cast<QKeyEvent*>(event);
+  bool handled = false;
+  Guarded([&] { handled = FormKeyDown(key->key(), key->modifiers()); });
+  if (handled) return true;
+  if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+    auto* button = qobject_cast<QPushButton*>(widget);
+    if (button != nullptr && button->hasFocus()) {
+      button->click();
+      return true;
+    }
+  }
+  return false;
+}
+
+template <class Handler>
+void TZapisBitmapy::Guarded(Handler&& handler) {
+  // A command that fails unexpectedly is reported and the window goes on.
+  try {
+    handler();
+  } catch (const std::exception& error) {
+    services_.showError(error.what());
+  } catch (...) {
+    services_.showError(messages::kUnknownError);
+  }
+}
+
+bool TZapisBitmapy::AcceptsCommands() const {
+  return stage_ == Stage::Running && firstBitmap_ != nullptr && secondBitmap_ != nullptr;
+}
+
+void TZapisBitmapy::SelectPortEntry(int index) {
+  const QSignalBlocker quiet(ui_->ComboBox1);
+  // An index that names no entry leaves the list with an empty field.
+  ui_->ComboBox1->setCurrentIndex(index >= 0 && index < ui_->ComboBox1->count() ? index : -1);
+}
+
+void TZapisBitmapy::FormCreate() {
+  for (int port = 1; port <= kPortEntries; ++port) {
+    ui_->ComboBox1->addItem(QStringLiteral("COM %1").arg(port));
+  }
+  ui_->ComboBox1->addItem(QStringLiteral("Brak"));
+  SelectPortEntry(-1);  // FormShow picks the entry
+}
+
+void TZapisBitmapy::FormShow() {
+  CommSettings& settings = services_.link.Settings();
+  LoadCommSettings(settings, services_.settingsFile);
+  if (settings.portNumber != kNoPort) {
+    services_.link.OpenComPort();  // a failure has shown its message and left no port
+    // A failed open leaves 255, index -2: the list shows an empty field.
+    SelectPortEntry(SignedPortNumber(settings.portNumber) - 1);
+  } else {
+    SelectPortEntry(kNoPortIndex);
+  }
+  firstBitmap_ = std::make_unique<Bitmap>();
+  secondBitmap_ = std::make_unique<Bitmap>();
+}
+
+void TZapisBitmapy::ComboBox1Change(int index) {
+  if (!AcceptsCommands()) return;
+  SerialLink& link = services_.link;
+  CommSettings& settings = link.Settings();
+  if (settings.portNumber != kNoPort && link.HasComHandle()) link.CloseComHandle();
+  if (index == kNoPortIndex) {
+    settings.portNumber = kNoPort;
+    return;
+  }
+  const std::uint8_t previous = settings.portNumber;
+  settings.portNumber = static_cast<std::uint8_t>(index + 1);
+  if (!link.OpenComPort()) return;
+  // The new port failed and said so: go back to the previous choice.
+  settings.portNumber = previous;
+  SelectPortEntry(previous == kNoPort ? kNoPortIndex : SignedPortNumber(previous) - 1);
+  if (previous != kNoPort) link.OpenComPort();  // says so itself if this fails too
+}
+
+void TZapisBitmapy::Button1Click() {
+  if (!AcceptsCommands()) return;
+  const SendRequest request{*firstBitmap_, *secondBitmap_, ui_->CheckBox1->isChecked(),
+                            !ui_->Edit2->text().isEmpty()};
+  RunSendCommand(services_.link, services_.frame, services_.showMessage, request);
+}
+
+void TZapisBitmapy::Button2Click() {
+  close();
+}
+
+void TZapisBitmapy::Button3Click() {
+  if (!AcceptsCommands()) return;
+  ChooseBitmapFile(*ui_->Edit1, *firstBitmap_, *ui_->Image1);
+}
+
+void TZapisBitmapy::Button4Click() {
+  if (!AcceptsCommands()) return;
+  ChooseBitmapFile(*ui_->Edit2, *secondBitmap_, *ui_->Image2);
+}
+
+void TZapisBitmapy::ChooseBitmapFile(QLineEdit& nameBox, Bitmap& bitmap, QLabel& view) {
+  const FileChoice choice{QString::fromUtf8(messages::kChooseBitmapTitle),
+                          QString::fromUtf8(messages::kBitmapFilter),
+                          QString::fromUtf8(messages::kBitmapSuffix), lastChosenFile_};
+  const std::optional<QString> chosen = services_.fileChooser.ChooseFile(this, choice);
+  if (!chosen) return;
+  lastChosenFile_ = *chosen;
+  nameBox.setText(*chosen);
+  BitmapLoadResult loaded = LoadBitmapFile(ToPath(*chosen));
+  const QImage picture = loaded.Ok() ? ToQImage(loaded.bitmap) : QImage();
+  if (picture.isNull()) {
+    // The previous picture stays loaded and shown; the box names the new file.
+    services_.showMessage(messages::kCannotOpenFile + chosen->toStdString() + ".");
+    return;
+  }
+  bitmap = std::move(loaded.bitmap);
+  view.setPixmap(QPixmap::fromImage(picture));
+}
+
+void TZapisBitmapy::CheckBox1Click() {
+  if (!AcceptsCommands()) return;
+  ui_->GroupBox3->setVisible(ui_->CheckBox1->isChecked());
+}
+
+bool TZapisBitmapy::FormKeyDown(int key, Qt::KeyboardModifiers /*shift*/) {
+  if (key != Qt::Key_Escape) return false;
+  Button2Click();
+  return true;
+}
+
+void TZapisBitmapy::FormClose() {
+  // Commands still queued for the closing window find no bitmaps and do nothing.
+  stage_ = Stage::Closed;
+  firstBitmap_.reset();
+  secondBitmap_.reset();
+}
+
+}  // namespace tablica

@@ -1,0 +1,34 @@
+#include "shell/file_chooser.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace tablica {
+
+std::optional<QString> DialogFileChooser::ChooseFile(QWidget* parent, const FileChoice& choice) {
+  QFileDialog dialog(parent, choice.title);
+  // Qt's own dialog everywhere: it accepts a typed name of a file that does
+  // not exist yet and behaves the same under every desktop.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // "Bitmapa (*.bmp)" shows the description; the pattern itself is matched
+  // without regard to letter case (the folder filter has no CaseSensitive).
+  dialog.setNameFilter(choice.filter);
+  dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+  dialog.setDefaultSuffix(choice.defaultSuffix);
+  if (choice.proposedFile.isEmpty()) {
+    dialog.setDirectory(QDir::currentPath());
+  } else {
+    const QFileInfo proposed(choice.proposedFile);
+    dialog.setDirectory(proposed.absolutePath());
+    dialog.selectFile(proposed.fileName());
+  }
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty()) return std::nullopt;
+  return QDir::toNativeSeparators(QFileInfo(files.front()).absoluteFilePath());
+}
+
+}  // namespace tablica

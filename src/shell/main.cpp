@@ -1,0 +1,48 @@
+// zapis-bitmapy: writes a picture to the information board on a COM port.
+
+#include <exception>
+
+#include "board/board_frame.h"
+#include "serial/comm_settings.h"
+#include "serial/serial_link.h"
+#include "serial/serial_platform.h"
+#include "shell/TZapisBitmapy.h"
+#include "shell/file_chooser.h"
+#include "shell/guarded_application.h"
+#include "shell/message_box.h"
+#include "shell/window_font.h"
+
+namespace {
+
+// Builds the program's parts, shows the window and runs until it closes.
+void RunProgram() {
+  using namespace tablica;
+  LoadWindowFont();
+  CommSettings settings;
+  const auto platform = MakeNativeSerialPlatform();
+  SerialLink link(settings, *platform, ShowMessageBox);
+  BoardFrame frame;
+  DialogFileChooser fileChooser;
+  TZapisBitmapy window(
+      WindowServices{link, frame, fileChooser, ShowMessageBox, ShowErrorBox, kSettingsFileName});
+  window.show();
+  QApplication::exec();
+  // The port is not closed here on purpose: it stays open until the
+  // process ends (the link's destructor releases it with everything else).
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  tablica::GuardedApplication application(argc, argv, tablica::ShowErrorBox);
+  QApplication::setApplicationName(QStringLiteral("zapis-bitmapy"));
+  QApplication::setApplicationDisplayName(QString::fromUtf8(tablica::kApplicationTitle));
+  try {
+    RunProgram();
+  } catch (const std::exception& error) {
+    tablica::ShowErrorBox(error.what());
+  } catch (...) {
+    tablica::ShowErrorBox(tablica::messages::kUnknownError);
+  }
+  return 0;
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QFont>
+
+namespace tablica {
+
+// The window's typeface. Windows has it; on Linux Wine's metric-compatible
+// copy is used, which sits outside fontconfig's folders.
+inline constexpr const char* kWindowFontFamily = "MS Sans Serif";
+inline constexpr const char* kWineWindowFontFile = "/usr/share/wine/fonts/ms_sans_serif.ttf";
+
+// Makes kWindowFontFamily available to the application when the system
+// does not have it. Returns false when it is still missing (the window then
+// falls back to the default font).
+bool LoadWindowFont();
+
+// The typeface at a character height in pixels.
+QFont WindowFont(int pixelSize);
+
+}  // namespace tablica
