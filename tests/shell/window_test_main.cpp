@@ -1,0 +1,15 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "shell/window_font.h"
+
+int main(int argc, char** argv) {
+  // The window tests never need a display; listing them at build time must
+  // not need one either.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  ::testing::InitGoogleTest(&argc, argv);
+  QApplication application(argc, argv);
+  tablica::LoadWindowFont();
+  return RUN_ALL_TESTS();
+}
