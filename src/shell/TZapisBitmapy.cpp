@@ -15,7 +15,7 @@
 
 #include "board/send_command.h"
 #include "shell/bitmap_image.h"
-#include "shell/window_font.h"
+#include "shell/window_look.h"
 #include "ui_TZapisBitmapy.h"
 
 namespace tablica {
@@ -230,7 +230,7 @@ void TZapisBitmapy::ChooseBitmapFile(QLineEdit& nameBox, Bitmap& bitmap, QLabel&
   lastChosenFile_ = *chosen;
   nameBox.setText(*chosen);
   BitmapLoadResult loaded = LoadBitmapFile(ToPath(*chosen));
-  const QImage picture = loaded.Ok() ? ToQImage(loaded.bitmap) : QImage();
+  const QImage picture = loaded.Ok() ? ToQImage(loaded.bitmap, view.size()) : QImage();
   if (picture.isNull()) {
     // The previous picture stays loaded and shown; the box names the new file.
     services_.showMessage(messages::kCannotOpenFile + chosen->toStdString() + ".");

@@ -1,14 +1,14 @@
 #pragma once
 
 #include <QImage>
+#include <QSize>
 
 #include "board/bitmap.h"
 
 namespace tablica {
 
-// The picture of a bitmap for the screen: its stored pixels through its
-// colour table. A null image when the bitmap is empty or its depth is one
-// the screen copy does not handle.
-QImage ToQImage(const Bitmap& bitmap);
+// The part of a bitmap that a view of `limit` pixels shows, from its
+// top-left corner, unscaled. A null image when the bitmap is empty.
+QImage ToQImage(const Bitmap& bitmap, QSize limit);
 
 }  // namespace tablica

@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include <QIcon>
+
 #include "board/board_frame.h"
 #include "serial/comm_settings.h"
 #include "serial/serial_link.h"
@@ -10,7 +12,7 @@
 #include "shell/file_chooser.h"
 #include "shell/guarded_application.h"
 #include "shell/message_box.h"
-#include "shell/window_font.h"
+#include "shell/window_look.h"
 
 namespace {
 
@@ -18,6 +20,7 @@ namespace {
 void RunProgram() {
   using namespace tablica;
   LoadWindowFont();
+  ChooseWindowStyle();
   CommSettings settings;
   const auto platform = MakeNativeSerialPlatform();
   SerialLink link(settings, *platform, ShowMessageBox);
@@ -37,6 +40,9 @@ int main(int argc, char* argv[]) {
   tablica::GuardedApplication application(argc, argv, tablica::ShowErrorBox);
   QApplication::setApplicationName(QStringLiteral("zapis-bitmapy"));
   QApplication::setApplicationDisplayName(QString::fromUtf8(tablica::kApplicationTitle));
+  // Lets the desktop match the window to its installed entry and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("pl.zapisbitmapy.ZapisBitmapy"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("zapis-bitmapy")));
   try {
     RunProgram();
   } catch (const std::exception& error) {

@@ -11,9 +11,15 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-bool TopLeftDot(int x, int y) { return x == 0 && y == 0; }
-bool BottomRightDot(int x, int y) { return x == 127 && y == 31; }
-bool LeftHalf(int x, int /*y*/) { return x < 64; }
+bool TopLeftDot(int x, int y) {
+  return x == 0 && y == 0;
+}
+bool BottomRightDot(int x, int y) {
+  return x == 127 && y == 31;
+}
+bool LeftHalf(int x, int /*y*/) {
+  return x < 64;
+}
 
 std::string CannotOpenFile(const QString& path) {
   return "Nie mogę otworzyc pliku" + path.toStdString() + ".";

@@ -43,6 +43,7 @@ TEST_F(WindowTest, AltOClicksTheFirstFileButtonEvenWithTheSecondGroupShown) {
   ShowActiveWindow();
   QTest::mouseClick(&Find<QCheckBox>("CheckBox1"), Qt::LeftButton);
   ASSERT_TRUE(Find<QGroupBox>("GroupBox3").isVisible());
+  PortList().setFocus();
   const QString path = WriteOneBitPicture("obraz.bmp", [](int, int) { return false; });
   chooser.answers = {path, path};
   QTest::keyClick(&PortList(), Qt::Key_O, Qt::AltModifier);

@@ -33,7 +33,9 @@ const Placement kPlacements[] = {
     {"Edit2", "GroupBox3", {8, 56, 353, 21}},
 };
 
-QString WithoutMnemonic(QString text) { return text.remove(QLatin1Char('&')); }
+QString WithoutMnemonic(QString text) {
+  return text.remove(QLatin1Char('&'));
+}
 
 TEST_F(WindowTest, EveryControlSitsWhereTheLayoutPutsIt) {
   ShowWindow();
@@ -134,7 +136,8 @@ TEST_F(WindowTest, EveryCaptionFitsItsControlInTheWindowFont) {
   QStyleOptionButton option;
   option.initFrom(&check);
   option.text = check.text();
-  const QRect contents = check.style()->subElementRect(QStyle::SE_CheckBoxContents, &option, &check);
+  const QRect contents =
+      check.style()->subElementRect(QStyle::SE_CheckBoxContents, &option, &check);
   EXPECT_LE(check.fontMetrics().horizontalAdvance(check.text()), contents.width());
 }
 

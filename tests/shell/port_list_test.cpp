@@ -12,7 +12,9 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-std::string CannotOpen(int port) { return messages::CannotOpenPort(static_cast<std::uint8_t>(port)); }
+std::string CannotOpen(int port) {
+  return messages::CannotOpenPort(static_cast<std::uint8_t>(port));
+}
 
 // --- the first showing ---
 

@@ -3,6 +3,7 @@
 // The real main window, offscreen, with the serial platform, the file
 // dialog and the message boxes replaced by recorders.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -99,12 +100,12 @@ class WindowTest : public ::testing::Test {
   // A 1-bit picture file in the test folder; `dark(x, y)` marks the dots
   // whose colour-table index is 0 (black).
   template <class Dark>
-  QString WriteOneBitPicture(const std::string& name, Dark dark, int width = 128,
-                             int height = 32) {
+  QString WriteOneBitPicture(const std::string& name, Dark dark, int width = 128, int height = 32) {
     testing::BmpSpec spec;
     spec.width = width;
     spec.height = height;
-    spec.rows = testing::OneBitRows(width, height, [&](int x, int y) { return dark(x, y) ? 0 : 1; });
+    spec.rows =
+        testing::OneBitRows(width, height, [&](int x, int y) { return dark(x, y) ? 0 : 1; });
     const std::filesystem::path path = folder.path() / name;
     testing::WriteBytes(path, testing::MakeBmp(spec));
     return QString::fromStdString(path.string());
@@ -118,9 +119,9 @@ class WindowTest : public ::testing::Test {
   testing_support::TempFolder folder;
   testing::FakeSerialPlatform platform;
   CommSettings settings;
-  std::vector<std::string> shown;      // the program's own messages, in order
+  std::vector<std::string> shown;       // the program's own messages, in order
   std::vector<bool> shownWhileVisible;  // whether the window was on screen for each
-  std::vector<std::string> errors;     // exceptions that escaped a command
+  std::vector<std::string> errors;      // exceptions that escaped a command
   SerialLink link{settings, platform, [this](const std::string& text) { RecordMessage(text); }};
   BoardFrame frame;
   ScriptedFileChooser chooser;

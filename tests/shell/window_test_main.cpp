@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "shell/window_font.h"
+#include "shell/window_look.h"
 
 int main(int argc, char** argv) {
   // The window tests never need a display; listing them at build time must
@@ -11,5 +11,6 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   QApplication application(argc, argv);
   tablica::LoadWindowFont();
+  tablica::ChooseWindowStyle();
   return RUN_ALL_TESTS();
 }

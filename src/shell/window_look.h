@@ -17,4 +17,9 @@ bool LoadWindowFont();
 // The typeface at a character height in pixels.
 QFont WindowFont(int pixelSize);
 
+// The layout is drawn for group boxes with their caption on the frame line
+// and the classic control sizes: Windows keeps its own style, elsewhere Qt's
+// "Windows" style draws the controls that way.
+void ChooseWindowStyle();
+
 }  // namespace tablica

@@ -1,7 +1,9 @@
-#include "shell/window_font.h"
+#include "shell/window_look.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QStringList>
+#include <QStyle>
 
 namespace tablica {
 
@@ -17,6 +19,14 @@ QFont WindowFont(int pixelSize) {
   font.setPixelSize(pixelSize);
   font.setStyleHint(QFont::SansSerif);
   return font;
+}
+
+void ChooseWindowStyle() {
+  // The platform styles of Windows are all named "windows...".
+  if (QApplication::style()->name().startsWith(QLatin1String("windows"), Qt::CaseInsensitive)) {
+    return;
+  }
+  QApplication::setStyle(QStringLiteral("Windows"));
 }
 
 }  // namespace tablica
