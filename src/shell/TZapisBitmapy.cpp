@@ -15,6 +15,7 @@
 
 #include "board/send_command.h"
 #include "shell/bitmap_image.h"
+#include "shell/heading_label.h"
 #include "shell/window_look.h"
 #include "ui_TZapisBitmapy.h"
 
@@ -49,6 +50,8 @@ void TZapisBitmapy::SetUpWindow() {
   setFixedSize(kWindowWidth, kWindowHeight);
   setFont(WindowFont(kWindowFontPixels));
   ui_->Label1->setFont(WindowFont(kHeadingFontPixels));
+  ui_->Label1->SetRawFont(LargerStrikeOf(QString::fromLatin1(kWindowFontFamily), kHeadingFontPixels,
+                                         QString::fromLatin1(kWineWindowFontFile)));
   ui_->GroupBox3->hide();
 
   // The file-name boxes only show a path: disabled, on the button-face colour.
