@@ -4,8 +4,8 @@
 #include <string>
 #include <utility>
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPixmap>
 #include <QPushButton>
@@ -124,9 +124,7 @@ void TZapisBitmapy::closeEvent(QCloseEvent* event) {
 bool TZapisBitmapy::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress || !AcceptsCommands()) return false;
   auto* widget = qobject_cast<QWidget*>(watched);
-  // Only keys meant for this window: a message box, the file dialog or the
-  // open port list handle their own Esc and Enter.
-  if (widget == nullptr || widget->window() != this) return false;
+  if (widget == nullptr || !ReceivesKeysFor(*widget)) return false;
   const auto* key = static_cast<QKeyEvent*>(event);
   bool handled = false;
   Guarded([&] { handled = FormKeyDown(key->key(), key->modifiers()); });
@@ -137,6 +135,20 @@ bool TZapisBitmapy::eventFilter(QObject* watched, QEvent* event) {
       button->click();
       return true;
     }
+  }
+  return false;
+}
+
+bool TZapisBitmapy::ReceivesKeysFor(const QWidget& widget) const {
+  // The window sees its own controls' keys first, the dropped-down port
+  // list included (it still has the focus). A message box or the file
+  // dialog handles its own Esc and Enter.
+  const QWidget* top = widget.window();
+  if (top == this) return true;
+  if (top->windowType() != Qt::Popup) return false;
+  for (const QWidget* owner = top->parentWidget(); owner != nullptr;
+       owner = owner->parentWidget()) {
+    if (owner == this) return true;
   }
   return false;
 }

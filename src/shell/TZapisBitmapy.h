@@ -88,6 +88,7 @@ class TZapisBitmapy final : public QWidget {
   void SelectPortEntry(int index);
   void ChooseBitmapFile(QLineEdit& nameBox, Bitmap& bitmap, QLabel& view);
   bool AcceptsCommands() const;
+  bool ReceivesKeysFor(const QWidget& widget) const;
   template <class Handler>
   void Guarded(Handler&& handler);
 

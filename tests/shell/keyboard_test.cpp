@@ -1,6 +1,9 @@
 // Keys that work the window: Esc from anywhere, the Alt letters of the
 // buttons, and Enter on the focused button only.
 
+#include <QAbstractItemView>
+#include <QDialog>
+
 #include "window_fixture.h"
 
 namespace tablica::window_testing {
@@ -26,6 +29,32 @@ TEST_F(WindowTest, EscClosesFromAnyControlWhateverTheModifiers) {
     EXPECT_EQ(window->SecondBitmap(), nullptr);
     window.reset();
   }
+}
+
+TEST_F(WindowTest, EscInTheDroppedDownPortListClosesTheWindowToo) {
+  WriteSettingsForPort(3);
+  ShowActiveWindow();
+  PortList().showPopup();
+  QWidget* popup = QApplication::activePopupWidget();
+  ASSERT_NE(popup, nullptr);
+  QTest::keyClick(PortList().view(), Qt::Key_Escape);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_FALSE(popup->isVisible());
+  EXPECT_EQ(settings.portNumber, 3);  // closing picks no entry
+}
+
+TEST_F(WindowTest, EscInAMessageOrDialogLeavesTheWindowOpen) {
+  ShowActiveWindow();
+  // The file dialog stands open while the window's own Esc handling is
+  // asked about a key for a dialog of its own.
+  chooser.beforeAnswer = [this] {
+    QDialog dialog(window.get());
+    dialog.show();
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+  };
+  QTest::mouseClick(&Button("Button3"), Qt::LeftButton);
+  EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(WindowTest, CloseButtonAndAltZCloseTheWindow) {

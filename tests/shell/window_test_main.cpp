@@ -1,15 +1,29 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include <string>
+#include <vector>
 
+#include "shell/guarded_application.h"
 #include "shell/window_look.h"
+
+namespace tablica::window_testing {
+
+std::vector<std::string>& ApplicationErrors() {
+  static std::vector<std::string> errors;
+  return errors;
+}
+
+}  // namespace tablica::window_testing
 
 int main(int argc, char** argv) {
   // The window tests never need a display; listing them at build time must
   // not need one either.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
-  QApplication application(argc, argv);
+  // The program's own application object, its error box replaced by a recorder.
+  tablica::GuardedApplication application(argc, argv, [](const std::string& text) {
+    tablica::window_testing::ApplicationErrors().push_back(text);
+  });
   tablica::LoadWindowFont();
   tablica::ChooseWindowStyle();
   return RUN_ALL_TESTS();
