@@ -89,8 +89,10 @@ class Emulator:
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
         self.events = queue.Queue()
         self.errors = []
-        threading.Thread(target=self._read, daemon=True).start()
-        threading.Thread(target=self._read_errors, daemon=True).start()
+        self.readers = [threading.Thread(target=self._read, daemon=True),
+                        threading.Thread(target=self._read_errors, daemon=True)]
+        for reader in self.readers:
+            reader.start()
         ready = self.next_event(10)
         if ready is None or ready.get("event") != "ready":
             raise AssertionError("emulator did not start: %r %s" % (ready, self.stderr()))
@@ -145,6 +147,10 @@ class Emulator:
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
+        for reader in self.readers:
+            reader.join(5)
+        self.proc.stdout.close()
+        self.proc.stderr.close()
         return self.proc.returncode
 
 

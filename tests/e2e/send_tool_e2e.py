@@ -64,6 +64,17 @@ class SendToolEndToEnd(unittest.TestCase):
         lib.check_units(self.board.units(3),
                         [("frame", 1, lib.expected_frame(self.first, can=False))] * 3)
 
+    def test_a_board_reading_at_line_speed_still_gets_every_byte(self):
+        paced = lib.Emulator(BIN, PORT + 2, self.config, extra=("--baud", "9600"))
+        try:
+            result = self.send("--port", str(PORT + 2), "--second", "second.bmp", "first.bmp")
+            self.assertEqual(result.returncode, 0, result.stderr)
+            lib.check_units(paced.units(2),
+                            [("frame", 1, lib.expected_frame(self.first, can=True)),
+                             ("block", 2, lib.expected_block(self.second))])
+        finally:
+            paced.stop()
+
     def test_a_missing_picture_sends_nothing_and_fails(self):
         result = self.send("--second", "missing.bmp", "first.bmp")
         self.assertNotEqual(result.returncode, 0)

@@ -48,7 +48,7 @@ class WindowEndToEnd(unittest.TestCase):
         self.program = subprocess.Popen(
             [os.path.join(BIN, "zapis-bitmapy")], cwd=self.work,
             env=self.xvfb.env(XDG_CONFIG_HOME=self.config),
-            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.window = lib.wait_for_window(self.xvfb, WINDOW_TITLE)
         self.focus(self.window)
 
