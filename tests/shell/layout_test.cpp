@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QStyleOptionButton>
 
+#include "shell/heading_label.h"
 #include "window_fixture.h"
 
 namespace tablica::window_testing {
@@ -128,9 +129,8 @@ TEST_F(WindowTest, EveryCaptionFitsItsControlInTheWindowFont) {
     const QGroupBox& group = Find<QGroupBox>(name);
     EXPECT_LE(group.fontMetrics().horizontalAdvance(group.title()) + 16, group.width());
   }
-  const QLabel& heading = Find<QLabel>("Label1");
-  EXPECT_LE(heading.fontMetrics().horizontalAdvance(heading.text()), heading.width());
-  EXPECT_LE(heading.fontMetrics().height(), heading.height());
+  const auto& heading = Find<HeadingLabel>("Label1");
+  EXPECT_LE(heading.CaptionWidth(), heading.width());
 
   const QCheckBox& check = Find<QCheckBox>("CheckBox1");
   QStyleOptionButton option;
@@ -139,6 +139,25 @@ TEST_F(WindowTest, EveryCaptionFitsItsControlInTheWindowFont) {
   const QRect contents =
       check.style()->subElementRect(QStyle::SE_CheckBoxContents, &option, &check);
   EXPECT_LE(check.fontMetrics().horizontalAdvance(check.text()), contents.width());
+}
+
+// The heading is drawn about twice the body text's size: its ink spans far
+// more than the same words in the window's 11-pixel face would.
+TEST_F(WindowTest, HeadingIsDrawnInTheLargerSize) {
+  ShowWindow();
+  const QImage heading = Find<QLabel>("Label1").grab().toImage();
+  const QColor background = heading.pixelColor(heading.width() - 1, heading.height() - 1);
+  QRect ink;
+  for (int y = 0; y < heading.height(); ++y) {
+    for (int x = 0; x < heading.width(); ++x) {
+      if (heading.pixelColor(x, y) != background) ink |= QRect(x, y, 1, 1);
+    }
+  }
+  const int bodyWidth =
+      QFontMetrics(window->font()).horizontalAdvance(Find<QLabel>("Label1").text());
+  EXPECT_GT(ink.width(), bodyWidth * 5 / 4);
+  EXPECT_GE(ink.height(), 16);
+  EXPECT_LE(ink.right(), 316);
 }
 
 TEST_F(WindowTest, TabVisitsTheControlsInLayoutOrder) {
