@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,9 +65,13 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  if (!options.headless && !emulator::WindowAvailable()) {
-    std::fputs("Ta kompilacja emulatora nie ma okna; użyj --headless.\n", stderr);
-    return 2;
+  std::unique_ptr<emulator::WindowMode> windowMode;
+  if (!options.headless) {
+    windowMode = emulator::OpenWindowMode(argc, argv);
+    if (!windowMode) {
+      std::fputs("Ta kompilacja emulatora nie ma okna; użyj --headless.\n", stderr);
+      return 2;
+    }
   }
 
   emulator::StopSignal stop;
@@ -107,5 +112,5 @@ int main(int argc, char** argv) {
   if (options.json) alsoTell = std::ref(report);
   emulator::WindowContext context{options, *terminal, stop, alsoTell,
                                   "Tablica informacyjna – emulator, " + where};
-  return emulator::RunBoardWindow(argc, argv, context);
+  return windowMode->Run(context);
 }

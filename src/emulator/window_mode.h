@@ -3,6 +3,7 @@
 // The emulator's window, when the build has one (Qt). Builds without the
 // window link a stand-in that says so.
 
+#include <memory>
 #include <string>
 
 #include "emulator/emulator_options.h"
@@ -21,11 +22,18 @@ struct WindowContext {
   std::string title;
 };
 
-// Whether this build has the window.
-bool WindowAvailable();
+// The window system, opened before the port is made: a display that cannot
+// be reached ends the process inside the toolkit, and it must not leave a
+// port link behind.
+class WindowMode {
+ public:
+  virtual ~WindowMode() = default;
+  // Shows both boards in a window and reads the line until the window is
+  // closed or a stop signal comes. Returns the process exit code.
+  virtual int Run(WindowContext& context) = 0;
+};
 
-// Shows both boards in a window and reads the line until the window is
-// closed or a stop signal comes. Returns the process exit code.
-int RunBoardWindow(int argc, char** argv, WindowContext& context);
+// Null when this build has no window. `argc` and `argv` must outlive it.
+std::unique_ptr<WindowMode> OpenWindowMode(int& argc, char** argv);
 
 }  // namespace emulator

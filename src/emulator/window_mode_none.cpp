@@ -2,12 +2,8 @@
 
 namespace emulator {
 
-bool WindowAvailable() {
-  return false;
-}
-
-int RunBoardWindow(int, char**, WindowContext&) {
-  return 2;
+std::unique_ptr<WindowMode> OpenWindowMode(int&, char**) {
+  return nullptr;
 }
 
 }  // namespace emulator

@@ -7,12 +7,19 @@
 
 namespace emulator {
 
-bool WindowAvailable() {
-  return true;
-}
+namespace {
 
-int RunBoardWindow(int argc, char** argv, WindowContext& context) {
-  QApplication app(argc, argv);
+class QtWindowMode : public WindowMode {
+ public:
+  QtWindowMode(int& argc, char** argv) : app_(argc, argv) {}
+  int Run(WindowContext& context) override;
+
+ private:
+  QApplication app_;
+};
+
+int QtWindowMode::Run(WindowContext& context) {
+  QApplication& app = app_;
   BoardWindow window(QString::fromStdString(context.title));
   window.show();
 
@@ -35,6 +42,12 @@ int RunBoardWindow(int argc, char** argv, WindowContext& context) {
   context.stop.Request();
   reader.join();
   return result;
+}
+
+}  // namespace
+
+std::unique_ptr<WindowMode> OpenWindowMode(int& argc, char** argv) {
+  return std::make_unique<QtWindowMode>(argc, argv);
 }
 
 }  // namespace emulator
