@@ -52,7 +52,6 @@ void TZapisBitmapy::SetUpWindow() {
   ui_->Label1->setFont(WindowFont(kHeadingFontPixels));
   ui_->Label1->SetRawFont(LargerStrikeOf(QString::fromLatin1(kWindowFontFamily), kHeadingFontPixels,
                                          QString::fromLatin1(kWineWindowFontFile)));
-  ui_->GroupBox3->hide();
 
   // The file-name boxes only show a path: disabled, on the button-face colour.
   for (QLineEdit* box : {ui_->Edit1, ui_->Edit2}) {
