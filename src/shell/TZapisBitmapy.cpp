@@ -24,8 +24,6 @@ namespace {
 
 constexpr int kWindowWidth = 421;
 constexpr int kWindowHeight = 440;
-constexpr int kWindowFontPixels = 11;
-constexpr int kHeadingFontPixels = 21;
 
 std::filesystem::path ToPath(const QString& text) {
   return std::filesystem::path(text.toStdU16String());

@@ -3,6 +3,9 @@
 #include <exception>
 
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "board/board_frame.h"
 #include "serial/comm_settings.h"
@@ -19,7 +22,8 @@ namespace {
 // Builds the program's parts, shows the window and runs until it closes.
 void RunProgram() {
   using namespace tablica;
-  LoadWindowFont();
+  // Message boxes and the file dialog speak in the window's typeface too.
+  if (LoadWindowFont()) QApplication::setFont(WindowFont(kWindowFontPixels));
   ChooseWindowStyle();
   CommSettings settings;
   const auto platform = MakeNativeSerialPlatform();
@@ -38,6 +42,12 @@ void RunProgram() {
 
 int main(int argc, char* argv[]) {
   tablica::GuardedApplication application(argc, argv, tablica::ShowErrorBox);
+  // The file dialog's and message boxes' own labels in the user's language.
+  QTranslator toolkitTexts;
+  if (toolkitTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&toolkitTexts);
+  }
   QApplication::setApplicationName(QStringLiteral("zapis-bitmapy"));
   QApplication::setApplicationDisplayName(QString::fromUtf8(tablica::kApplicationTitle));
   // Lets the desktop match the window to its installed entry and icon.

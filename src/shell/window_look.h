@@ -8,6 +8,9 @@ namespace tablica {
 // copy is used, which sits outside fontconfig's folders.
 inline constexpr const char* kWindowFontFamily = "MS Sans Serif";
 inline constexpr const char* kWineWindowFontFile = "/usr/share/wine/fonts/ms_sans_serif.ttf";
+// Character height of the window's text; its heading is kHeadingFontPixels.
+inline constexpr int kWindowFontPixels = 11;
+inline constexpr int kHeadingFontPixels = 21;
 
 // Makes kWindowFontFamily available to the application when the system
 // does not have it. Returns false when it is still missing (the window then
