@@ -1,0 +1,36 @@
+#!/bin/sh
+# Starts (start) or stops (stop) the Wine prefix that the Wine tests share.
+#   wine_prefix.sh start <wine64> <wineserver>
+#   wine_prefix.sh stop <wine64> <wineserver>
+# WINEPREFIX names the prefix; a missing prefix is created (the slow part,
+# about 15 s). The server runs until "stop", with its output in a log beside
+# the prefix: it also opens the ports' pseudo-terminals and prints its object
+# list when one of them hangs up, which is noise for the tests' output.
+set -eu
+action=$1 wine=$2 wineserver=$3
+: "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
+case $action in
+  start)
+    mkdir -p "$WINEPREFIX"
+    "$wineserver" -k >/dev/null 2>&1 || true
+    # The server, and the services that the first Wine program starts, keep
+    # the output they inherit open: they get log files, so that a test's
+    # output ends when its program does.
+    "$wineserver" -p >"$WINEPREFIX.server.log" 2>&1 </dev/null
+    start=$(date +%s)
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      echo "Creating the Wine prefix $WINEPREFIX"
+      "$wine" wineboot -i >"$WINEPREFIX.boot.log" 2>&1 </dev/null
+    else
+      "$wine" wineboot >"$WINEPREFIX.boot.log" 2>&1 </dev/null
+    fi
+    echo "Wine prefix ready in $(($(date +%s) - start)) s"
+    ;;
+  stop)
+    "$wineserver" -k >/dev/null 2>&1 || true
+    ;;
+  *)
+    echo "usage: $0 start|stop <wine64> <wineserver>" >&2
+    exit 2
+    ;;
+esac
