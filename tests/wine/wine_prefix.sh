@@ -3,7 +3,7 @@
 #   wine_prefix.sh start <wine64> <wineserver>
 #   wine_prefix.sh stop <wine64> <wineserver>
 # WINEPREFIX names the prefix; a missing prefix is created (the slow part,
-# about 15 s). The server runs until "stop", with its output in a log beside
+# about 10 s). The server runs until "stop", with its output in a log beside
 # the prefix: it also opens the ports' pseudo-terminals and prints its object
 # list when one of them hangs up, which is noise for the tests' output.
 set -eu
