@@ -7,8 +7,10 @@
 // For port N the bytes that arrive are appended to <work folder>/portN.bin as
 // soon as they are read. A test makes the peer go away by creating
 // <work folder>/portN.hangup; the peer then closes both ends of that
-// pseudo-terminal and answers with <work folder>/portN.gone. A "missing:N"
-// port is linked to a device that does not exist.
+// pseudo-terminal and answers with <work folder>/portN.gone. While
+// <work folder>/portN.pause exists the peer reads nothing from that port (it
+// answers with portN.paused, and removes that file when it reads again).
+// A "missing:N" port is linked to a device that does not exist.
 //
 // Built for the host (not cross-compiled) and used only by the tests.
 
@@ -72,6 +74,8 @@ struct Port {
   fs::path received;
   fs::path hangupRequest;
   fs::path hangupDone;
+  fs::path pauseRequest;
+  fs::path pauseDone;
 };
 
 // Raw, but deliberately not the board's line (9600 baud, 7 data bits, even
@@ -111,13 +115,15 @@ Port MakePort(int number, const fs::path& dosdevices, const fs::path& work) {
   port.received = work / (files + ".bin");
   port.hangupRequest = work / (files + ".hangup");
   port.hangupDone = work / (files + ".gone");
+  port.pauseRequest = work / (files + ".pause");
+  port.pauseDone = work / (files + ".paused");
   std::ofstream(port.received, std::ios::binary | std::ios::trunc);
   Relink(dosdevices / stem, terminalPath);
   return port;
 }
 
 void Drain(Port& port) {
-  if (port.master.Get() < 0) return;
+  if (port.master.Get() < 0 || fs::exists(port.pauseDone)) return;
   char buffer[4096];
   for (;;) {
     const ssize_t got = ::read(port.master.Get(), buffer, sizeof buffer);
@@ -134,6 +140,18 @@ void HangUpIfAsked(Port& port) {
   port.master.Close();
   fs::remove(port.hangupRequest);
   std::ofstream(port.hangupDone).put('1');
+}
+
+// A paused peer reads nothing, so the terminal's buffer fills up and writes
+// to the port stall, as with a device that holds the line.
+void PauseIfAsked(Port& port) {
+  const bool asked = fs::exists(port.pauseRequest);
+  const bool paused = fs::exists(port.pauseDone);
+  if (asked && !paused) {
+    std::ofstream(port.pauseDone).put('1');
+  } else if (!asked && paused) {
+    fs::remove(port.pauseDone);
+  }
 }
 
 }  // namespace
@@ -190,6 +208,7 @@ int main(int argc, char** argv) {
     }
     ::poll(watched.data(), watched.size(), 10);
     for (Port& port : ports) {
+      PauseIfAsked(port);
       Drain(port);
       HangUpIfAsked(port);
     }
@@ -197,7 +216,11 @@ int main(int argc, char** argv) {
     if (done == child) break;
     if (done < 0 && errno != EINTR) Fail("waitpid");
   }
-  for (Port& port : ports) Drain(port);
+  for (Port& port : ports) {
+    std::error_code ignored;
+    fs::remove(port.pauseDone, ignored);
+    Drain(port);
+  }
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   std::fprintf(stderr, "com_peer: the test program ended abnormally\n");
   return 1;

@@ -48,14 +48,32 @@ class ComPeerFiles {
   // pulled or an adapter unplugged. Returns once the peer is gone.
   bool HangUp(int port) const {
     std::ofstream(Stem(port) + ".hangup").put('1');
-    for (int waited = 0; waited < 10000; waited += 10) {
-      if (std::ifstream(Stem(port) + ".gone")) return true;
-      ::Sleep(10);
-    }
-    return false;
+    return WaitFor([&] { return Exists(Stem(port) + ".gone"); });
+  }
+
+  // Has the peer of COM<port> stop reading, so that the terminal's buffer
+  // fills and writes stall; Resume lets it read again.
+  bool Pause(int port) const {
+    std::ofstream(Stem(port) + ".pause").put('1');
+    return WaitFor([&] { return Exists(Stem(port) + ".paused"); });
+  }
+  bool Resume(int port) const {
+    ::DeleteFileA((Stem(port) + ".pause").c_str());
+    return WaitFor([&] { return !Exists(Stem(port) + ".paused"); });
   }
 
  private:
+  static bool Exists(const std::string& path) { return std::ifstream(path).good(); }
+
+  template <class Condition>
+  static bool WaitFor(Condition condition) {
+    for (int waited = 0; waited < 10000; waited += 10) {
+      if (condition()) return true;
+      ::Sleep(10);
+    }
+    return condition();
+  }
+
   // Not "comN...": on Windows such a name is the port itself, in any folder.
   std::string Stem(int port) const { return folder_ + "port" + std::to_string(port); }
 

@@ -185,6 +185,34 @@ TEST(Win32Write, BoardFrameAndSecondBoardBlockArriveIntact) {
   }
 }
 
+TEST(Win32Write, TimeOutEndsAWriteEarlyWithTheBytesThatWentOut) {
+  const wine::ComPeerFiles peer;
+  const std::size_t before = peer.Arrived(kCom5).size();
+  auto port = MakeNativeSerialPlatform()->Open("COM5");
+  ASSERT_NE(port, nullptr);
+  ASSERT_TRUE(port->Configure(CommSettings{}));
+  // More than the terminal's buffers hold, so that with the peer not
+  // reading the first write stalls and its time-out ends it.
+  const std::vector<std::uint8_t> block = Block(256 * 1024, 0x01);
+  const auto size = static_cast<std::uint32_t>(block.size());
+  ASSERT_TRUE(peer.Pause(kCom5));
+  port->SetTimeouts({.readTotalTimeoutConstant = 100, .writeTotalTimeoutConstant = 300});
+  const WriteOutcome first = port->Write(block.data(), size);
+  ASSERT_TRUE(peer.Resume(kCom5));
+  // As on Windows: the call succeeds, with fewer bytes than asked for.
+  EXPECT_TRUE(first.succeeded);
+  EXPECT_GT(first.written, 0u);
+  ASSERT_LT(first.written, size);
+
+  port->SetTimeouts(WriteAttemptTimeouts(size - first.written, 38400));
+  const WriteOutcome rest = port->Write(block.data() + first.written, size - first.written);
+  EXPECT_TRUE(rest.succeeded);
+  EXPECT_EQ(rest.written, size - first.written);
+  const std::vector<std::uint8_t> all = peer.WaitForArrived(kCom5, before + size);
+  ASSERT_EQ(all.size(), before + size);
+  EXPECT_TRUE(std::equal(all.begin() + before, all.end(), block.begin()));
+}
+
 TEST(Win32Write, WriteToAPortWhosePeerWentAwayFails) {
   const wine::ComPeerFiles peer;
   auto port = MakeNativeSerialPlatform()->Open("COM8");
