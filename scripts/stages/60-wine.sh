@@ -8,7 +8,7 @@ start=$SECONDS
 ./scripts/install-deps wine
 cmake -S . -B build-win64 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTABLICA_BUILD_GUI=OFF
-cmake --build build-win64 --target tablica_wine_tests
+cmake --build build-win64 --target tablica_wine_tests tablica_core_tests_wine
 built=$SECONDS
 # A fresh prefix for every run; the tests' fixture creates it once and all
 # the Wine tests share it.
