@@ -1,0 +1,89 @@
+#pragma once
+
+// The virtual board (tablica-emulator --json --headless) as a child process,
+// linked as a COM port, reporting every unit it receives as a JSON line.
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace tablica::testing_support {
+
+class EmulatorProcess {
+ public:
+  // `baud` 0 reads as fast as bytes come. The port link goes into the
+  // folder $XDG_CONFIG_HOME names at the time of the call.
+  EmulatorProcess(const std::string& path, int port, std::uint32_t baud = 0) {
+    int out[2];
+    if (::pipe(out) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::vector<std::string> args = {path, "--port", std::to_string(port), "--json", "--headless"};
+    if (baud != 0) {
+      args.push_back("--baud");
+      args.push_back(std::to_string(baud));
+    }
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (::posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    stream_ = ::fdopen(out[0], "r");
+  }
+  ~EmulatorProcess() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (stream_) std::fclose(stream_);
+  }
+  EmulatorProcess(const EmulatorProcess&) = delete;
+  EmulatorProcess& operator=(const EmulatorProcess&) = delete;
+
+  pid_t Pid() const { return pid_; }
+
+  // The next JSON line, or nothing once the emulator has gone.
+  std::optional<std::string> NextLine() {
+    if (!stream_) return std::nullopt;
+    std::string line;
+    for (int c; (c = std::fgetc(stream_)) != EOF;) {
+      if (c == '\n') return line;
+      line.push_back(static_cast<char>(c));
+    }
+    return std::nullopt;
+  }
+
+  // Ends the emulator as Ctrl+C does and returns the lines it printed on
+  // the way out (whatever it still held, reported as garbage).
+  std::vector<std::string> Stop() {
+    std::vector<std::string> lines;
+    if (pid_ > 0) ::kill(pid_, SIGTERM);
+    while (auto line = NextLine()) lines.push_back(*line);
+    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    return lines;
+  }
+
+  // Waits for the "ready" line; false when the emulator did not start.
+  bool WaitReady() {
+    const auto line = NextLine();
+    return line && line->find("\"event\":\"ready\"") != std::string::npos;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::FILE* stream_ = nullptr;
+};
+
+}  // namespace tablica::testing_support
