@@ -309,34 +309,52 @@ double ResidentMiB(pid_t pid) {
   return 0;
 }
 
+// One start of the program: seconds until its window is shown, and its
+// resident memory then; nothing when it shows no window.
+std::optional<std::pair<double, double>> StartOnce(const std::string& program,
+                                                   const std::filesystem::path& folder) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  std::string path = program;
+  char* argv[] = {path.data(), nullptr};
+  const auto oldFolder = std::filesystem::current_path();
+  std::filesystem::current_path(folder);  // the program reads ustaw.txt from here
+  const auto start = Clock::now();
+  pid_t pid = -1;
+  const int spawned = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
+  std::filesystem::current_path(oldFolder);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return std::nullopt;
+  bool shown = false;
+  int status = 0;
+  while (!shown && Clock::now() - start < 20s && ::waitpid(pid, &status, WNOHANG) == 0) {
+    shown = WindowShown();
+  }
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  double resident = 0;
+  if (shown) {
+    std::this_thread::sleep_for(300ms);  // settled, as a user first sees it
+    resident = ResidentMiB(pid);
+  }
+  ::kill(pid, SIGTERM);
+  ::waitpid(pid, nullptr, 0);
+  if (!shown) return std::nullopt;
+  return std::make_pair(seconds, resident);
+}
+
 std::optional<StartupFigures> MeasureStartup(const std::string& program, int runs) {
   if (!std::getenv("DISPLAY") || !std::filesystem::exists(program)) return std::nullopt;
-  TempFolder folder;  // no settings file: no port is opened
+  TempFolder folder;                  // no settings file: no port is opened
+  StartOnce(program, folder.path());  // the first start warms the file cache
   StartupFigures figures;
   std::vector<double> times;
-  for (int i = 0; i < runs; ++i) {
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    std::string path = program;
-    char* argv[] = {path.data(), nullptr};
-    const auto oldFolder = std::filesystem::current_path();
-    std::filesystem::current_path(folder.path());
-    const auto start = Clock::now();
-    pid_t pid = -1;
-    const int spawned = ::posix_spawn(&pid, path.c_str(), nullptr, &attributes, argv, environ);
-    std::filesystem::current_path(oldFolder);
-    posix_spawnattr_destroy(&attributes);
-    if (spawned != 0) return std::nullopt;
-    bool shown = false;
-    while (!shown && Clock::now() - start < 20s) shown = WindowShown();
-    const auto end = Clock::now();
-    if (shown) {
-      times.push_back(std::chrono::duration<double>(end - start).count());
-      std::this_thread::sleep_for(300ms);  // settled, as a user first sees it
-      figures.residentMiB = std::max(figures.residentMiB, ResidentMiB(pid));
-    }
-    ::kill(pid, SIGTERM);
-    ::waitpid(pid, nullptr, 0);
+  for (int attempt = 0; attempt < runs * 2 && static_cast<int>(times.size()) < runs; ++attempt) {
+    const auto once = StartOnce(program, folder.path());
+    if (!once) continue;
+    times.push_back(once->first);
+    figures.residentMiB = std::max(figures.residentMiB, once->second);
   }
   if (times.empty()) return std::nullopt;
   std::sort(times.begin(), times.end());
