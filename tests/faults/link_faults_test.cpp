@@ -17,6 +17,7 @@
 #include <future>
 #include <thread>
 
+#include "../soak/emulator_process.h"
 #include "board/send_command.h"
 #include "pty_peer.h"
 #include "recording_platform.h"
@@ -147,6 +148,16 @@ class LinkFaults : public ::testing::Test {
   }
 };
 
+std::string Hex(const Bytes& bytes, std::size_t from, std::size_t count) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (std::size_t i = from; i < from + count; ++i) {
+    text += kDigits[bytes[i] >> 4];
+    text += kDigits[bytes[i] & 15];
+  }
+  return text;
+}
+
 Bytes Concat(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
@@ -276,6 +287,49 @@ TEST_F(LinkFaults, DeviceThatVanishesMidFrameGetsTheRestFromTheFirstByteNotSent)
   EXPECT_TRUE(Shown().empty());
   EXPECT_EQ(settings.portNumber, 6);
   ExpectCleanSend(*returned);
+}
+
+TEST_F(LinkFaults, BoardThatReturnsMidFrameSeesOnlyStrayBytesUntilTheNextSend) {
+  TakeBacklogHandle();
+  PickPort(6);
+  FillLineLeaving(300);
+  const Bytes expected = ExpectedWire(first, second, true);
+  auto sending = SendInBackground(true);
+  ASSERT_TRUE(platform.WaitForStartedAttempts(1, 5s));
+  std::this_thread::sleep_for(100ms);
+  // The virtual board takes the port over while the old device still hangs
+  // on to the first 300 bytes of the frame, then the old device goes.
+  std::filesystem::remove(configHome.PortsFolder() / "com6");
+  testing_support::EmulatorProcess board(TABLICA_EMULATOR, 6);
+  ASSERT_TRUE(board.WaitReady());
+  ::close(std::exchange(backlogFd, -1));
+  peer->HangUp();
+  EXPECT_EQ(sending.get(), SendResult::Sent);
+  EXPECT_TRUE(Shown().empty()) << "the user is told nothing";
+
+  // The board got the rest of the frame and the block: no frame start, so
+  // stray bytes only, all of them reported.
+  std::string stray;
+  while (stray.size() < 2 * (expected.size() - 300)) {
+    const auto line = board.NextLine();
+    ASSERT_TRUE(line);
+    ASSERT_NE(line->find("\"event\":\"garbage\""), std::string::npos) << *line;
+    const auto at = line->find("\"bytes\":\"") + 9;
+    stray += line->substr(at, line->find('"', at) - at);
+  }
+  EXPECT_EQ(stray, Hex(expected, 300, expected.size() - 300));
+
+  // The next Send reaches it whole.
+  first = RandomPicture(random);
+  const Bytes next = ExpectedWire(first, second, false);
+  EXPECT_EQ(Send(false), SendResult::Sent);
+  const auto frameLine = board.NextLine();
+  ASSERT_TRUE(frameLine);
+  EXPECT_NE(frameLine->find("\"event\":\"frame\""), std::string::npos) << *frameLine;
+  EXPECT_NE(frameLine->find("\"checksum_ok\":true"), std::string::npos) << *frameLine;
+  EXPECT_NE(frameLine->find(Hex(next, 0, next.size())), std::string::npos) << "exact bytes";
+  EXPECT_EQ(board.Stop(), std::vector<std::string>{});
+  EXPECT_EQ(settings.portNumber, 6);
 }
 
 // Holds the terminal at `path` open and locked in a child process until the
