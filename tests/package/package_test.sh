@@ -1,0 +1,215 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a finished build, checks what is in it and
+# what lintian says of it, installs it on this machine (dpkg -i, then
+# apt-get -f install for any missing dependency), starts the installed
+# /usr/bin/zapis-bitmapy under a private Xvfb, waits for its main window and
+# finally purges the package again.
+#
+# Installing touches the system, so this runs as root (or with password-less
+# sudo), as it does on the throw-away CI machine.
+#
+# Usage: package_test.sh BUILD_DIR VERSION
+set -euo pipefail
+
+build_dir=$1
+version=$2
+title='Zapis bitmapy do tablicy informacyjnej.'
+package=zapis-bitmapy
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+step() { echo "---- $*"; }
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo -n true 2>/dev/null || fail "installing the package needs root or password-less sudo"
+  sudo="sudo -n"
+fi
+
+work=$(mktemp -d)
+installed_by_us=0
+app_pid=""
+xvfb_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  if [ "$installed_by_us" -eq 1 ]; then
+    $sudo dpkg --purge "$package" >/dev/null 2>&1 || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# --- build the package ----------------------------------------------------------
+step "cpack -G DEB"
+cpack --config "$build_dir/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log"; fail "cpack failed"; }
+deb=$(find "$work/out" -maxdepth 1 -name "${package}_*.deb" -print -quit)
+[ -n "$deb" ] || fail "cpack made no ${package}_*.deb"
+[ "$(basename "$deb")" = "${package}_${version}_$(dpkg --print-architecture).deb" ] ||
+  fail "unexpected package file name: $(basename "$deb")"
+echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes," \
+  "installed size $(dpkg-deb -f "$deb" Installed-Size) KiB"
+
+# --- control fields ---------------------------------------------------------------
+step "control fields"
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = "$package" ] || fail "Package is '$(field Package)'"
+[ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', the project's is $version"
+[ "$(field Section)" = "utils" ] || fail "Section is '$(field Section)'"
+[[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] || fail "Maintainer is '$(field Maintainer)'"
+depends=$(field Depends)
+echo "Depends: $depends"
+# Computed from the linked libraries, so both the C library and Qt's widget
+# library must be named, each with a minimal version.
+for lib in libc6 libqt6widgets6 libqt6core6; do
+  [[ "$depends" =~ (^|, )$lib\ \(\>=\ [^\)]+\) ]] || fail "Depends does not name $lib with a version"
+done
+
+# --- contents -------------------------------------------------------------------
+step "contents"
+dpkg-deb -c "$deb" >"$work/contents"
+dpkg-deb -x "$deb" "$work/root"
+expect_file() { # path mode
+  local line
+  line=$(awk -v p="./$1" '$6 == p' "$work/contents")
+  [ -n "$line" ] || fail "the package lacks /$1"
+  [ "$(awk '{print $1, $2}' <<<"$line")" = "$2 root/root" ] ||
+    fail "/$1 is '$(awk '{print $1, $2}' <<<"$line")', wanted '$2 root/root'"
+}
+for program in zapis-bitmapy tablica-emulator tablica-send; do
+  expect_file "usr/bin/$program" -rwxr-xr-x
+  expect_file "usr/share/man/man1/$program.1.gz" -rw-r--r--
+  gzip -t "$work/root/usr/share/man/man1/$program.1.gz" || fail "$program.1.gz is not gzip"
+done
+for entry in pl.zapisbitmapy.ZapisBitmapy pl.zapisbitmapy.TablicaEmulator; do
+  expect_file "usr/share/applications/$entry.desktop" -rw-r--r--
+done
+expect_file usr/share/metainfo/pl.zapisbitmapy.ZapisBitmapy.metainfo.xml -rw-r--r--
+expect_file usr/share/doc/zapis-bitmapy/copyright -rw-r--r--
+expect_file usr/share/doc/zapis-bitmapy/changelog.gz -rw-r--r--
+for icon in zapis-bitmapy tablica-emulator; do
+  expect_file "usr/share/icons/hicolor/scalable/apps/$icon.svg" -rw-r--r--
+  for size in 16 24 32 48 64 128 256; do
+    png="usr/share/icons/hicolor/${size}x${size}/apps/$icon.png"
+    expect_file "$png" -rw-r--r--
+    file -b "$work/root/$png" | grep -q "^PNG image data, $size x $size," ||
+      fail "/$png is not a $size x $size PNG: $(file -b "$work/root/$png")"
+  done
+done
+# Every directory in the package is a plain 0755 root directory.
+bad_dirs=$(awk '$1 ~ /^d/ && ($1 != "drwxr-xr-x" || $2 != "root/root")' "$work/contents")
+[ -z "$bad_dirs" ] || fail "directories with unusual permissions: $bad_dirs"
+
+# --- desktop entries and AppStream metadata -------------------------------------
+step "desktop entries, AppStream metadata"
+desktop="$work/root/usr/share/applications/pl.zapisbitmapy.ZapisBitmapy.desktop"
+desktop-file-validate "$work/root/usr/share/applications/"*.desktop
+grep -qx 'Name=Zapis bitmapy do tablicy informacyjnej' "$desktop" || fail "desktop entry's Name"
+grep -qx 'Categories=Utility;' "$desktop" || fail "desktop entry's Categories"
+# Each entry starts a program and shows an icon that the package itself holds.
+for entry in "$work/root/usr/share/applications/"*.desktop; do
+  exec_program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
+  [ -x "$work/root/usr/bin/$exec_program" ] || fail "$(basename "$entry") starts '$exec_program'"
+  icon=$(sed -n 's/^Icon=//p' "$entry")
+  [ -f "$work/root/usr/share/icons/hicolor/48x48/apps/$icon.png" ] ||
+    fail "$(basename "$entry") shows icon '$icon', which the package lacks"
+done
+appstreamcli validate --no-net --explain \
+  "$work/root/usr/share/metainfo/pl.zapisbitmapy.ZapisBitmapy.metainfo.xml"
+grep -q "<release version=\"$version\"" \
+  "$work/root/usr/share/metainfo/pl.zapisbitmapy.ZapisBitmapy.metainfo.xml" ||
+  fail "the metadata names no release $version"
+zcat "$work/root/usr/share/doc/zapis-bitmapy/changelog.gz" | head -1 |
+  grep -q "^$package ($version) " || fail "the changelog's first entry is not $version"
+
+# --- lintian --------------------------------------------------------------------
+step "lintian"
+# lintian fails on errors by default; warnings and notes are printed.
+lintian --info "$deb" 2>&1 | tee "$work/lintian.log" || true
+if grep -q '^E: ' "$work/lintian.log"; then
+  fail "lintian reports errors"
+fi
+grep -q '^[EW]: ' "$work/lintian.log" || echo "lintian: no errors, no warnings"
+
+# --- install --------------------------------------------------------------------
+step "dpkg -i"
+if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
+  fail "$package is already installed on this machine; remove it before running this test"
+fi
+installed_by_us=1
+if ! $sudo dpkg -i "$deb"; then
+  # Missing dependencies leave the package unpacked but not configured;
+  # apt brings them in and finishes the configuration.
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 -f install -y -q
+fi
+[ "$(dpkg-query -W -f='${Status}' "$package")" = "install ok installed" ] ||
+  fail "$package is not installed: $(dpkg-query -W -f='${Status}' "$package")"
+for program in zapis-bitmapy tablica-emulator tablica-send; do
+  [ -x "/usr/bin/$program" ] || fail "/usr/bin/$program is missing after installing"
+done
+
+# --- start the installed program --------------------------------------------------
+step "start /usr/bin/zapis-bitmapy under Xvfb"
+# Xvfb picks a free display itself and writes its number once it accepts
+# connections.
+exec {display_fd}>"$work/display"
+Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec {display_fd}>&-
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || { cat "$work/xvfb.log"; fail "Xvfb did not start"; }
+  sleep 0.1
+done
+[ -s "$work/display" ] || fail "Xvfb gave no display number"
+export DISPLAY=":$(head -1 "$work/display")"
+echo "Xvfb on $DISPLAY"
+
+# An empty working folder: no ustaw.txt, so no port is opened and no message
+# box comes up; a private configuration folder, so no port link of the user's
+# is seen.
+mkdir -p "$work/run" "$work/config"
+(cd "$work/run" && exec env -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$work/config" \
+  /usr/bin/zapis-bitmapy >"$work/app.log" 2>&1) &
+app_pid=$!
+
+window=""
+for _ in $(seq 150); do
+  kill -0 "$app_pid" 2>/dev/null || { cat "$work/app.log"; fail "zapis-bitmapy ended by itself"; }
+  window=$(xdotool search --onlyvisible --name "^${title//./\\.}\$" 2>/dev/null | head -1 || true)
+  [ -n "$window" ] && break
+  sleep 0.2
+done
+[ -n "$window" ] || { cat "$work/app.log"; fail "no window titled '$title' appeared"; }
+[ "$(xdotool getwindowname "$window")" = "$title" ] || fail "the window's title is wrong"
+# The main window is 421 x 440; a message box with the same caption would be
+# smaller, so the size tells the two apart.
+geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/^ *Geometry: //p')
+[ "$geometry" = "421x440" ] || fail "the window is $geometry, the main window is 421x440"
+windows=$(xdotool search --onlyvisible --name "^${title//./\\.}\$" | wc -l)
+[ "$windows" -eq 1 ] || fail "$windows windows titled '$title'; only the main window was expected"
+# Docks and task bars tie the window to its menu entry (and its icon) by the
+# window's class.
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$desktop")
+xdotool search --classname "^${wm_class}\$" | grep -qx "$window" ||
+  fail "the window's class is not '$wm_class', which the desktop entry names"
+echo "window $window: '$title', $geometry, class $wm_class"
+
+kill "$app_pid"
+wait "$app_pid" 2>/dev/null || true
+app_pid=""
+
+# --- purge ----------------------------------------------------------------------
+step "dpkg --purge"
+$sudo dpkg --purge "$package"
+installed_by_us=0
+dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' &&
+  fail "$package is still installed after purging"
+for path in /usr/bin/zapis-bitmapy /usr/share/applications/pl.zapisbitmapy.ZapisBitmapy.desktop \
+  /usr/share/doc/zapis-bitmapy; do
+  [ ! -e "$path" ] || fail "$path is left behind after purging"
+done
+echo "package test passed"
