@@ -24,7 +24,11 @@ while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
 done
 Xvfb ":$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-export DISPLAY=":$display" XDG_CONFIG_HOME="$work/config"
+# The stage that runs the tests asks Qt for its offscreen platform; this
+# test needs a real X window that xdotool can find and type into.
+export DISPLAY=":$display" QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$work/config" \
+  XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$work/runtime"
 for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.05; done
 
 # Starts the program with `args`, presses `keys` in its window and expects
