@@ -11,7 +11,7 @@
 namespace tablica {
 namespace {
 
-using testing::BmpSpec;
+using testing::BmpLayout;
 using testing::MakeBmp;
 namespace at = testing::bmp_at;
 
@@ -48,21 +48,21 @@ TEST_P(ReaderFormats, KeepsStoredRowsTopFirstInBothRowOrders) {
   const Format f = GetParam();
   for (const bool topDown : {false, true}) {
     if (topDown && f.headerSize == 12) continue;  // the core header has no sign
-    BmpSpec spec{.width = 13,
-                 .height = 5,
-                 .bitsPerPixel = f.bitsPerPixel,
-                 .headerSize = f.headerSize,
-                 .topDown = topDown,
-                 .bitfields = f.bitfields};
-    spec.masks = f.bitsPerPixel == 16 ? std::array<std::uint32_t, 4>{0xF800, 0x07E0, 0x001F, 0}
-                                      : std::array<std::uint32_t, 4>{0xFF, 0xFF00, 0xFF0000, 0};
-    spec.rows = PatternRows(spec.width, spec.height, spec.bitsPerPixel);
-    const BitmapLoadResult result = ReadBitmap(MakeBmp(spec));
+    BmpLayout layout{.width = 13,
+                     .height = 5,
+                     .bitsPerPixel = f.bitsPerPixel,
+                     .headerSize = f.headerSize,
+                     .topDown = topDown,
+                     .bitfields = f.bitfields};
+    layout.masks = f.bitsPerPixel == 16 ? std::array<std::uint32_t, 4>{0xF800, 0x07E0, 0x001F, 0}
+                                        : std::array<std::uint32_t, 4>{0xFF, 0xFF00, 0xFF0000, 0};
+    layout.rows = PatternRows(layout.width, layout.height, layout.bitsPerPixel);
+    const BitmapLoadResult result = ReadBitmap(MakeBmp(layout));
     ASSERT_TRUE(result.Ok()) << result.error << " topDown=" << topDown;
     EXPECT_EQ(result.bitmap.Width(), 13);
     EXPECT_EQ(result.bitmap.Height(), 5);
     EXPECT_EQ(result.bitmap.BitsPerPixel(), f.bitsPerPixel);
-    ExpectRows(result.bitmap, spec.rows);
+    ExpectRows(result.bitmap, layout.rows);
   }
 }
 
@@ -77,18 +77,18 @@ INSTANTIATE_TEST_SUITE_P(
                       Format{108, 32, true}, Format{124, 1, false}, Format{124, 16, true}));
 
 TEST(ReaderColours, PaletteAndMasksGiveScreenColours) {
-  BmpSpec mono{.width = 9, .height = 1, .palette = {0x102030, 0xFFEEDD}};
+  BmpLayout mono{.width = 9, .height = 1, .palette = {0x102030, 0xFFEEDD}};
   mono.rows = testing::OneBitRows(9, 1, [](int x, int) { return x == 8 ? 1 : 0; });
   const Bitmap one = ReadBitmap(MakeBmp(mono)).bitmap;
   EXPECT_EQ(one.PixelRgb(0, 0), 0x102030u);
   EXPECT_EQ(one.PixelRgb(8, 0), 0xFFEEDDu);
 
-  BmpSpec rgb565{.width = 2,
-                 .height = 1,
-                 .bitsPerPixel = 16,
-                 .bitfields = true,
-                 .masks = {0xF800, 0x07E0, 0x001F, 0},
-                 .rows = {0x00, 0xF8, 0xE0, 0x07}};
+  BmpLayout rgb565{.width = 2,
+                   .height = 1,
+                   .bitsPerPixel = 16,
+                   .bitfields = true,
+                   .masks = {0xF800, 0x07E0, 0x001F, 0},
+                   .rows = {0x00, 0xF8, 0xE0, 0x07}};
   const Bitmap sixteen = ReadBitmap(MakeBmp(rgb565)).bitmap;
   EXPECT_EQ(sixteen.PixelRgb(0, 0), 0xFF0000u);
   EXPECT_EQ(sixteen.PixelRgb(1, 0), 0x00FF00u);
@@ -118,7 +118,7 @@ void PrintTo(const Damage& damage, std::ostream* os) {
 class ReaderRefuses : public ::testing::TestWithParam<Damage> {};
 
 TEST_P(ReaderRefuses, DamagedFile) {
-  std::vector<std::uint8_t> file = MakeBmp(BmpSpec{});
+  std::vector<std::uint8_t> file = MakeBmp(BmpLayout{});
   GetParam().apply(file);
   const BitmapLoadResult result = ReadBitmap(file);
   EXPECT_FALSE(result.Ok());
@@ -178,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ReaderRefuses, EveryShortenedFile) {
   for (const std::uint32_t header : {12u, 40u, 124u}) {
     const std::vector<std::uint8_t> whole =
-        MakeBmp(BmpSpec{.width = 16, .height = 2, .bitsPerPixel = 8, .headerSize = header});
+        MakeBmp(BmpLayout{.width = 16, .height = 2, .bitsPerPixel = 8, .headerSize = header});
     for (std::size_t n = 0; n < whole.size(); ++n) {
       std::vector<std::uint8_t> cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
       EXPECT_FALSE(ReadBitmap(cut).Ok()) << "header " << header << ", " << n << " bytes";
@@ -194,7 +194,7 @@ TEST(ReaderRefuses, BitFieldMasksThatMakeNoSense) {
       {0x1F0000, 0x07E0, 0x001F, 0}};  // wider than the pixel
   for (const auto& masks : bad) {
     EXPECT_FALSE(
-        ReadBitmap(MakeBmp(BmpSpec{.bitsPerPixel = 16, .bitfields = true, .masks = masks})).Ok());
+        ReadBitmap(MakeBmp(BmpLayout{.bitsPerPixel = 16, .bitfields = true, .masks = masks})).Ok());
   }
 }
 
@@ -202,12 +202,12 @@ TEST(LoadBitmapFile, ReadsAFileAndRefusesWhatIsNoFile) {
   const std::filesystem::path dir =
       std::filesystem::path(::testing::TempDir()) / "bitmap_reader_load_test";
   std::filesystem::create_directories(dir);
-  BmpSpec spec{.width = 8, .height = 2};
-  spec.rows = PatternRows(8, 2, 1);
-  testing::WriteBytes(dir / "a.bmp", MakeBmp(spec));
+  BmpLayout layout{.width = 8, .height = 2};
+  layout.rows = PatternRows(8, 2, 1);
+  testing::WriteBytes(dir / "a.bmp", MakeBmp(layout));
   const BitmapLoadResult loaded = LoadBitmapFile(dir / "a.bmp");
   ASSERT_TRUE(loaded.Ok()) << loaded.error;
-  ExpectRows(loaded.bitmap, spec.rows);
+  ExpectRows(loaded.bitmap, layout.rows);
   EXPECT_FALSE(LoadBitmapFile(dir / "missing.bmp").Ok());
   EXPECT_FALSE(LoadBitmapFile(dir).Ok());
   std::filesystem::remove_all(dir);

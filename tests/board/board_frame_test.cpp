@@ -80,11 +80,11 @@ TEST(FrameChecksum, CoversBytesOneToNMinusOne) {
 
 // The same picture stored bottom-up and top-down gives the same frame.
 TEST(BuildBoardFrame, RowOrderOfTheFileDoesNotMatter) {
-  testing::BmpSpec spec;
-  spec.rows = testing::OneBitRows(128, 32, [](int x, int y) { return (x * 7 + y * 3) % 5 == 0; });
-  const BitmapLoadResult bottomUp = ReadBitmap(testing::MakeBmp(spec));
-  spec.topDown = true;
-  const BitmapLoadResult topDown = ReadBitmap(testing::MakeBmp(spec));
+  testing::BmpLayout layout;
+  layout.rows = testing::OneBitRows(128, 32, [](int x, int y) { return (x * 7 + y * 3) % 5 == 0; });
+  const BitmapLoadResult bottomUp = ReadBitmap(testing::MakeBmp(layout));
+  layout.topDown = true;
+  const BitmapLoadResult topDown = ReadBitmap(testing::MakeBmp(layout));
   ASSERT_TRUE(bottomUp.Ok() && topDown.Ok());
   BoardFrame a;
   BoardFrame b;

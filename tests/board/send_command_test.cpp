@@ -17,9 +17,9 @@ using IndexAt = int (*)(int x, int y);
 // A 128 x 32 picture that went through a file and the reader, as the window
 // would load it.
 Bitmap Picture(IndexAt indexAt, int width = 128, int height = 32) {
-  testing::BmpSpec spec{.width = width, .height = height};
-  spec.rows = testing::OneBitRows(width, height, indexAt);
-  BitmapLoadResult loaded = ReadBitmap(testing::MakeBmp(spec));
+  testing::BmpLayout layout{.width = width, .height = height};
+  layout.rows = testing::OneBitRows(width, height, indexAt);
+  BitmapLoadResult loaded = ReadBitmap(testing::MakeBmp(layout));
   EXPECT_TRUE(loaded.Ok()) << loaded.error;
   return loaded.bitmap;
 }

@@ -21,20 +21,11 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing_support::EmulatorProcess;
+using testing_support::Hex;
 using testing_support::ScopedConfigHome;
 using testing_support::TempFolder;
 
 constexpr int kPort = 5;
-
-std::string Hex(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t count) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (std::size_t i = from; i < from + count; ++i) {
-    text += kDigits[bytes[i] >> 4];
-    text += kDigits[bytes[i] & 15];
-  }
-  return text;
-}
 
 class EmulatorFaults : public ::testing::Test {
  protected:

@@ -32,6 +32,7 @@ using namespace std::chrono_literals;
 using faults::ExpectedWire;
 using faults::RandomPicture;
 using faults::RecordingPlatform;
+using testing_support::Hex;
 using testing_support::PtyPeer;
 using testing_support::ScopedConfigHome;
 using testing_support::TempFolder;
@@ -147,16 +148,6 @@ class LinkFaults : public ::testing::Test {
     EXPECT_EQ(Shown(), before);
   }
 };
-
-std::string Hex(const Bytes& bytes, std::size_t from, std::size_t count) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (std::size_t i = from; i < from + count; ++i) {
-    text += kDigits[bytes[i] >> 4];
-    text += kDigits[bytes[i] & 15];
-  }
-  return text;
-}
 
 Bytes Concat(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());

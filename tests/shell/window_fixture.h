@@ -101,13 +101,13 @@ class WindowTest : public ::testing::Test {
   // whose colour-table index is 0 (black).
   template <class Dark>
   QString WriteOneBitPicture(const std::string& name, Dark dark, int width = 128, int height = 32) {
-    testing::BmpSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.rows =
+    testing::BmpLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.rows =
         testing::OneBitRows(width, height, [&](int x, int y) { return dark(x, y) ? 0 : 1; });
     const std::filesystem::path path = folder.path() / name;
-    testing::WriteBytes(path, testing::MakeBmp(spec));
+    testing::WriteBytes(path, testing::MakeBmp(layout));
     return QString::fromStdString(path.string());
   }
 

@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -16,6 +18,19 @@
 extern char** environ;
 
 namespace tablica::testing_support {
+
+// Lower-case hex of bytes[from, from + count), as the board's JSON lines
+// spell the bytes of a unit.
+inline std::string Hex(const std::vector<std::uint8_t>& bytes, std::size_t from,
+                       std::size_t count) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (std::size_t i = from; i < from + count; ++i) {
+    text += kDigits[bytes[i] >> 4];
+    text += kDigits[bytes[i] & 15];
+  }
+  return text;
+}
 
 class EmulatorProcess {
  public:

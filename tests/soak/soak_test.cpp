@@ -25,6 +25,7 @@ namespace tablica {
 namespace {
 
 using testing_support::EmulatorProcess;
+using testing_support::Hex;
 using testing_support::ScopedConfigHome;
 using testing_support::TempFolder;
 
@@ -57,16 +58,6 @@ std::size_t ResidentKiB(pid_t pid) {
     status.ignore(1 << 16, '\n');
   }
   return 0;
-}
-
-std::string Hex(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t count) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (std::size_t i = from; i < from + count; ++i) {
-    text += kDigits[bytes[i] >> 4];
-    text += kDigits[bytes[i] & 15];
-  }
-  return text;
 }
 
 // The JSON line the virtual board prints for a good unit with these bytes.

@@ -29,7 +29,7 @@ inline constexpr std::size_t kColoursUsed = 46;
 inline constexpr std::size_t kInfoEnd = 54;  // end of a 40-byte header
 }  // namespace bmp_at
 
-struct BmpSpec {
+struct BmpLayout {
   int width = 128;
   int height = 32;
   int bitsPerPixel = 1;
@@ -77,18 +77,18 @@ inline std::vector<std::uint32_t> BmpDefaultPalette(int bitsPerPixel) {
   return palette;
 }
 
-inline std::vector<std::uint8_t> MakeBmp(const BmpSpec& spec) {
-  const bool core = spec.headerSize == 12;
-  const std::size_t stride = BmpStride(spec.width, spec.bitsPerPixel);
-  const std::size_t imageSize = stride * static_cast<std::size_t>(spec.height);
-  if (!spec.rows.empty() && spec.rows.size() != imageSize) {
+inline std::vector<std::uint8_t> MakeBmp(const BmpLayout& layout) {
+  const bool core = layout.headerSize == 12;
+  const std::size_t stride = BmpStride(layout.width, layout.bitsPerPixel);
+  const std::size_t imageSize = stride * static_cast<std::size_t>(layout.height);
+  if (!layout.rows.empty() && layout.rows.size() != imageSize) {
     throw std::invalid_argument("MakeBmp: rows do not match width, height and bit count");
   }
   const std::vector<std::uint32_t> palette =
-      spec.palette.empty() ? BmpDefaultPalette(spec.bitsPerPixel) : spec.palette;
-  const bool masksAfterHeader = spec.bitfields && spec.headerSize == 40;
+      layout.palette.empty() ? BmpDefaultPalette(layout.bitsPerPixel) : layout.palette;
+  const bool masksAfterHeader = layout.bitfields && layout.headerSize == 40;
   const std::size_t offset =
-      14 + spec.headerSize + (masksAfterHeader ? 12 : 0) + palette.size() * (core ? 3 : 4);
+      14 + layout.headerSize + (masksAfterHeader ? 12 : 0) + palette.size() * (core ? 3 : 4);
 
   std::vector<std::uint8_t> out;
   out.push_back('B');
@@ -96,31 +96,31 @@ inline std::vector<std::uint8_t> MakeBmp(const BmpSpec& spec) {
   PutLe32(out, static_cast<std::uint32_t>(offset + imageSize));
   PutLe32(out, 0);
   PutLe32(out, static_cast<std::uint32_t>(offset));
-  PutLe32(out, spec.headerSize);
+  PutLe32(out, layout.headerSize);
   if (core) {
-    PutLe16(out, static_cast<std::uint32_t>(spec.width));
-    PutLe16(out, static_cast<std::uint32_t>(spec.height));
+    PutLe16(out, static_cast<std::uint32_t>(layout.width));
+    PutLe16(out, static_cast<std::uint32_t>(layout.height));
     PutLe16(out, 1);
-    PutLe16(out, static_cast<std::uint32_t>(spec.bitsPerPixel));
+    PutLe16(out, static_cast<std::uint32_t>(layout.bitsPerPixel));
   } else {
-    PutLe32(out, static_cast<std::uint32_t>(spec.width));
-    PutLe32(out, static_cast<std::uint32_t>(spec.topDown ? -spec.height : spec.height));
+    PutLe32(out, static_cast<std::uint32_t>(layout.width));
+    PutLe32(out, static_cast<std::uint32_t>(layout.topDown ? -layout.height : layout.height));
     PutLe16(out, 1);
-    PutLe16(out, static_cast<std::uint32_t>(spec.bitsPerPixel));
-    PutLe32(out, spec.bitfields ? 3 : 0);
+    PutLe16(out, static_cast<std::uint32_t>(layout.bitsPerPixel));
+    PutLe32(out, layout.bitfields ? 3 : 0);
     PutLe32(out, static_cast<std::uint32_t>(imageSize));
     PutLe32(out, 2835);
     PutLe32(out, 2835);
     PutLe32(out, static_cast<std::uint32_t>(palette.size()));
     PutLe32(out, 0);
-    const bool masksInHeader = spec.headerSize >= 52 && spec.headerSize != 64;
+    const bool masksInHeader = layout.headerSize >= 52 && layout.headerSize != 64;
     if (masksInHeader) {
-      for (int i = 0; i < (spec.headerSize >= 56 ? 4 : 3); ++i) PutLe32(out, spec.masks[i]);
+      for (int i = 0; i < (layout.headerSize >= 56 ? 4 : 3); ++i) PutLe32(out, layout.masks[i]);
     }
-    if (spec.headerSize >= 108) PutLe32(out, 0x73524742);  // colour space 'sRGB'
-    out.resize(14 + spec.headerSize, 0);                   // the rest of the header: zeros
+    if (layout.headerSize >= 108) PutLe32(out, 0x73524742);  // colour space 'sRGB'
+    out.resize(14 + layout.headerSize, 0);                   // the rest of the header: zeros
     if (masksAfterHeader) {
-      for (int i = 0; i < 3; ++i) PutLe32(out, spec.masks[i]);
+      for (int i = 0; i < 3; ++i) PutLe32(out, layout.masks[i]);
     }
   }
   for (const std::uint32_t colour : palette) {
@@ -129,12 +129,12 @@ inline std::vector<std::uint8_t> MakeBmp(const BmpSpec& spec) {
     out.push_back(static_cast<std::uint8_t>(colour >> 16));
     if (!core) out.push_back(0);
   }
-  for (int i = 0; i < spec.height; ++i) {
-    const int row = spec.topDown ? i : spec.height - 1 - i;  // file order
-    if (spec.rows.empty()) {
+  for (int i = 0; i < layout.height; ++i) {
+    const int row = layout.topDown ? i : layout.height - 1 - i;  // file order
+    if (layout.rows.empty()) {
       out.insert(out.end(), stride, 0);
     } else {
-      const auto first = spec.rows.begin() + static_cast<std::ptrdiff_t>(row * stride);
+      const auto first = layout.rows.begin() + static_cast<std::ptrdiff_t>(row * stride);
       out.insert(out.end(), first, first + static_cast<std::ptrdiff_t>(stride));
     }
   }

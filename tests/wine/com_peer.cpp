@@ -175,12 +175,12 @@ int main(int argc, char** argv) {
   std::vector<Port> ports;
   int arg = 3;
   for (; arg < argc && std::strcmp(argv[arg], "--") != 0; ++arg) {
-    const std::string spec = argv[arg];
-    if (spec.rfind("missing:", 0) == 0) {
-      const std::string stem = "com" + spec.substr(8);
+    const std::string argument = argv[arg];
+    if (argument.rfind("missing:", 0) == 0) {
+      const std::string stem = "com" + argument.substr(8);
       Relink(dosdevices / stem, work / ("no-such-device-" + stem));
     } else {
-      ports.push_back(MakePort(std::stoi(spec), dosdevices, work));
+      ports.push_back(MakePort(std::stoi(argument), dosdevices, work));
     }
   }
   if (arg + 1 >= argc) {
