@@ -34,6 +34,7 @@
 #include "pty_peer.h"
 #include "serial/serial_link.h"
 #include "temp_folder.h"
+#include "wire_pictures.h"
 
 namespace {
 
@@ -51,11 +52,7 @@ double WireSeconds(std::size_t bytes) {
   return static_cast<double>(bytes) * kBitsPerByte / kBaud;
 }
 
-tablica::Bitmap RandomPicture(std::mt19937& random) {
-  std::vector<std::uint8_t> rows(16 * 32);
-  for (auto& b : rows) b = static_cast<std::uint8_t>(random());
-  return tablica::Bitmap::FromRows(128, 32, 1, std::move(rows), {0x000000, 0xFFFFFF});
-}
+using tablica::faults::RandomPicture;
 
 // --- pack + checksum -------------------------------------------------------
 
