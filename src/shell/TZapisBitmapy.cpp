@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
-#include <QSignalBlocker>
 
 #include "board/send_command.h"
 #include "shell/bitmap_image.h"
@@ -34,6 +33,7 @@ std::filesystem::path ToPath(const QString& text) {
 TZapisBitmapy::TZapisBitmapy(WindowServices services, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::TZapisBitmapy>()), services_(std::move(services)) {
   ui_->setupUi(this);
+  ports_ = std::make_unique<PortChoice>(*ui_->ComboBox1, services_.link);
   SetUpWindow();
   ConnectHandlers();
   FormCreate();
@@ -166,50 +166,19 @@ bool TZapisBitmapy::AcceptsCommands() const {
   return stage_ == Stage::Running && firstBitmap_ != nullptr && secondBitmap_ != nullptr;
 }
 
-void TZapisBitmapy::SelectPortEntry(int index) {
-  const QSignalBlocker quiet(ui_->ComboBox1);
-  // An index that names no entry leaves the list with an empty field.
-  ui_->ComboBox1->setCurrentIndex(index >= 0 && index < ui_->ComboBox1->count() ? index : -1);
-}
-
 void TZapisBitmapy::FormCreate() {
-  for (int port = 1; port <= kPortEntries; ++port) {
-    ui_->ComboBox1->addItem(QStringLiteral("COM %1").arg(port));
-  }
-  ui_->ComboBox1->addItem(QStringLiteral("Brak"));
-  SelectPortEntry(-1);  // FormShow picks the entry
+  ports_->Fill();
 }
 
 void TZapisBitmapy::FormShow() {
-  CommSettings& settings = services_.link.Settings();
-  LoadCommSettings(settings, services_.settingsFile);
-  if (settings.portNumber != kNoPort) {
-    services_.link.OpenComPort();  // a failure has shown its message and left no port
-    // A failed open leaves 255, index -2: the list shows an empty field.
-    SelectPortEntry(SignedPortNumber(settings.portNumber) - 1);
-  } else {
-    SelectPortEntry(kNoPortIndex);
-  }
+  ports_->OpenFromSettings(services_.settingsFile);
   firstBitmap_ = std::make_unique<Bitmap>();
   secondBitmap_ = std::make_unique<Bitmap>();
 }
 
 void TZapisBitmapy::ComboBox1Change(int index) {
   if (!AcceptsCommands()) return;
-  SerialLink& link = services_.link;
-  CommSettings& settings = link.Settings();
-  if (settings.portNumber != kNoPort && link.HasComHandle()) link.CloseComHandle();
-  if (index == kNoPortIndex) {
-    settings.portNumber = kNoPort;
-    return;
-  }
-  const std::uint8_t previous = settings.portNumber;
-  settings.portNumber = static_cast<std::uint8_t>(index + 1);
-  if (!link.OpenComPort()) return;
-  // The new port failed and said so: go back to the previous choice.
-  settings.portNumber = previous;
-  SelectPortEntry(previous == kNoPort ? kNoPortIndex : SignedPortNumber(previous) - 1);
-  if (previous != kNoPort) link.OpenComPort();  // says so itself if this fails too
+  ports_->Pick(index);
 }
 
 void TZapisBitmapy::Button1Click() {

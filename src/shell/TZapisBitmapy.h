@@ -11,6 +11,7 @@
 #include "serial/comm_settings.h"
 #include "serial/serial_link.h"
 #include "shell/file_chooser.h"
+#include "shell/port_choice.h"
 
 class QLabel;
 class QLineEdit;
@@ -49,8 +50,8 @@ class TZapisBitmapy final : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kPortEntries = 64;
-  static constexpr int kNoPortIndex = 64;  // "Brak"
+  static constexpr int kPortEntries = PortChoice::kPortEntries;
+  static constexpr int kNoPortIndex = PortChoice::kNoPortIndex;  // "Brak"
 
   explicit TZapisBitmapy(WindowServices services, QWidget* parent = nullptr);
   ~TZapisBitmapy() override;
@@ -85,7 +86,6 @@ class TZapisBitmapy final : public QWidget {
   void SetUpWindow();
   void ConnectHandlers();
   void CentreOnScreen();
-  void SelectPortEntry(int index);
   void ChooseBitmapFile(QLineEdit& nameBox, Bitmap& bitmap, QLabel& view);
   bool AcceptsCommands() const;
   bool ReceivesKeysFor(const QWidget& widget) const;
@@ -94,6 +94,7 @@ class TZapisBitmapy final : public QWidget {
 
   std::unique_ptr<Ui::TZapisBitmapy> ui_;
   WindowServices services_;
+  std::unique_ptr<PortChoice> ports_;  // the port list, made with the layout
   Stage stage_ = Stage::Created;
   std::unique_ptr<Bitmap> firstBitmap_;
   std::unique_ptr<Bitmap> secondBitmap_;

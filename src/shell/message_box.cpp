@@ -1,5 +1,6 @@
 #include "shell/message_box.h"
 
+#include <QGuiApplication>
 #include <QMessageBox>
 
 namespace tablica {
@@ -7,7 +8,8 @@ namespace {
 
 void ShowBox(QMessageBox::Icon icon, const std::string& text) {
   // No parent: the box is centred on the screen and blocks every window.
-  QMessageBox box(icon, QString::fromUtf8(kApplicationTitle), QString::fromStdString(text),
+  // Each program names itself in its display name (its window's title).
+  QMessageBox box(icon, QGuiApplication::applicationDisplayName(), QString::fromStdString(text),
                   QMessageBox::Ok);
   box.setTextFormat(Qt::PlainText);
   box.exec();
