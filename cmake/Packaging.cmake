@@ -1,9 +1,9 @@
-# Installing and packaging: `cmake --install` puts the three programs in bin/
+# Installing and packaging: `cmake --install` puts the programs in bin/
 # and, on Linux, their desktop entries, icons, AppStream metadata, manual
 # pages and the package's documents under share/; CPack turns that into a
 # Debian package (Linux) or a ZIP / NSIS installer (Windows).
 #
-# The programs are built elsewhere (src/shell, src/emulator, src/tools); each
+# The programs are built elsewhere (src/shell, src/obraz, src/emulator, src/tools); each
 # one is installed, together with its desktop entry and manual page, only
 # when its target exists in this build.
 
@@ -26,20 +26,21 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 
 # --- the programs -----------------------------------------------------------
 set(TABLICA_INSTALLED_PROGRAMS "")
-foreach(program IN ITEMS zapis-bitmapy tablica-emulator tablica-send)
+foreach(program IN ITEMS zapis-bitmapy tablica-obraz tablica-emulator tablica-send)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     list(APPEND TABLICA_INSTALLED_PROGRAMS ${program})
   endif()
 endforeach()
 
-# On Windows the two window programs carry their icon and version as
+# On Windows the window programs carry their icon and version as
 # resources, so Explorer, the taskbar and the installer's shortcuts show them.
 if(WIN32)
   enable_language(RC)
   set(rc_description_zapis-bitmapy "Zapis bitmapy do tablicy informacyjnej")
   set(rc_description_tablica-emulator "Tablica informacyjna (emulator)")
-  foreach(program IN ITEMS zapis-bitmapy tablica-emulator)
+  set(rc_description_tablica-obraz "Przygotowanie obrazu dla tablicy")
+  foreach(program IN ITEMS zapis-bitmapy tablica-obraz tablica-emulator)
     if(TARGET ${program})
       set(TABLICA_RC_PROGRAM ${program})
       set(TABLICA_RC_DESCRIPTION "${rc_description_${program}}")
@@ -55,7 +56,7 @@ endif()
 # run by the script Qt generates), so the ZIP or installer runs on a machine
 # without Qt.
 if(WIN32 AND COMMAND qt_generate_deploy_app_script)
-  foreach(program IN ITEMS zapis-bitmapy tablica-emulator)
+  foreach(program IN ITEMS zapis-bitmapy tablica-obraz tablica-emulator)
     if(TARGET ${program})
       # Qt 6.5 renamed the option that receives the script's file name.
       if(Qt6_VERSION VERSION_GREATER_EQUAL 6.5)
@@ -89,6 +90,7 @@ if(UNIX AND NOT APPLE)
 
   set(desktop_entry_zapis-bitmapy "${TABLICA_APP_ID}.desktop")
   set(desktop_entry_tablica-emulator "${TABLICA_EMULATOR_APP_ID}.desktop")
+  set(desktop_entry_tablica-obraz "pl.zapisbitmapy.TablicaObraz.desktop")
   foreach(program IN LISTS TABLICA_INSTALLED_PROGRAMS)
     if(DEFINED desktop_entry_${program})
       install(FILES "${TABLICA_PACKAGING_DIR}/linux/${desktop_entry_${program}}"

@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 sizes=(16 24 32 48 64 128 256)
-for svg in zapis-bitmapy.svg tablica-emulator.svg; do
+for svg in zapis-bitmapy.svg tablica-emulator.svg tablica-obraz.svg; do
   name=$(basename "$svg" .svg)
   pngs=()
   for size in "${sizes[@]}"; do
