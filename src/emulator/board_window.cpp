@@ -4,14 +4,13 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "picture/dots_painter.h"
+
 namespace emulator {
 
 namespace {
 
 constexpr int kPreferredPitch = 5;  // pixels from one dot's centre to the next
-const QColor kBackground(0x14, 0x12, 0x10);
-const QColor kLitDot(0xFF, 0xB0, 0x20);
-const QColor kDarkDot(0x4A, 0x38, 0x20);
 
 QLabel* Caption(const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
@@ -42,22 +41,8 @@ QSize BoardView::minimumSizeHint() const {
 
 void BoardView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), kBackground);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(Qt::NoPen);
-  // Keep the dots round: one pitch for both directions, the board centred.
-  const double pitch =
-      std::min((width() - 8) / double(kBoardWidth), (height() - 8) / double(kBoardHeight));
-  const double left = (width() - pitch * kBoardWidth) / 2;
-  const double top = (height() - pitch * kBoardHeight) / 2;
-  const double radius = pitch * 0.38;
-  for (int y = 0; y < kBoardHeight; ++y) {
-    for (int x = 0; x < kBoardWidth; ++x) {
-      painter.setBrush(picture_.IsLit(x, y) ? kLitDot : kDarkDot);
-      painter.drawEllipse(QPointF(left + (x + 0.5) * pitch, top + (y + 0.5) * pitch), radius,
-                          radius);
-    }
-  }
+  tablica::picture::PaintDots(painter, QRectF(rect()),
+                              [this](int x, int y) { return picture_.IsLit(x, y); });
 }
 
 BoardWindow::BoardWindow(const QString& title, QWidget* parent)

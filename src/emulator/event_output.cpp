@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "picture/board_dots.h"
+
 namespace emulator {
 
 std::string JsonString(const std::string& text) {
@@ -72,21 +74,7 @@ std::string UnitJson(const Unit& unit) {
 }
 
 std::string DrawBoard(const BoardPicture& board) {
-  // Upper half, lower half, both, none.
-  static constexpr const char* kUpper = "\u2580";
-  static constexpr const char* kLower = "\u2584";
-  static constexpr const char* kFull = "\u2588";
-  std::string out = "+" + std::string(kBoardWidth, '-') + "+\n";
-  for (int y = 0; y < kBoardHeight; y += 2) {
-    out += '|';
-    for (int x = 0; x < kBoardWidth; ++x) {
-      const bool top = board.IsLit(x, y);
-      const bool bottom = board.IsLit(x, y + 1);
-      out += top && bottom ? kFull : top ? kUpper : bottom ? kLower : " ";
-    }
-    out += "|\n";
-  }
-  return out + "+" + std::string(kBoardWidth, '-') + "+\n";
+  return tablica::picture::DrawDotsText([&board](int x, int y) { return board.IsLit(x, y); });
 }
 
 }  // namespace emulator

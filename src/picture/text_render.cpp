@@ -1,0 +1,194 @@
+// Text in a pixel font: each line drawn without antialiasing into a small
+// image, enlarged by a whole factor where the font is GNU Unifont, and set
+// on the board by its alignment, the lines centred as a block.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPainter>
+#include <algorithm>
+
+#include "picture/convert.h"
+
+namespace tablica::picture {
+
+namespace {
+
+constexpr int kUnifontPixels = 16;  // the size its dots are drawn for
+const char* const kUnifontFamily = "Unifont";
+
+struct ChosenFont {
+  QString family;
+  bool unifont = false;
+  std::string error;
+};
+
+// The family a font file brings, once Qt has it.
+QString FamilyFromFile(const QString& file) {
+  const int id = QFontDatabase::addApplicationFont(file);
+  const QStringList families = id < 0 ? QStringList() : QFontDatabase::applicationFontFamilies(id);
+  return families.isEmpty() ? QString() : families.first();
+}
+
+ChosenFont UnifontFont() {
+  if (QFontDatabase::families().contains(kUnifontFamily)) return {kUnifontFamily, true, {}};
+  // A program folder that carries its own copy (the Windows build does).
+  const QDir folder(QCoreApplication::applicationDirPath());
+  for (const QString& name : {QStringLiteral("unifont.otf"), QStringLiteral("fonts/unifont.otf")}) {
+    if (!QFileInfo::exists(folder.filePath(name))) continue;
+    const QString family = FamilyFromFile(folder.filePath(name));
+    if (!family.isEmpty()) return {family, true, {}};
+  }
+  return {{}, true, "Nie znaleziono czcionki GNU Unifont (w Debianie: pakiet fonts-unifont)."};
+}
+
+ChosenFont ChooseFont(const std::string& wanted) {
+  if (wanted.empty()) return UnifontFont();
+  const QString name = QString::fromStdString(wanted);
+  if (QFileInfo(name).isFile()) {
+    const QString family = FamilyFromFile(name);
+    if (family.isEmpty()) return {{}, false, "Nie mogę wczytać czcionki z pliku " + wanted + "."};
+    return {family, family.startsWith(kUnifontFamily), {}};
+  }
+  for (const QString& family : QFontDatabase::families()) {
+    if (family.compare(name, Qt::CaseInsensitive) == 0) {
+      return {family, family.startsWith(kUnifontFamily), {}};
+    }
+  }
+  return {{}, false, "Nie znaleziono czcionki „" + wanted + "”."};
+}
+
+QFont FontAt(const QString& family, int pixels) {
+  QFont font(family);
+  font.setPixelSize(pixels);
+  font.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::NoFontMerging));
+  font.setKerning(false);
+  return font;
+}
+
+// "1 punkt", "3 punkty", "12 punktów".
+std::string CountOfDots(int n) {
+  const int tens = n % 100;
+  const int ones = n % 10;
+  const char* word = n == 1                                                 ? "punkt"
+                     : (ones >= 2 && ones <= 4 && (tens < 12 || tens > 14)) ? "punkty"
+                                                                            : "punktów";
+  return std::to_string(n) + " " + word;
+}
+
+// The lines' size in dots at one font size, before any enlarging.
+struct TextBox {
+  int width = 0;       // the widest line
+  int lineHeight = 0;  // ascent + descent
+  int ascent = 0;
+};
+
+TextBox Measure(const QFont& font, const QStringList& lines) {
+  const QFontMetrics metrics(font);
+  TextBox box{0, metrics.height(), metrics.ascent()};
+  for (const QString& line : lines)
+    box.width = std::max(box.width, metrics.horizontalAdvance(line));
+  return box;
+}
+
+bool Fits(const TextBox& box, int lines, int factor) {
+  return box.width * factor <= kDotsWidth && box.lineHeight * lines * factor <= kDotsHeight;
+}
+
+std::string Overflow(const TextBox& box, int lines, int factor) {
+  const int wide = box.width * factor - kDotsWidth;
+  const int high = box.lineHeight * lines * factor - kDotsHeight;
+  std::string text = "Tekst nie mieści się na tablicy 128 × 32:";
+  if (wide > 0) text += " jest o " + CountOfDots(wide) + " za szeroki";
+  if (wide > 0 && high > 0) text += " i";
+  if (high > 0) text += " jest o " + CountOfDots(high) + " za wysoki";
+  return text + ".";
+}
+
+// A line drawn in white on black, one byte a pixel.
+QImage DrawLine(const QFont& font, const QString& line, const TextBox& box) {
+  const int width = std::max(1, QFontMetrics(font).horizontalAdvance(line));
+  QImage image(width, box.lineHeight, QImage::Format_Grayscale8);
+  image.fill(0);
+  QPainter painter(&image);
+  painter.setFont(font);
+  painter.setPen(Qt::white);
+  painter.drawText(0, box.ascent, line);
+  return image;
+}
+
+}  // namespace
+
+DotsResult RenderText(const ConvertOptions& options) {
+  if (!QGuiApplication::instance()) return {{}, "Tekst wymaga aplikacji Qt (QGuiApplication)."};
+  if (options.text.empty() || options.text.size() > static_cast<std::size_t>(kMaxTextLines)) {
+    return {{}, "Podaj jeden albo dwa wiersze tekstu."};
+  }
+  const ChosenFont chosen = ChooseFont(options.font);
+  if (!chosen.error.empty()) return {{}, chosen.error};
+  QStringList lines;
+  for (const std::string& line : options.text) lines << QString::fromStdString(line);
+  const int count = static_cast<int>(lines.size());
+
+  // Unifont's dots are made for 16 pixels: it is enlarged by whole factors
+  // only. Other fonts are drawn at the pixel size asked for, or the largest
+  // that fits.
+  int pixels = 0;
+  int factor = 1;
+  TextBox box;
+  if (chosen.unifont) {
+    pixels = kUnifontPixels;
+    box = Measure(FontAt(chosen.family, pixels), lines);
+    if (options.size) {
+      if (*options.size % kUnifontPixels != 0) {
+        return {{},
+                "GNU Unifont ma rozmiary 16, 32 ... punktów (wielokrotności 16), nie " +
+                    std::to_string(*options.size) + "."};
+      }
+      factor = *options.size / kUnifontPixels;
+    } else {
+      while (Fits(box, count, factor + 1)) ++factor;
+    }
+  } else if (options.size) {
+    pixels = *options.size;
+    box = Measure(FontAt(chosen.family, pixels), lines);
+  } else {
+    // The largest size whose lines are low enough; if even that is too
+    // wide, the message speaks of it.
+    for (pixels = kDotsHeight; pixels > 1; --pixels) {
+      box = Measure(FontAt(chosen.family, pixels), lines);
+      if (box.lineHeight * count <= kDotsHeight && box.width <= kDotsWidth) break;
+    }
+    if (!Fits(box, count, 1)) {
+      for (pixels = kDotsHeight; pixels > 1; --pixels) {
+        box = Measure(FontAt(chosen.family, pixels), lines);
+        if (box.lineHeight * count <= kDotsHeight) break;
+      }
+    }
+  }
+  if (!Fits(box, count, factor)) return {{}, Overflow(box, count, factor)};
+
+  const QFont font = FontAt(chosen.family, pixels);
+  Dots dots;
+  const int blockTop = (kDotsHeight - box.lineHeight * count * factor) / 2;
+  for (int i = 0; i < count; ++i) {
+    const QImage line = DrawLine(font, lines[i], box);
+    const int width = line.width() * factor;
+    const int left = options.align == Alignment::Left    ? 0
+                     : options.align == Alignment::Right ? kDotsWidth - width
+                                                         : (kDotsWidth - width) / 2;
+    const int top = blockTop + i * box.lineHeight * factor;
+    for (int y = 0; y < line.height() * factor; ++y) {
+      const uchar* row = line.constScanLine(y / factor);
+      for (int x = 0; x < width; ++x) {
+        if (row[x / factor] >= 128) dots.SetLit(left + x, top + y);
+      }
+    }
+  }
+  return {dots, {}};
+}
+
+}  // namespace tablica::picture

@@ -1,0 +1,88 @@
+#include "tools/convert_tool.h"
+
+#include "picture/convert.h"
+
+namespace tablica::tools {
+
+namespace {
+
+const char* const kConvertUsageStart =
+    "Użycie: tablica-convert [opcje] [WEJŚCIE] WYJŚCIE.bmp\n"
+    "        tablica-convert --text \"…\" [--text \"…\"] [opcje] WYJŚCIE.bmp\n"
+    "\n"
+    "Zamienia obraz albo tekst na jednobitową bitmapę 128 × 32 dla tablicy\n"
+    "informacyjnej (kolor 0 czarny = punkt świeci), którą przyjmują okno\n"
+    "programu i tablica-send.\n";
+const char* const kConvertUsageEnd =
+    "Podgląd:\n"
+    "  --preview PLIK   rysuje tablicę jak wirtualna tablica do pliku PNG\n"
+    "  --show           rysuje tablicę w terminalu\n"
+    "Kod wyjścia 0: bitmapa zapisana; 1: obraz albo tekst odrzucony (nic nie\n"
+    "zapisano); 2: błędne opcje.\n";
+
+}  // namespace
+
+ParsedConvertCommand ParseConvertCommand(const std::vector<std::string>& args) {
+  ConvertCommand command;
+  std::vector<std::string> files;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") return {std::nullopt, true, {}};
+    std::string error;
+    switch (picture::TakeConvertOption(args, i, command.options, error)) {
+      case picture::OptionTake::Taken:
+        continue;
+      case picture::OptionTake::Failed:
+        return {std::nullopt, false, error};
+      case picture::OptionTake::NotMine:
+        break;
+    }
+    if (arg == "--show") {
+      command.show = true;
+    } else if (arg == "--preview") {
+      if (i + 1 >= args.size()) return {std::nullopt, false, "Brak wartości po --preview."};
+      command.preview = picture::PathFromUtf8(args[++i]);
+    } else if (arg.size() > 1 && arg.starts_with("-")) {
+      return {std::nullopt, false, "Nieznana opcja: " + arg + "."};
+    } else {
+      files.push_back(arg);
+    }
+  }
+  if (files.empty()) return {std::nullopt, false, "Nie podano pliku wyjściowego (WYJŚCIE.bmp)."};
+  if (files.size() > 2)
+    return {std::nullopt, false, "Podaj najwyżej dwa pliki: WEJŚCIE i WYJŚCIE."};
+  command.output = picture::PathFromUtf8(files.back());
+  if (files.size() == 2) command.input = picture::PathFromUtf8(files.front());
+  const std::string problem =
+      picture::CheckConvertOptions(command.options, command.input.has_value());
+  if (!problem.empty()) return {std::nullopt, false, problem};
+  return {command, false, {}};
+}
+
+int RunConvertTool(const ConvertCommand& command, const TextOut& out, const TextOut& error) {
+  const picture::DotsResult made =
+      picture::MakeDots(command.options, command.input.value_or(std::filesystem::path()));
+  if (!made.Ok()) {
+    error(made.error);
+    return kExitRefused;
+  }
+  if (std::string problem = picture::WriteDotsBmp(made.dots, command.output); !problem.empty()) {
+    error(problem);
+    return kExitRefused;
+  }
+  if (command.preview) {
+    if (std::string problem = picture::WritePreviewPng(made.dots, *command.preview);
+        !problem.empty()) {
+      error(problem);
+      return kExitRefused;
+    }
+  }
+  if (command.show) out(picture::DrawDotsText(made.dots));
+  return kExitWritten;
+}
+
+std::string ConvertUsage() {
+  return std::string(kConvertUsageStart) + "\n" + picture::kConvertOptionsUsage + kConvertUsageEnd;
+}
+
+}  // namespace tablica::tools
