@@ -118,7 +118,7 @@ if(UNIX AND NOT APPLE)
   tablica_stage_file("${TABLICA_PACKAGING_DIR}/debian/changelog.in" "changelog" TRUE)
   install(FILES "${TABLICA_PACKAGING_DIR}/debian/copyright" "${staged}/changelog.gz"
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zapis-bitmapy)
-else()
+elseif(NOT WIN32)
   install(FILES "${TABLICA_LICENSE_FILE}" DESTINATION .)
 endif()
 
@@ -148,6 +148,10 @@ if(WIN32)
   set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\\\zapis-bitmapy.exe")
 else()
   set(CPACK_GENERATOR "DEB")
+endif()
+# The ZIP and the setup program, from the portable folder.
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackages.cmake)
 endif()
 
 set(CPACK_DEBIAN_PACKAGE_NAME "zapis-bitmapy")
