@@ -327,15 +327,6 @@ void PrepareHeadlessGui() {
   qInstallMessageHandler(KeepSerious);
 }
 
-std::filesystem::path PathFromUtf8(const std::string& text) {
-  return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
-
-std::string Utf8Name(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 Bitmap DotsToBitmap(const Dots& dots) {
   constexpr int kStride = kDotsWidth / 8;
   std::vector<std::uint8_t> rows(static_cast<std::size_t>(kStride * kDotsHeight), 0);

@@ -81,10 +81,4 @@ std::string WritePreviewPng(const Dots& dots, const std::filesystem::path& path,
 // happened. Call before creating the application object.
 void PrepareHeadlessGui();
 
-// A path from UTF-8 text (a command-line word as Qt gives it), on every
-// system.
-std::filesystem::path PathFromUtf8(const std::string& text);
-// A path as UTF-8 text, for messages.
-std::string Utf8Name(const std::filesystem::path& path);
-
 }  // namespace tablica::picture

@@ -199,4 +199,13 @@ const char* const kConvertOptionsUsage =
     "  --align left|centre|right\n"
     "                   wyrównanie wierszy (domyślnie centre)\n";
 
+std::filesystem::path PathFromUtf8(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string Utf8Name(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 }  // namespace tablica::picture

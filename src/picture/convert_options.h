@@ -6,6 +6,7 @@
 // wherever they are shown. Plain C++: no Qt needed to parse.
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -86,5 +87,11 @@ std::string CheckConvertOptions(const ConvertOptions& options, bool hasPicture);
 
 // The usage lines of the conversion options (Polish), for --help.
 extern const char* const kConvertOptionsUsage;
+
+// A path from UTF-8 text (a command-line word as Qt gives it), on every
+// system.
+std::filesystem::path PathFromUtf8(const std::string& text);
+// A path as UTF-8 text, for messages.
+std::string Utf8Name(const std::filesystem::path& path);
 
 }  // namespace tablica::picture

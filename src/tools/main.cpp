@@ -11,15 +11,16 @@ int main(int argc, char** argv) {
   const auto parsed =
       tablica::tools::ParseSendOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (parsed.help) {
-    std::fputs(tablica::tools::kSendUsage, stdout);
+    std::fputs(tablica::tools::SendUsage().c_str(), stdout);
     return 0;
   }
   if (!parsed.options) {
-    std::fprintf(stderr, "%s\n\n%s", parsed.error.c_str(), tablica::tools::kSendUsage);
+    std::fprintf(stderr, "%s\n\n%s", parsed.error.c_str(), tablica::tools::SendUsage().c_str());
     return 2;
   }
   const auto platform = tablica::MakeNativeSerialPlatform();
-  return tablica::tools::RunSendTool(*parsed.options, *platform, [](const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-  });
+  const auto show = [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
+  if (parsed.options->convert)
+    return tablica::tools::RunConvertingSend(argc, argv, *platform, show);
+  return tablica::tools::RunSendTool(*parsed.options, *platform, show);
 }

@@ -4,10 +4,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "board/bitmap.h"
+#include "picture/convert_options.h"
 #include "serial/serial_link.h"
 #include "serial/serial_platform.h"
 
@@ -18,8 +21,11 @@ inline constexpr const char* kCannotOpenFile = "Nie mogę otworzyc pliku";  // +
 struct SendToolOptions {
   std::optional<std::uint8_t> port;  // unset: the port named by ustaw.txt
   bool secondBoard = false;          // --can (also implied by --second)
-  std::filesystem::path first;
+  std::filesystem::path first;       // empty with --convert --text
   std::optional<std::filesystem::path> second;
+  // --convert: the pictures are any picture files (or the first is text),
+  // made into the board's bitmaps by these options first.
+  std::optional<picture::ConvertOptions> convert;
 };
 
 struct ParsedSendOptions {
@@ -30,18 +36,35 @@ struct ParsedSendOptions {
 
 ParsedSendOptions ParseSendOptions(const std::vector<std::string>& args);
 
-extern const char* const kSendUsage;
+// The Polish --help text.
+std::string SendUsage();
 
 // Exit codes.
 inline constexpr int kExitSent = 0;
 inline constexpr int kExitFailed = 1;
 
-// Loads the pictures, takes the port from `settingsFile` (unless one was
-// given), opens it and runs the Send command. Every problem is told through
-// `showMessage`, as the window would show it. Returns kExitSent only when
-// every byte went out.
+// A picture made for the board by --convert: the bitmap, or the Polish
+// reason there is none. `picture` is empty when the options carry text.
+struct ConvertedPicture {
+  Bitmap bitmap;
+  std::string error;
+};
+using PictureConverter = std::function<ConvertedPicture(const picture::ConvertOptions& options,
+                                                        const std::filesystem::path& picture)>;
+
+// Loads the pictures (through `convert` when options.convert is set), takes the port from
+// `settingsFile` (unless one was given), opens it and runs the Send command. Every problem is told
+// through `showMessage`, as the window would show it. Returns kExitSent only when every byte went
+// out.
 int RunSendTool(const SendToolOptions& options, SerialPlatform& platform,
                 const ShowMessageFn& showMessage,
-                const std::filesystem::path& settingsFile = kSettingsFileName);
+                const std::filesystem::path& settingsFile = kSettingsFileName,
+                const PictureConverter& convert = {});
+
+// tablica-send with --convert: starts Qt (without a display), reads the
+// command line again as Qt gives it (UTF-8 on every system) and runs the
+// Send with the picture conversion. Builds without Qt say they cannot.
+int RunConvertingSend(int argc, char** argv, SerialPlatform& platform,
+                      const ShowMessageFn& showMessage);
 
 }  // namespace tablica::tools

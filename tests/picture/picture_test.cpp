@@ -17,25 +17,14 @@
 #include "board/bitmap.h"
 #include "picture/convert.h"
 #include "picture/dots_painter.h"
-
-// fontconfig (started by Qt's font database) keeps a few small blocks of
-// its own for the process's life; the leak checker is told they are not
-// the picture code's. Only a build with the leak checker calls this.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#include "picture_gui.h"
 
 namespace tablica::picture {
 namespace {
 
 class PictureTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "picture_test";
-    static char* argv[] = {name, nullptr};
-    PrepareHeadlessGui();
-    // One application for the whole process, never destroyed.
-    if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
-  }
+  static void SetUpTestSuite() { testing::EnsurePictureGui(); }
 };
 
 QImage Filled(int w, int h, QColor colour, QImage::Format format = QImage::Format_RGB32) {

@@ -133,7 +133,7 @@ class SendToolTest : public ::testing::Test {
 
   void WriteSettings(const std::string& text) { std::ofstream(folder_ / "ustaw.txt") << text; }
 
-  int Run(std::vector<std::string> args) {
+  int Run(std::vector<std::string> args, const PictureConverter& convert = {}) {
     for (auto& a : args) {
       if (a.ends_with(".bmp")) a = (folder_ / a).string();
     }
@@ -142,7 +142,7 @@ class SendToolTest : public ::testing::Test {
     if (!parsed.options) return -1;
     return RunSendTool(
         *parsed.options, platform_, [this](const std::string& text) { messages_.push_back(text); },
-        folder_ / "ustaw.txt");
+        folder_ / "ustaw.txt", convert);
   }
 
   fs::path folder_;
@@ -213,6 +213,57 @@ TEST_F(SendToolTest, AFailedWriteIsAFailedRun) {
   platform_.lineScript.push_back(LineState{.queried = true, .errorMask = 1});
   EXPECT_EQ(Run({"--port", "4", "first.bmp"}), kExitFailed);
   EXPECT_EQ(messages_, std::vector<std::string>{"Wystąpił błąd transmisji."});
+}
+
+TEST_F(SendToolTest, ConvertSendsWhatTheConverterMadeTextForTheFirstBoardOnly) {
+  // The converter is the picture library's in the program; here it hands
+  // out known pictures and notes what it was asked.
+  std::vector<std::pair<picture::ConvertOptions, fs::path>> asked;
+  const auto fromFile = LoadBitmapFile(folder_ / "first.bmp").bitmap;
+  const auto fromText = LoadBitmapFile(folder_ / "second.bmp").bitmap;
+  const PictureConverter convert = [&](const picture::ConvertOptions& options,
+                                       const fs::path& path) {
+    asked.emplace_back(options, path);
+    return ConvertedPicture{options.HasText() ? fromText : fromFile, {}};
+  };
+  EXPECT_EQ(
+      Run({"--convert", "--port", "3", "--text", "Dzień dobry", "--second", "photo.jpg"}, convert),
+      kExitSent);
+  EXPECT_EQ(platform_.wire, Join(Frame(DotsOf(Pattern(2)), true), Block(DotsOf(Pattern(1)))));
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0].first.text, std::vector<std::string>{"Dzień dobry"});
+  EXPECT_EQ(asked[1].first.text, std::vector<std::string>{});
+  EXPECT_EQ(asked[1].second, fs::path("photo.jpg"));
+
+  // A refused picture: its message, nothing on the wire.
+  platform_.wire.clear();
+  messages_.clear();
+  const PictureConverter refuse = [](const picture::ConvertOptions&, const fs::path&) {
+    return ConvertedPicture{{}, "Obraz x jest uszkodzony albo niepełny."};
+  };
+  EXPECT_EQ(Run({"--convert", "--port", "3", "x.png"}, refuse), kExitFailed);
+  EXPECT_EQ(messages_, std::vector<std::string>{"Obraz x jest uszkodzony albo niepełny."});
+  EXPECT_TRUE(platform_.wire.empty());
+}
+
+TEST(SendOptionsTest, ConvertTakesThePictureOptionsAndNothingElseDoes) {
+  auto parsed = ParseSendOptions({"--dots", "ordered", "--convert", "--place=fill", "x.png"});
+  ASSERT_TRUE(parsed.options) << parsed.error;
+  ASSERT_TRUE(parsed.options->convert);
+  EXPECT_EQ(parsed.options->convert->dots, picture::DotsMethod::Ordered);
+  EXPECT_EQ(parsed.options->convert->placement, picture::Placement::Fill);
+  EXPECT_EQ(parsed.options->first, fs::path("x.png"));
+  EXPECT_FALSE(ParseSendOptions({"a.bmp"}).options->convert);
+
+  const std::pair<std::vector<std::string>, const char*> bad[] = {
+      {{"--text", "a"}, "Opcja --text działa tylko z --convert."},
+      {{"--lit=bright", "a.bmp"}, "Opcja --lit działa tylko z --convert."},
+      {{"--convert"}, "Nie podano obrazu ani tekstu (--text)."},
+      {{"--convert", "--text", "a", "x.png"}, "Podaj obraz albo tekst (--text), nie oba naraz."},
+      {{"--convert", "--place", "middle", "x.png"},
+       "Nieznana wartość --place: middle (fit, fill, stretch albo none)."},
+  };
+  for (const auto& [args, message] : bad) EXPECT_EQ(ParseSendOptions(args).error, message);
 }
 
 TEST(SendOptionsTest, ReadsTheCommandLineTheWayItIsDocumented) {
