@@ -271,26 +271,40 @@ PictureResult LoadPicture(const std::filesystem::path& path) {
   return ReadPicture(data, Utf8Name(path), std::nullopt);
 }
 
-DotsResult ConvertImage(const QImage& image, const ConvertOptions& options) {
-  if (image.isNull()) return {{}, "Obraz jest pusty."};
-  const Placed placed = PlaceOnBoard(image.size(), options.placement);
+namespace {
+
+// The picture at the size its placement gives it.
+QImage ScaledTo(const QImage& image, QSize size) {
   QImage scaled = image;
-  if (scaled.size() != placed.size) {
+  if (scaled.size() != size) {
     // Scaled with premultiplied alpha, so transparent pixels lend no colour.
     if (scaled.hasAlphaChannel()) scaled.convertTo(QImage::Format_ARGB32_Premultiplied);
-    scaled = scaled.scaled(placed.size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    scaled = scaled.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   }
+  return scaled;
+}
+
+// The dots of a picture already scaled for its placement, its top-left
+// corner at `offset` on the board.
+DotsResult DotsOfScaled(const QImage& scaled, QPoint offset, const ConvertOptions& options) {
   // Transparency shows the unlit background.
   QImage board(kDotsWidth, kDotsHeight, QImage::Format_RGB32);
   board.fill(options.lit == LitSide::Dark ? Qt::white : Qt::black);
   {
     QPainter painter(&board);
-    painter.drawImage(placed.offset, scaled);
+    painter.drawImage(offset, scaled);
   }
-  const QRect area =
-      QRect(placed.offset, placed.size).intersected(QRect(0, 0, kDotsWidth, kDotsHeight));
+  const QRect area = QRect(offset, scaled.size()).intersected(QRect(0, 0, kDotsWidth, kDotsHeight));
   if (area.isEmpty()) return {};
   return {DotsFromGrey(board.convertToFormat(QImage::Format_Grayscale8), area, options), {}};
+}
+
+}  // namespace
+
+DotsResult ConvertImage(const QImage& image, const ConvertOptions& options) {
+  if (image.isNull()) return {{}, "Obraz jest pusty."};
+  const Placed placed = PlaceOnBoard(image.size(), options.placement);
+  return DotsOfScaled(ScaledTo(image, placed.size), placed.offset, options);
 }
 
 DotsResult ConvertPictureData(std::span<const std::uint8_t> bytes, const std::string& name,
@@ -307,6 +321,40 @@ DotsResult ConvertPictureFile(const std::filesystem::path& path, const ConvertOp
   const PictureResult read = ReadPicture(data, Utf8Name(path), options.placement);
   if (!read.Ok()) return {{}, read.error};
   return ConvertImage(read.image, options);
+}
+
+std::string PreparedPicture::Open(const std::filesystem::path& path, Placement placement) {
+  QByteArray data;
+  const PictureResult file = ReadFileBytes(path, data);
+  if (!file.Ok()) return file.error;
+  PreparedPicture opened;
+  opened.data_ = std::move(data);
+  opened.name_ = Utf8Name(path);
+  const std::string error = opened.Prepare(placement);
+  if (error.empty()) *this = std::move(opened);
+  return error;
+}
+
+std::string PreparedPicture::Prepare(Placement placement) {
+  if (placed_.count(placement) != 0) return {};
+  const PictureResult read = ReadPicture(data_, name_, placement);
+  if (!read.Ok()) return read.error;
+  const Placed placed = PlaceOnBoard(read.image.size(), placement);
+  // Only the part on the board is kept: drawn at the same corner it gives
+  // the same dots, and a 1:1 placement does not hold the whole picture.
+  const QRect visible =
+      QRect(placed.offset, placed.size).intersected(QRect(0, 0, kDotsWidth, kDotsHeight));
+  placed_[placement] = {ScaledTo(read.image, placed.size).copy(visible.translated(-placed.offset)),
+                        visible.topLeft()};
+  return {};
+}
+
+DotsResult PreparedPicture::Convert(const ConvertOptions& options) {
+  if (!IsOpen()) return {};
+  const std::string error = Prepare(options.placement);
+  if (!error.empty()) return {{}, error};
+  const OnBoard& placed = placed_.at(options.placement);
+  return DotsOfScaled(placed.picture, placed.corner, options);
 }
 
 DotsResult MakeDots(const ConvertOptions& options, const std::filesystem::path& picture) {

@@ -9,9 +9,11 @@
 // QGuiApplication to exist (fonts and image plug-ins come from it);
 // PrepareHeadlessGui() lets a terminal program make one without a display.
 
+#include <QByteArray>
 #include <QImage>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <span>
 #include <string>
 
@@ -46,6 +48,31 @@ PictureResult LoadPictureData(std::span<const std::uint8_t> bytes, const std::st
 
 // The picture's dots by the picture options of `options`.
 DotsResult ConvertImage(const QImage& image, const ConvertOptions& options);
+
+// A picture opened once and converted again and again with other options
+// (a window's preview). The file is read once, and decoded and scaled once
+// for each placement the way ConvertPictureFile does it, so Convert gives
+// exactly ConvertPictureFile's dots without reading or scaling again.
+class PreparedPicture {
+ public:
+  // Reads the file and decodes it for `placement`. On failure returns the
+  // Polish reason and keeps the picture it had; empty on success.
+  std::string Open(const std::filesystem::path& path, Placement placement = Placement::Fit);
+  bool IsOpen() const { return !data_.isEmpty(); }
+  // The dots for `options`' picture choices; none while nothing is open.
+  DotsResult Convert(const ConvertOptions& options);
+
+ private:
+  struct OnBoard {
+    QImage picture;  // scaled for the placement, cut to the board
+    QPoint corner;   // its top-left corner on the board
+  };
+  std::string Prepare(Placement placement);
+
+  QByteArray data_;  // the file's bytes
+  std::string name_;
+  std::map<Placement, OnBoard> placed_;
+};
 
 // File or bytes to dots in one go. Faster than LoadPicture + ConvertImage
 // for large JPEG files: they are decoded straight at the size the board needs.
