@@ -36,6 +36,7 @@ INSTALL_DIR = r"C:\Program Files\Zapis bitmapy"
 MENU_DIR = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Zapis bitmapy"
 WINDOW_LINK = "Zapis bitmapy do tablicy informacyjnej.lnk"
 UNINSTALL_LINK = "Odinstaluj Zapis bitmapy.lnk"
+PICTURE_LINK = "Przygotowanie obrazu dla tablicy.lnk"
 TITLE = "Zapis bitmapy do tablicy informacyjnej."
 PORT = 9
 
@@ -210,10 +211,13 @@ def check_installed(prefix, portable, version, user_files=()):
         expected[name] = installed[name]
     check_same_files(installed, expected, "install folder")
 
+    links = {WINDOW_LINK: INSTALL_DIR + r"\zapis-bitmapy.exe",
+             UNINSTALL_LINK: INSTALL_DIR + r"\uninstall.exe"}
+    if "tablica-obraz.exe" in portable:
+        links[PICTURE_LINK] = INSTALL_DIR + r"\tablica-obraz.exe"
     menu = prefix.unix(MENU_DIR)
-    assert sorted(os.listdir(menu)) == sorted([WINDOW_LINK, UNINSTALL_LINK]), os.listdir(menu)
-    for link, target in ((WINDOW_LINK, INSTALL_DIR + r"\zapis-bitmapy.exe"),
-                         (UNINSTALL_LINK, INSTALL_DIR + r"\uninstall.exe")):
+    assert sorted(os.listdir(menu)) == sorted(links), os.listdir(menu)
+    for link, target in links.items():
         got_target, workdir = read_link(os.path.join(menu, link))
         assert got_target == target, "%s points at %r" % (link, got_target)
         # Started from the menu, the program reads ustaw.txt beside itself.
