@@ -2,6 +2,10 @@
 //   build-fuzz/bin/make_seeds fuzz/seeds
 // The seeds are kept in the repository; the fuzzer's growing corpus is not.
 
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -109,6 +113,41 @@ void BitmapSeeds(const fs::path& folder) {
   WriteSeed(folder, "truncated", board.substr(0, 300));
 }
 
+std::string Encoded(const QImage& image, const char* format) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, format);
+  return bytes.toStdString();
+}
+
+// Pictures in the formats people have, each behind the byte that picks the
+// conversion's options: small photos-like gradients with a shape, a
+// transparent one, a damaged one.
+void PictureSeeds(const fs::path& folder) {
+  QImage photo(48, 20, QImage::Format_RGB32);
+  for (int y = 0; y < photo.height(); ++y) {
+    for (int x = 0; x < photo.width(); ++x) photo.setPixel(x, y, qRgb(5 * x, 12 * y, 255 - 5 * x));
+  }
+  {
+    QPainter painter(&photo);
+    painter.setBrush(Qt::black);
+    painter.drawEllipse(10, 3, 14, 14);
+  }
+  QImage clear(16, 16, QImage::Format_ARGB32);
+  clear.fill(Qt::transparent);
+  for (int i = 0; i < 16; ++i) clear.setPixel(i, i, qRgba(0, 0, 0, 255));
+  WriteSeed(folder, "png-fit-auto", "\x00" + Encoded(photo, "PNG"));
+  WriteSeed(folder, "jpeg-fill-diffusion", "\x09" + Encoded(photo, "JPEG"));
+  WriteSeed(folder, "bmp-stretch-ordered", "\x0E" + Encoded(photo, "BMP"));
+  WriteSeed(folder, "ppm-none-level", std::string("\x17") + Encoded(photo, "PPM"));
+  WriteSeed(folder, "png-alpha-bright", "\x10" + Encoded(clear, "PNG"));
+  WriteSeed(folder, "board-bmp",
+            "\x00" + Encoded(photo.convertToFormat(QImage::Format_Mono), "BMP"));
+  const std::string jpeg = Encoded(photo, "JPEG");
+  WriteSeed(folder, "jpeg-cut", "\x01" + jpeg.substr(0, jpeg.size() / 2));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,5 +159,8 @@ int main(int argc, char** argv) {
   SettingsSeeds(root / "settings_scan");
   ParserSeeds(root / "frame_parser");
   BitmapSeeds(root / "bitmap_reader");
+  qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
+  QGuiApplication app(argc, argv);
+  PictureSeeds(root / "picture_convert");
   return 0;
 }

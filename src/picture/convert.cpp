@@ -168,7 +168,7 @@ std::uint32_t Le32(const QByteArray& data, qsizetype at) {
 
 bool BmpHasAllRows(const QByteArray& data) {
   if (data.size() < 34) return false;
-  const std::uint32_t pixelsAt = Le32(data, 10);
+  const std::int64_t pixelsAt = Le32(data, 10);
   const std::uint32_t infoSize = Le32(data, 14);
   if (infoSize < 40) return true;  // the old core header: Qt checks those itself
   const std::int64_t width = static_cast<std::int32_t>(Le32(data, 18));
@@ -177,8 +177,12 @@ bool BmpHasAllRows(const QByteArray& data) {
   const int bits = static_cast<std::uint8_t>(data[28]) | static_cast<std::uint8_t>(data[29]) << 8;
   const std::uint32_t compression = Le32(data, 30);
   if (compression != 0 && compression != 3) return true;  // run-length: no fixed size
+  if (width <= 0 || bits <= 0 || bits > 32) return true;  // nonsense: Qt refuses it
+  // Whole rows the file holds, against the rows it declares (no product
+  // that could overflow).
   const std::int64_t stride = (width * bits + 31) / 32 * 4;
-  return static_cast<std::int64_t>(pixelsAt) + stride * height <= data.size();
+  const std::int64_t stored = data.size() - pixelsAt;
+  return stored >= 0 && stored / stride >= height;
 }
 
 // The size a BMP header declares, for Qt's reader gives none for pictures

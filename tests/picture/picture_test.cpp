@@ -355,6 +355,11 @@ TEST_F(PictureTest, DamagedAndHugePicturesAreRefusedWithAMessage) {
   const std::string tooLarge =
       "Obraz x ma 100000 × 100000 pikseli, ponad 64 megapiksele; takiego nie wczytuję.";
   const std::string text = "no picture at all";
+  // A header whose width and depth, multiplied, overflowed a size check.
+  const std::vector<std::uint8_t> nonsense = {
+      0x42, 0x4d, 0x76, 0x0b, 0x00, 0x00, 0x0e, 0x95, 0x08, 0x2b, 0xa2, 0xc4, 0x0e, 0x1b,
+      0x00, 0x00, 0x0e, 0x95, 0x08, 0x2b, 0xa2, 0xc4, 0x0e, 0x0b, 0x00, 0x41, 0x44, 0x54,
+      0x00, 0x14, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x32, 0x20};
   struct Case {
     const char* what;
     std::vector<std::uint8_t> bytes;
@@ -368,6 +373,7 @@ TEST_F(PictureTest, DamagedAndHugePicturesAreRefusedWithAMessage) {
        {text.begin(), text.end()},
        "Plik x nie jest obrazem, który umiem odczytać."},
       {"empty", {}, "Plik x nie jest obrazem, który umiem odczytać."},
+      {"BMP of nonsense sizes", nonsense, "Obraz x jest uszkodzony albo niepełny."},
       {"huge BMP", hugeBmp, tooLarge},
       {"huge PNG", hugePng, tooLarge},
   };
