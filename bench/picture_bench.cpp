@@ -1,0 +1,220 @@
+// The picture conversion's figures: a 12-megapixel JPEG (made here) turned
+// into the board's dots, by tablica-convert and, side by side in the same
+// run, by ImageMagick; and two lines of text drawn in GNU Unifont. Prints
+// one table (Markdown) and nothing that passes or fails.
+//
+//   bench/run    builds in release mode and runs this after tablica_bench
+//   tablica_picture_bench [--convert-tool=PATH] [--runs=N] [benchmark flags]
+
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "picture/convert.h"
+#include "temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using tablica::testing_support::TempFolder;
+
+fs::path gPhoto;  // the 12-megapixel JPEG, made once in main
+
+// A photo-like picture: smooth light with texture and shapes, so that the
+// JPEG has the size and detail of a camera's (about 4000 x 3000).
+void MakePhoto(const fs::path& path) {
+  QImage photo(4000, 3000, QImage::Format_RGB32);
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> noise(-12, 12);
+  for (int y = 0; y < photo.height(); ++y) {
+    auto* row = reinterpret_cast<QRgb*>(photo.scanLine(y));
+    for (int x = 0; x < photo.width(); ++x) {
+      const int light = (x / 16 + y / 12) % 256;
+      row[x] = qRgb(std::clamp(light + noise(random), 0, 255),
+                    std::clamp(200 - y / 15 + noise(random), 0, 255),
+                    std::clamp(x / 16 + noise(random), 0, 255));
+    }
+  }
+  QPainter painter(&photo);
+  painter.setBrush(Qt::black);
+  painter.drawEllipse(1200, 700, 1600, 1600);
+  painter.setBrush(Qt::white);
+  painter.drawRect(300, 2200, 900, 500);
+  painter.end();
+  photo.save(QString::fromStdString(path.string()), "JPEG", 90);
+}
+
+void ConvertJpeg(benchmark::State& state) {
+  tablica::picture::ConvertOptions options;
+  options.dots = state.range(0) ? tablica::picture::DotsMethod::Diffusion
+                                : tablica::picture::DotsMethod::Threshold;
+  for (auto _ : state) {
+    const auto result = tablica::picture::ConvertPictureFile(gPhoto, options);
+    if (!result.Ok()) state.SkipWithError(result.error.c_str());
+    benchmark::DoNotOptimize(result.dots);
+  }
+}
+BENCHMARK(ConvertJpeg)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The same without decoding at the board's size: the whole picture read,
+// then scaled (what a window that keeps the picture does once).
+void LoadThenConvert(benchmark::State& state) {
+  for (auto _ : state) {
+    const auto picture = tablica::picture::LoadPicture(gPhoto);
+    if (!picture.Ok()) state.SkipWithError(picture.error.c_str());
+    const auto result = tablica::picture::ConvertImage(picture.image, {});
+    benchmark::DoNotOptimize(result.dots);
+  }
+}
+BENCHMARK(LoadThenConvert)->Unit(benchmark::kMillisecond);
+
+void RenderTwoLines(benchmark::State& state) {
+  tablica::picture::ConvertOptions options;
+  options.text = {"Zażółć gęślą", "jaźń 12:45"};
+  for (auto _ : state) {
+    const auto result = tablica::picture::RenderText(options);
+    if (!result.Ok()) state.SkipWithError(result.error.c_str());
+    benchmark::DoNotOptimize(result.dots);
+  }
+}
+BENCHMARK(RenderTwoLines)->Unit(benchmark::kMicrosecond);
+
+class Collector : public benchmark::BenchmarkReporter {
+ public:
+  bool ReportContext(const Context&) override { return true; }
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.error_occurred) {
+        std::fprintf(stderr, "%s: %s\n", run.benchmark_name().c_str(), run.error_message.c_str());
+        continue;
+      }
+      const double scale = run.time_unit == benchmark::kMillisecond   ? 1e-3
+                           : run.time_unit == benchmark::kMicrosecond ? 1e-6
+                                                                      : 1e-9;
+      seconds[run.benchmark_name()] = run.GetAdjustedRealTime() * scale;
+    }
+  }
+  std::optional<double> Seconds(const std::string& name) const {
+    const auto it = seconds.find(name);
+    if (it == seconds.end()) return std::nullopt;
+    return it->second;
+  }
+
+ private:
+  std::map<std::string, double> seconds;
+};
+
+// Median wall time of a command, runs alternating with the other command
+// so that both meet the same machine.
+struct SideBySide {
+  std::optional<double> ours;
+  std::optional<double> theirs;
+};
+
+double Median(std::vector<double> times) {
+  std::sort(times.begin(), times.end());
+  const std::size_t n = times.size();
+  return n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+}
+
+std::optional<double> TimeOnce(const std::string& command) {
+  const auto start = Clock::now();
+  if (std::system((command + " >/dev/null 2>&1").c_str()) != 0) return std::nullopt;
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+SideBySide Compare(const std::string& ours, const std::string& theirs, int runs) {
+  TimeOnce(ours);  // warms the file cache for both
+  TimeOnce(theirs);
+  std::vector<double> a, b;
+  for (int i = 0; i < runs; ++i) {
+    if (const auto t = TimeOnce(ours)) a.push_back(*t);
+    if (const auto t = TimeOnce(theirs)) b.push_back(*t);
+  }
+  SideBySide result;
+  if (!a.empty()) result.ours = Median(a);
+  if (!b.empty()) result.theirs = Median(b);
+  return result;
+}
+
+std::string Ms(std::optional<double> seconds) {
+  if (!seconds) return "not measured";
+  char text[32];
+  std::snprintf(text, sizeof text, *seconds < 1e-2 ? "%.2f ms" : "%.0f ms", *seconds * 1e3);
+  return text;
+}
+
+std::string Quoted(const fs::path& path) {
+  return "'" + path.string() + "'";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string convertTool = TABLICA_CONVERT_TOOL;
+  int runs = 5;
+  std::vector<char*> rest;
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.rfind("--convert-tool=", 0) == 0) {
+      convertTool = arg.substr(15);
+    } else if (arg.rfind("--runs=", 0) == 0) {
+      runs = std::max(1, std::atoi(arg.c_str() + 7));
+    } else {
+      rest.push_back(argv[i]);
+    }
+  }
+  tablica::picture::PrepareHeadlessGui();
+  QGuiApplication app(argc, argv);
+  TempFolder folder;
+  gPhoto = folder.path() / "photo.jpg";
+  MakePhoto(gPhoto);
+
+  int restCount = static_cast<int>(rest.size());
+  benchmark::Initialize(&restCount, rest.data());
+  Collector results;
+  benchmark::RunSpecifiedBenchmarks(&results);
+
+  const auto side =
+      Compare(Quoted(convertTool) + " " + Quoted(gPhoto) + " " + Quoted(folder.path() / "ours.bmp"),
+              "convert " + Quoted(gPhoto) + " -resize 128x32 -monochrome " +
+                  Quoted(folder.path() / "theirs.bmp"),
+              runs);
+  const double megabytes = static_cast<double>(fs::file_size(gPhoto)) / 1e6;
+  char photo[96];
+  std::snprintf(photo, sizeof photo, "a 4000 × 3000 JPEG (%.1f MB)", megabytes);
+
+  std::printf("| Measure | tablica-convert | ImageMagick `convert` | Ours / theirs |\n");
+  std::printf("| --- | ---: | ---: | ---: |\n");
+  std::string ratio;
+  if (side.ours && side.theirs) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", *side.ours / *side.theirs);
+    ratio = text;
+  }
+  std::printf("| Whole program, %s to a 1-bit BMP (median of %d) | %s | %s | %s |\n", photo, runs,
+              Ms(side.ours).c_str(), Ms(side.theirs).c_str(), ratio.c_str());
+  std::printf("| In the library: the same JPEG to dots, threshold auto | %s | | |\n",
+              Ms(results.Seconds("ConvertJpeg/0")).c_str());
+  std::printf("| In the library: the same JPEG to dots, diffusion | %s | | |\n",
+              Ms(results.Seconds("ConvertJpeg/1")).c_str());
+  std::printf("| In the library: the whole JPEG decoded, then scaled to dots | %s | | |\n",
+              Ms(results.Seconds("LoadThenConvert")).c_str());
+  std::printf("| Two lines of text in GNU Unifont to dots | %s | | |\n",
+              Ms(results.Seconds("RenderTwoLines")).c_str());
+  benchmark::Shutdown();
+  return 0;
+}
