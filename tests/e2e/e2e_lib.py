@@ -206,11 +206,13 @@ def xdotool(xvfb, *args, check=True):
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True).stdout
 
 
-def wait_for_window(xvfb, name, timeout=20):
-    """The id of the first visible window whose title holds `name`."""
+def wait_for_window(xvfb, name, timeout=20, besides=None):
+    """The id of the first visible window whose title holds `name` (other
+    than the window `besides`)."""
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         out = xdotool(xvfb, "search", "--onlyvisible", "--name", name, check=False).split()
+        out = [window for window in out if window != besides]
         if out:
             return out[0]
         time.sleep(0.1)
@@ -225,6 +227,52 @@ def wait_window_gone(xvfb, window_id, timeout=20):
             return
         time.sleep(0.1)
     raise AssertionError("window %s is still open" % window_id)
+
+
+# --- driving the window -------------------------------------------------------
+
+WINDOW_TITLE = "Zapis bitmapy do tablicy informacyjnej."
+DIALOG_TITLE = "Wybierz plik z bitmap"
+# Points inside controls of the window's fixed layout (client coordinates):
+# the CAN check box at (24, 240) 273 x 17, and the second file button at
+# (112, 24) 145 x 25 in its group box at (24, 264).
+CAN_BOX = (30, 248)
+SECOND_FILE_BUTTON = (24 + 112 + 72, 264 + 24 + 12)
+
+
+class WindowDriver:
+    """Keystrokes and clicks into the program's window as a person gives
+    them. There is no window manager: focus is handed over by hand."""
+
+    def __init__(self, xvfb, window):
+        self.xvfb = xvfb
+        self.window = window
+
+    def focus(self, window=None):
+        xdotool(self.xvfb, "windowfocus", "--sync", window or self.window)
+        time.sleep(0.2)
+
+    def keys(self, *keys):
+        for key in keys:
+            xdotool(self.xvfb, "key", "--clearmodifiers", key)
+            time.sleep(0.15)
+
+    def click(self, x, y):
+        xdotool(self.xvfb, "mousemove", "--window", self.window, str(x), str(y))
+        time.sleep(0.1)
+        xdotool(self.xvfb, "click", "1")
+        time.sleep(0.3)
+
+    def choose_in_dialog(self, path):
+        """Types `path` into the open file dialog and accepts it."""
+        dialog = wait_for_window(self.xvfb, DIALOG_TITLE)
+        self.focus(dialog)
+        self.keys("ctrl+a")
+        xdotool(self.xvfb, "type", "--delay", "20", path)
+        time.sleep(0.3)
+        self.keys("Return")
+        wait_window_gone(self.xvfb, dialog)
+        self.focus()
 
 
 class TempFolder:

@@ -21,6 +21,8 @@ case $action in
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       echo "Creating the Wine prefix $WINEPREFIX"
       "$wine" wineboot -i >"$WINEPREFIX.boot.log" 2>&1 </dev/null
+      # A new prefix says Windows 7; Qt 6 programs are made for Windows 10.
+      "$wine" winecfg -v win10 >>"$WINEPREFIX.boot.log" 2>&1 </dev/null
     else
       "$wine" wineboot >"$WINEPREFIX.boot.log" 2>&1 </dev/null
     fi
