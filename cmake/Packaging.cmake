@@ -26,7 +26,7 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 
 # --- the programs -----------------------------------------------------------
 set(TABLICA_INSTALLED_PROGRAMS "")
-foreach(program IN ITEMS zapis-bitmapy tablica-obraz tablica-emulator tablica-send)
+foreach(program IN ITEMS zapis-bitmapy tablica-obraz tablica-emulator tablica-send tablica-convert)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     list(APPEND TABLICA_INSTALLED_PROGRAMS ${program})
@@ -162,7 +162,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window draws its captions in the metric-compatible "MS Sans Serif" from
 # fonts-wine; without it they fall back to a wider font.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine")
+# fonts-unifont: the default pixel font of text made for the board.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, fonts-unifont")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)
