@@ -17,7 +17,8 @@ namespace tablica::picture {
 
 namespace {
 
-constexpr int kUnifontPixels = 16;  // the size its dots are drawn for
+constexpr int kUnifontPixels = 16;    // the size its dots are drawn for
+constexpr int kSmallestReadable = 6;  // dots; smaller letters are a blur
 const char* const kUnifontFamily = "Unifont";
 
 struct ChosenFont {
@@ -156,18 +157,18 @@ DotsResult RenderText(const ConvertOptions& options) {
     pixels = *options.size;
     box = Measure(FontAt(chosen.family, pixels), lines);
   } else {
-    // The largest size whose lines are low enough; if even that is too
-    // wide, the message speaks of it.
-    for (pixels = kDotsHeight; pixels > 1; --pixels) {
-      box = Measure(FontAt(chosen.family, pixels), lines);
-      if (box.lineHeight * count <= kDotsHeight && box.width <= kDotsWidth) break;
+    // The largest size that fits, down to the smallest that still reads;
+    // when none fits, the largest whose lines are low enough, so that the
+    // message speaks of the width.
+    int lowEnough = 0;
+    for (int size = kDotsHeight; size >= kSmallestReadable && pixels == 0; --size) {
+      const TextBox measured = Measure(FontAt(chosen.family, size), lines);
+      if (measured.lineHeight * count > kDotsHeight) continue;
+      if (lowEnough == 0) lowEnough = size;
+      if (measured.width <= kDotsWidth) pixels = size;
     }
-    if (!Fits(box, count, 1)) {
-      for (pixels = kDotsHeight; pixels > 1; --pixels) {
-        box = Measure(FontAt(chosen.family, pixels), lines);
-        if (box.lineHeight * count <= kDotsHeight) break;
-      }
-    }
+    if (pixels == 0) pixels = lowEnough != 0 ? lowEnough : kSmallestReadable;
+    box = Measure(FontAt(chosen.family, pixels), lines);
   }
   if (!Fits(box, count, factor)) return {{}, Overflow(box, count, factor)};
 

@@ -6,7 +6,9 @@
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageWriter>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <span>
@@ -124,6 +126,33 @@ TEST_F(PictureTest, FitScalesSmallPicturesUpAndKeepsMarginsUnlitForBothLitSides)
   EXPECT_EQ(Converted(black, With(Placement::Fit, LitSide::Bright)).LitCount(), 0);
   const QImage white = Filled(8, 8, Qt::white);
   EXPECT_EQ(Converted(white, With(Placement::Fit, LitSide::Bright)), LitIn({{48, 0, 32, 32}}));
+}
+
+TEST_F(PictureTest, CameraOrientationIsAppliedBeforePlacing) {
+  // Stored 64 x 32 with its left half black, marked "turn a quarter
+  // clockwise": upright it is 32 x 64 with the top half black, which fits
+  // the board as 16 x 32 in the middle.
+  QImage stored = Filled(64, 32, Qt::white);
+  Paint(stored, QRect(0, 0, 32, 32), Qt::black);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "JPEG");
+  writer.setTransformation(QImageIOHandler::TransformationRotate90);
+  ASSERT_TRUE(writer.write(stored));
+  const std::vector<std::uint8_t> file(bytes.begin(), bytes.end());
+  const DotsResult result = ConvertPictureData(file, "x.jpg", ConvertOptions());
+  ASSERT_TRUE(result.Ok()) << result.error;
+  int top = 0, bottom = 0;
+  for (int y = 0; y < 32; ++y) {
+    for (int x = 0; x < 128; ++x) {
+      if (!result.dots.IsLit(x, y)) continue;
+      ASSERT_TRUE(x >= 56 && x < 72) << "lit outside the picture at " << x << "," << y;
+      (y < 16 ? top : bottom) += 1;
+    }
+  }
+  EXPECT_GE(top, 16 * 16 * 95 / 100);
+  EXPECT_LE(bottom, 16 * 16 * 5 / 100);
 }
 
 TEST_F(PictureTest, ThresholdLevelsOnAGradient) {
@@ -274,6 +303,40 @@ TEST_F(PictureTest, UnifontTextLandsOnKnownColumnsAndRows) {
       EXPECT_GT(lit, 8) << "letter " << letter << " of line " << row / 16;
     }
   }
+}
+
+TEST_F(PictureTest, OtherFontsAndFontFilesAreDrawnAtTheirPixelSize) {
+  // Unifont named by its file draws as the default does.
+  ConvertOptions byFile;
+  byFile.text = {"Zażółć"};
+  byFile.font = "/usr/share/fonts/opentype/unifont/unifont.otf";
+  const DotsResult file = RenderText(byFile);
+  ASSERT_TRUE(file.Ok()) << file.error;
+  EXPECT_EQ(file.dots, Text({"Zażółć"}).dots);
+
+  // Another family at a given size stays inside its line; without a size
+  // it takes the largest that fits.
+  const auto litRows = [](const Dots& dots) {
+    int first = 32, last = -1;
+    for (int y = 0; y < 32; ++y) {
+      for (int x = 0; x < 128; ++x) {
+        if (dots.IsLit(x, y)) first = std::min(first, y), last = std::max(last, y);
+      }
+    }
+    return last - first + 1;
+  };
+  ConvertOptions dejavu;
+  dejavu.text = {"Ab"};
+  dejavu.font = "DejaVu Sans";
+  dejavu.size = 12;
+  const DotsResult small = RenderText(dejavu);
+  ASSERT_TRUE(small.Ok()) << small.error;
+  EXPECT_GT(litRows(small.dots), 6);
+  EXPECT_LE(litRows(small.dots), 16);
+  dejavu.size.reset();
+  const DotsResult largest = RenderText(dejavu);
+  ASSERT_TRUE(largest.Ok()) << largest.error;
+  EXPECT_GT(litRows(largest.dots), 2 * litRows(small.dots) * 3 / 4);
 }
 
 TEST_F(PictureTest, TextThatDoesNotFitIsRefusedWithTheOverflow) {
