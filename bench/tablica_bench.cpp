@@ -2,7 +2,8 @@
 // line takes. Prints one table (Markdown) and nothing that passes or fails.
 //
 //   bench/run            builds in release mode and runs this under Xvfb
-//   tablica_bench [--program=PATH] [--startup-runs=N] [benchmark flags]
+//   tablica_bench [--program=PATH] [--startup-runs=N] [--preview-changes=N]
+//                 [benchmark flags]
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -27,10 +28,13 @@
 #include <thread>
 #include <vector>
 
+#include <QApplication>
+
 #include "board/board_frame.h"
 #include "board/send_command.h"
 #include "emulator/frame_parser.h"
 #include "emulator_process.h"
+#include "preview_bench.h"
 #include "pty_peer.h"
 #include "serial/serial_link.h"
 #include "temp_folder.h"
@@ -388,8 +392,24 @@ void SendRow(const Collector& results, const std::string& what, const std::strin
       seconds ? Format("%.3g %%", *seconds / wire * 100) : "");
 }
 
+void PreviewRows(const std::optional<tablica::bench::PreviewFigures>& preview) {
+  if (!preview) {
+    Row("tablica-obraz preview after a change", "not measured");
+    return;
+  }
+  const std::string median = " (median of " + std::to_string(preview->changes) + ")";
+  Row("tablica-obraz: opening a 12-megapixel JPEG, preview drawn",
+      Duration(preview->openPhotoSeconds));
+  Row("tablica-obraz preview after a threshold slider step, 12-megapixel photo" + median,
+      Duration(preview->photoSliderSeconds));
+  Row("tablica-obraz preview after a placement change, 12-megapixel photo" + median,
+      Duration(preview->placementSeconds));
+  Row("tablica-obraz preview after a letter typed, two lines of text" + median,
+      Duration(preview->textSeconds));
+}
+
 void PrintTable(const Collector& results, const std::optional<StartupFigures>& startup,
-                int startupRuns) {
+                int startupRuns, const std::optional<tablica::bench::PreviewFigures>& preview) {
   Row("Measure", "Figure", "Wire time, 38400 baud 8N1", "Share of wire time");
   Row("---", "---:", "---:", "---:");
   Row("Board frame from a 128 × 32 picture (pack + checksum)",
@@ -417,12 +437,16 @@ void PrintTable(const Collector& results, const std::optional<StartupFigures>& s
     Row("Start-up under Xvfb (median of " + std::to_string(startupRuns) + ")",
         "not measured (no $DISPLAY or no program)");
   }
+  PreviewRows(preview);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The picture window's preview is measured on a real window.
+  QApplication application(argc, argv);
   int startupRuns = 20;
+  int previewChanges = 200;
   std::vector<char*> rest;
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -432,6 +456,8 @@ int main(int argc, char** argv) {
       gEmulatorPath = arg.substr(11);
     } else if (arg.rfind("--startup-runs=", 0) == 0) {
       startupRuns = std::atoi(arg.c_str() + 15);
+    } else if (arg.rfind("--preview-changes=", 0) == 0) {
+      previewChanges = std::atoi(arg.c_str() + 18);
     } else {
       rest.push_back(argv[i]);
     }
@@ -441,7 +467,8 @@ int main(int argc, char** argv) {
   Collector results;
   benchmark::RunSpecifiedBenchmarks(&results);
   const auto startup = startupRuns > 0 ? MeasureStartup(gProgramPath, startupRuns) : std::nullopt;
-  PrintTable(results, startup, startupRuns);
+  const auto preview = tablica::bench::MeasurePreview(previewChanges);
+  PrintTable(results, startup, startupRuns, preview);
   benchmark::Shutdown();
   return 0;
 }

@@ -2,8 +2,8 @@
 # Builds the Debian package from a finished build, checks what is in it and
 # what lintian says of it, installs it on this machine (dpkg -i, then
 # apt-get -f install for any missing dependency), starts the installed
-# /usr/bin/zapis-bitmapy under a private Xvfb, waits for its main window and
-# finally purges the package again.
+# /usr/bin/zapis-bitmapy and /usr/bin/tablica-obraz under a private Xvfb,
+# waits for each one's window and finally purges the package again.
 #
 # Installing touches the system, so this runs as root (or with password-less
 # sudo), as it does on the throw-away CI machine.
@@ -79,18 +79,18 @@ expect_file() { # path mode
   [ "$(awk '{print $1, $2}' <<<"$line")" = "$2 root/root" ] ||
     fail "/$1 is '$(awk '{print $1, $2}' <<<"$line")', wanted '$2 root/root'"
 }
-for program in zapis-bitmapy tablica-emulator tablica-send; do
+for program in zapis-bitmapy tablica-obraz tablica-emulator tablica-send; do
   expect_file "usr/bin/$program" -rwxr-xr-x
   expect_file "usr/share/man/man1/$program.1.gz" -rw-r--r--
   gzip -t "$work/root/usr/share/man/man1/$program.1.gz" || fail "$program.1.gz is not gzip"
 done
-for entry in pl.zapisbitmapy.ZapisBitmapy pl.zapisbitmapy.TablicaEmulator; do
+for entry in pl.zapisbitmapy.ZapisBitmapy pl.zapisbitmapy.TablicaObraz pl.zapisbitmapy.TablicaEmulator; do
   expect_file "usr/share/applications/$entry.desktop" -rw-r--r--
 done
 expect_file usr/share/metainfo/pl.zapisbitmapy.ZapisBitmapy.metainfo.xml -rw-r--r--
 expect_file usr/share/doc/zapis-bitmapy/copyright -rw-r--r--
 expect_file usr/share/doc/zapis-bitmapy/changelog.gz -rw-r--r--
-for icon in zapis-bitmapy tablica-emulator; do
+for icon in zapis-bitmapy tablica-obraz tablica-emulator; do
   expect_file "usr/share/icons/hicolor/scalable/apps/$icon.svg" -rw-r--r--
   for size in 16 24 32 48 64 128 256; do
     png="usr/share/icons/hicolor/${size}x${size}/apps/$icon.png"
@@ -147,7 +147,7 @@ if ! $sudo dpkg -i "$deb"; then
 fi
 [ "$(dpkg-query -W -f='${Status}' "$package")" = "install ok installed" ] ||
   fail "$package is not installed: $(dpkg-query -W -f='${Status}' "$package")"
-for program in zapis-bitmapy tablica-emulator tablica-send; do
+for program in zapis-bitmapy tablica-obraz tablica-emulator tablica-send; do
   [ -x "/usr/bin/$program" ] || fail "/usr/bin/$program is missing after installing"
 done
 
@@ -198,6 +198,29 @@ xdotool search --classname "^${wm_class}\$" | grep -qx "$window" ||
   fail "the window's class is not '$wm_class', which the desktop entry names"
 echo "window $window: '$title', $geometry, class $wm_class"
 
+kill "$app_pid"
+wait "$app_pid" 2>/dev/null || true
+app_pid=""
+
+# --- start the installed picture window -----------------------------------------
+step "start /usr/bin/tablica-obraz under Xvfb"
+obraz_title='Przygotowanie obrazu dla tablicy'
+(cd "$work/run" && exec env -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$work/config" \
+  /usr/bin/tablica-obraz >"$work/obraz.log" 2>&1) &
+app_pid=$!
+window=""
+for _ in $(seq 150); do
+  kill -0 "$app_pid" 2>/dev/null || { cat "$work/obraz.log"; fail "tablica-obraz ended by itself"; }
+  window=$(xdotool search --onlyvisible --name "^${obraz_title}\$" 2>/dev/null | head -1 || true)
+  [ -n "$window" ] && break
+  sleep 0.2
+done
+[ -n "$window" ] || { cat "$work/obraz.log"; fail "no window titled '$obraz_title' appeared"; }
+obraz_desktop="$work/root/usr/share/applications/pl.zapisbitmapy.TablicaObraz.desktop"
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$obraz_desktop")
+xdotool search --classname "^${wm_class}\$" | grep -qx "$window" ||
+  fail "the picture window's class is not '$wm_class', which its desktop entry names"
+echo "window $window: '$obraz_title', class $wm_class"
 kill "$app_pid"
 wait "$app_pid" 2>/dev/null || true
 app_pid=""

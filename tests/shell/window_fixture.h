@@ -45,7 +45,8 @@ class ScriptedFileChooser final : public FileChooser {
     requests.push_back(choice);
     if (beforeAnswer) beforeAnswer();
     if (answers.empty()) return std::nullopt;
-    std::optional<QString> answer = answers.front();
+    std::optional<QString> answer;
+    answer.swap(answers.front());
     answers.pop_front();
     return answer;
   }

@@ -1,0 +1,122 @@
+#include "preview_bench.h"
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <vector>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QSlider>
+#include <QTabWidget>
+#include <QWindow>
+#include <random>
+
+#include "obraz/board_preview.h"
+#include "obraz/obraz_window.h"
+#include "serial/serial_platform.h"
+#include "temp_folder.h"
+
+namespace tablica::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class NoFileChooser final : public FileChooser {
+ public:
+  std::optional<QString> ChooseFile(QWidget*, const FileChoice&) override { return std::nullopt; }
+};
+
+// A 4000 x 3000 photo-like JPEG: soft gradients, shapes and fine noise, so
+// the encoder cannot make it trivially small.
+bool WritePhoto(const std::filesystem::path& path) {
+  QImage photo(4000, 3000, QImage::Format_RGB32);
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> noise(-12, 12);
+  for (int y = 0; y < photo.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(photo.scanLine(y));
+    for (int x = 0; x < photo.width(); ++x) {
+      const int n = noise(random);
+      line[x] = qRgb(std::clamp(x * 255 / 4000 + n, 0, 255), std::clamp(y * 255 / 3000 + n, 0, 255),
+                     std::clamp(128 + n, 0, 255));
+    }
+  }
+  QPainter painter(&photo);
+  painter.setBrush(QColor(30, 30, 40));
+  painter.drawEllipse(QPoint(1200, 1500), 700, 700);
+  painter.fillRect(2300, 900, 1200, 600, QColor(240, 230, 220));
+  painter.end();
+  return photo.save(QString::fromStdString(path.string()), "JPEG", 90);
+}
+
+// Median seconds of `change(i)` followed by a repaint of the preview.
+double MedianUpdate(BoardPreview& preview, int changes, const std::function<void(int)>& change) {
+  std::vector<double> times;
+  times.reserve(static_cast<std::size_t>(changes));
+  for (int i = 0; i < changes; ++i) {
+    const auto start = Clock::now();
+    change(i);
+    preview.repaint();
+    times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+}  // namespace
+
+std::optional<PreviewFigures> MeasurePreview(int changes) {
+  if (changes <= 0) return std::nullopt;
+  testing_support::TempFolder folder;
+  const std::filesystem::path photo = folder.path() / "foto-12mpx.jpg";
+  if (!WritePhoto(photo)) return std::nullopt;
+
+  // No settings file: no port is opened, the link stays idle.
+  const auto platform = MakeNativeSerialPlatform();
+  CommSettings settings;
+  const auto quiet = [](const std::string&) {};
+  SerialLink link(settings, *platform, quiet);
+  BoardFrame frame;
+  NoFileChooser chooser;
+  ObrazWindow window(
+      ObrazServices{link, frame, chooser, chooser, quiet, quiet, folder.path() / "ustaw.txt"});
+  window.show();
+  // Painting starts once the X server has mapped the window.
+  const auto showing = Clock::now();
+  while (!(window.windowHandle() && window.windowHandle()->isExposed()) &&
+         Clock::now() - showing < std::chrono::seconds(10)) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  }
+  auto& preview = *window.findChild<BoardPreview*>(QStringLiteral("preview"));
+  auto& dotsMethod = *window.findChild<QComboBox*>(QStringLiteral("dotsMethod"));
+  auto& placement = *window.findChild<QComboBox*>(QStringLiteral("placement"));
+  auto& level = *window.findChild<QSlider*>(QStringLiteral("level"));
+
+  PreviewFigures figures;
+  figures.changes = changes;
+  const auto opening = Clock::now();
+  if (!window.OpenPicture(QString::fromStdString(photo.string()))) return std::nullopt;
+  preview.repaint();
+  figures.openPhotoSeconds = std::chrono::duration<double>(Clock::now() - opening).count();
+
+  dotsMethod.setCurrentIndex(1);  // a threshold at the slider's level
+  figures.photoSliderSeconds =
+      MedianUpdate(preview, changes, [&](int i) { level.setValue(1 + (i * 37) % 254); });
+  figures.placementSeconds = MedianUpdate(
+      preview, changes, [&](int i) { placement.setCurrentIndex(i % placement.count()); });
+
+  window.findChild<QTabWidget*>(QStringLiteral("sourceTabs"))->setCurrentIndex(1);
+  auto& first = *window.findChild<QLineEdit*>(QStringLiteral("firstLine"));
+  auto& second = *window.findChild<QLineEdit*>(QStringLiteral("secondLine"));
+  second.setText(QStringLiteral("Łódź Kaliska"));
+  figures.textSeconds = MedianUpdate(preview, changes, [&](int i) {
+    first.setText(QStringLiteral("Odjazd 12:%1").arg(i % 60, 2, 10, QLatin1Char('0')));
+  });
+  window.close();
+  return figures;
+}
+
+}  // namespace tablica::bench

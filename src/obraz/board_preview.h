@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QWidget>
+
+#include "picture/board_dots.h"
+
+namespace tablica {
+
+// The board's 128 x 32 dots drawn as the virtual board draws them, every
+// dot large enough to see.
+class BoardPreview final : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kPitch = 6;  // pixels from one dot's centre to the next
+
+  explicit BoardPreview(QWidget* parent = nullptr);
+
+  void SetDots(const picture::Dots& dots);
+  const picture::Dots& Dots() const { return dots_; }
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  picture::Dots dots_;
+};
+
+}  // namespace tablica

@@ -1,0 +1,66 @@
+// tablica-obraz: turns any picture or two lines of text into the board's
+// dots, shows them, saves the bitmap and sends it to the board.
+//
+//   tablica-obraz [PICTURE]
+
+#include <exception>
+
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QStringList>
+#include <QTranslator>
+
+#include "board/board_frame.h"
+#include "obraz/obraz_window.h"
+#include "obraz/save_file_chooser.h"
+#include "serial/comm_settings.h"
+#include "serial/serial_link.h"
+#include "serial/serial_platform.h"
+#include "shell/TZapisBitmapy.h"
+#include "shell/file_chooser.h"
+#include "shell/guarded_application.h"
+#include "shell/message_box.h"
+
+namespace {
+
+// Builds the program's parts, shows the window and runs until it closes.
+void RunProgram(const QStringList& arguments) {
+  using namespace tablica;
+  CommSettings settings;
+  const auto platform = MakeNativeSerialPlatform();
+  SerialLink link(settings, *platform, ShowMessageBox);
+  BoardFrame frame;
+  DialogFileChooser openChooser;
+  SaveFileChooser saveChooser;
+  ObrazWindow window(ObrazServices{link, frame, openChooser, saveChooser, ShowMessageBox,
+                                   ShowErrorBox, kSettingsFileName});
+  window.show();
+  if (arguments.size() > 1) window.OpenPicture(arguments.at(1));
+  QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  tablica::GuardedApplication application(argc, argv, tablica::ShowErrorBox);
+  // The file dialogs' and message boxes' own labels in the user's language.
+  QTranslator toolkitTexts;
+  if (toolkitTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&toolkitTexts);
+  }
+  QApplication::setApplicationName(QStringLiteral("tablica-obraz"));
+  QApplication::setApplicationDisplayName(QString::fromUtf8(tablica::obraz_texts::kTitle));
+  // Lets the desktop match the window to its installed entry and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("pl.zapisbitmapy.TablicaObraz"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tablica-obraz")));
+  try {
+    RunProgram(QApplication::arguments());
+  } catch (const std::exception& error) {
+    tablica::ShowErrorBox(error.what());
+  } catch (...) {
+    tablica::ShowErrorBox(tablica::messages::kUnknownError);
+  }
+  return 0;
+}

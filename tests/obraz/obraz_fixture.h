@@ -1,0 +1,121 @@
+#pragma once
+
+// The real picture window, offscreen, with the serial platform, both file
+// dialogs and the message boxes replaced by recorders.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QComboBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+
+#include "obraz/board_preview.h"
+#include "obraz/obraz_window.h"
+#include "picture/convert.h"
+#include "shell/window_fixture.h"
+#include "support/fake_serial_platform.h"
+#include "support/temp_folder.h"
+
+namespace tablica::obraz_testing {
+
+using window_testing::ScriptedFileChooser;
+
+// Public throughout: the tables of choices drive the fixture from outside.
+class ObrazTest : public ::testing::Test {
+ public:
+  ~ObrazTest() override {
+    if (window) window->close();
+  }
+
+  ObrazWindow& ShowWindow() {
+    window = std::make_unique<ObrazWindow>(ObrazServices{
+        link, frame, openChooser, saveChooser,
+        [this](const std::string& text) { shown.push_back(text); },
+        [this](const std::string& text) { errors.push_back(text); }, folder.path() / "ustaw.txt"});
+    window->show();
+    return *window;
+  }
+  void WriteSettingsForPort(int port) {
+    std::ofstream(folder.path() / "ustaw.txt") << "PORT " << port << "\n";
+  }
+
+  template <class Widget>
+  Widget& Find(const char* name) {
+    auto* widget = window->findChild<Widget*>(QString::fromLatin1(name));
+    if (widget == nullptr) throw std::runtime_error(std::string("no widget ") + name);
+    return *widget;
+  }
+  QPushButton& Button(const char* name) { return Find<QPushButton>(name); }
+  const picture::Dots& PreviewDots() { return Find<BoardPreview>("preview").Dots(); }
+  // Picks the entry of a choice list whose value is `value`, as a user would.
+  template <class Value>
+  void Pick(const char* list, Value value) {
+    QComboBox& box = Find<QComboBox>(list);
+    const int index = box.findData(static_cast<int>(value));
+    ASSERT_GE(index, 0) << list;
+    box.setCurrentIndex(index);
+  }
+  void ShowTextTab() { Find<QTabWidget>("sourceTabs").setCurrentIndex(1); }
+  // Types `text` letter by letter, Polish letters included.
+  void Type(const char* name, const char* text) {
+    QLineEdit& line = Find<QLineEdit>(name);
+    for (const QChar letter : QString::fromUtf8(text)) {
+      QTest::sendKeyEvent(QTest::Click, &line, Qt::Key_unknown, QString(letter), Qt::NoModifier);
+    }
+  }
+
+  // Opens `path` through "Otwórz obraz…".
+  void OpenThroughDialog(const std::filesystem::path& path) {
+    openChooser.answers.push_back(QString::fromStdString(path.string()));
+    QTest::mouseClick(&Button("openButton"), Qt::LeftButton);
+  }
+
+  // A picture the tests draw: a grey ramp across it, a dark disc and a
+  // light bar, so every choice of the conversion changes some dots.
+  std::filesystem::path DrawPicture(const std::string& name, QSize size, const char* format) {
+    QImage image(size, QImage::Format_ARGB32);
+    for (int y = 0; y < size.height(); ++y) {
+      for (int x = 0; x < size.width(); ++x) {
+        const int grey = 255 * x / size.width();
+        image.setPixel(x, y, qRgba(grey, (grey + y) % 256, 255 - grey, y < 4 ? 0 : 255));
+      }
+    }
+    QPainter painter(&image);
+    painter.setBrush(QColor(20, 20, 20));
+    painter.drawEllipse(QPoint(size.width() / 4, size.height() / 2), size.height() / 3,
+                        size.height() / 3);
+    painter.fillRect(size.width() / 2, size.height() / 3, size.width() / 3, size.height() / 6,
+                     QColor(235, 235, 235));
+    painter.end();
+    const std::filesystem::path path = folder.path() / name;
+    EXPECT_TRUE(image.save(QString::fromStdString(path.string()), format));
+    return path;
+  }
+
+  testing_support::TempFolder folder;
+  testing::FakeSerialPlatform platform;
+  CommSettings settings;
+  std::vector<std::string> shown;   // the program's own messages, in order
+  std::vector<std::string> errors;  // exceptions that escaped a command
+  SerialLink link{settings, platform, [this](const std::string& text) { shown.push_back(text); }};
+  BoardFrame frame;
+  ScriptedFileChooser openChooser;
+  ScriptedFileChooser saveChooser;
+  std::unique_ptr<ObrazWindow> window;
+};
+
+}  // namespace tablica::obraz_testing
