@@ -1,12 +1,11 @@
 // The preview against the picture library: every choice in the window gives
-// the dots the library gives for the same choices, the widget draws those
-// dots, typed text follows each keystroke, and a refused source keeps the
-// last good preview.
+// the dots the library gives for the same choices, typed text follows each
+// keystroke, and a refused source keeps the last good preview. (That the
+// screen shows these dots is checked end to end, tests/e2e/obraz_e2e.py.)
 
 #include <functional>
 
 #include "obraz_fixture.h"
-#include "picture/dots_painter.h"
 
 namespace tablica::obraz_testing {
 namespace {
@@ -51,19 +50,6 @@ const Choice kPictureChoices[] = {
      [](ConvertOptions& o) { o.lit = LitSide::Bright; }},
 };
 
-// The dots a preview image shows, read back at each dot's centre: lit dots
-// are drawn bright, unlit ones dim.
-picture::Dots DotsShownIn(const QImage& image) {
-  picture::Dots shown;
-  for (int y = 0; y < picture::kDotsHeight; ++y) {
-    for (int x = 0; x < picture::kDotsWidth; ++x) {
-      const QPointF centre = picture::DotCentre(QSizeF(image.size()), x, y);
-      shown.SetLit(x, y, qGray(image.pixel(centre.toPoint())) > 120);
-    }
-  }
-  return shown;
-}
-
 // Each choice is made on top of the previous ones, so the window's options
 // build up as the library's do; each must change the dots.
 void CheckChoicesOn(ObrazTest& t, const std::filesystem::path& picture) {
@@ -95,14 +81,6 @@ TEST_F(ObrazTest, EveryChoiceGivesTheLibrarysDotsForALargePhoto) {
   // the same picture tablica-convert gets.
   ShowWindow();
   CheckChoicesOn(*this, DrawPicture("foto.jpg", QSize(1600, 1200), "JPEG"));
-}
-
-TEST_F(ObrazTest, ThePreviewDrawsTheDotsItHolds) {
-  ShowWindow();
-  OpenThroughDialog(DrawPicture("klein.png", QSize(300, 200), "PNG"));
-  BoardPreview& preview = Find<BoardPreview>("preview");
-  EXPECT_GE(preview.width(), picture::kDotsWidth * 5);  // every dot a few pixels wide
-  EXPECT_EQ(DotsShownIn(preview.grab().toImage()), preview.Dots());
 }
 
 // --- text ---
