@@ -96,7 +96,9 @@ class PictureWindowEndToEnd(unittest.TestCase):
         cls.xvfb.stop()
 
     def setUp(self):
+        # Cleanups run even when setUp fails half-way, so nothing is left running.
         self.tmp = lib.TempFolder("obraz-e2e-")
+        self.addCleanup(self.tmp.remove)
         self.config = self.tmp.join("config")
         self.work = self.tmp.join("work")
         os.makedirs(self.work)
@@ -105,14 +107,16 @@ class PictureWindowEndToEnd(unittest.TestCase):
         with open(os.path.join(self.work, "ustaw.txt"), "w") as f:
             f.write("PORT %d\nMODEL\n" % PORT)
         self.board = lib.Emulator(BIN, PORT, self.config)
+        self.addCleanup(self.board.stop)
         self.program = subprocess.Popen(
             [os.path.join(BIN, "tablica-obraz")], cwd=self.work,
             env=self.xvfb.env(XDG_CONFIG_HOME=self.config),
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(self.stop_program)
         self.window = lib.wait_for_window(self.xvfb, WINDOW_TITLE)
         self.focus(self.window)
 
-    def tearDown(self):
+    def stop_program(self):
         if self.program.poll() is None:
             self.program.terminate()
             try:
@@ -120,8 +124,6 @@ class PictureWindowEndToEnd(unittest.TestCase):
             except subprocess.TimeoutExpired:
                 self.program.kill()
                 self.program.wait()
-        self.board.stop()
-        self.tmp.remove()
 
     # There is no window manager: focus is handed over by hand.
     def focus(self, window):
