@@ -25,26 +25,37 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 # --- the programs -----------------------------------------------------------
+# On Windows the programs sit at the top of their folder, with their DLLs.
+if(WIN32)
+  set(TABLICA_PROGRAM_DESTINATION .)
+else()
+  set(TABLICA_PROGRAM_DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 set(TABLICA_INSTALLED_PROGRAMS "")
 foreach(program IN ITEMS zapis-bitmapy tablica-obraz tablica-emulator tablica-send tablica-convert)
   if(TARGET ${program})
-    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(TARGETS ${program} RUNTIME DESTINATION ${TABLICA_PROGRAM_DESTINATION})
     list(APPEND TABLICA_INSTALLED_PROGRAMS ${program})
   endif()
 endforeach()
 
-# On Windows the window programs carry their icon and version as
-# resources, so Explorer, the taskbar and the installer's shortcuts show them.
+# On Windows the programs carry their icon and version as resources, so
+# Explorer's properties, the taskbar and the installer's shortcuts show them.
 if(WIN32)
   enable_language(RC)
   set(rc_description_zapis-bitmapy "Zapis bitmapy do tablicy informacyjnej")
   set(rc_description_tablica-emulator "Tablica informacyjna (emulator)")
   set(rc_description_tablica-obraz "Przygotowanie obrazu dla tablicy")
-  foreach(program IN ITEMS zapis-bitmapy tablica-obraz tablica-emulator)
+  set(rc_description_tablica-send "Wysłanie bitmapy do tablicy informacyjnej z wiersza poleceń")
+  set(rc_icon_zapis-bitmapy zapis-bitmapy)
+  set(rc_icon_tablica-obraz tablica-obraz)
+  set(rc_icon_tablica-emulator tablica-emulator)
+  set(rc_icon_tablica-send zapis-bitmapy)
+  foreach(program IN ITEMS zapis-bitmapy tablica-obraz tablica-emulator tablica-send)
     if(TARGET ${program})
       set(TABLICA_RC_PROGRAM ${program})
       set(TABLICA_RC_DESCRIPTION "${rc_description_${program}}")
-      set(TABLICA_RC_ICON "${TABLICA_PACKAGING_DIR}/windows/${program}.ico")
+      set(TABLICA_RC_ICON "${TABLICA_PACKAGING_DIR}/windows/${rc_icon_${program}}.ico")
       configure_file("${TABLICA_PACKAGING_DIR}/windows/program.rc.in"
                      "${CMAKE_BINARY_DIR}/packaging/${program}.rc" @ONLY)
       target_sources(${program} PRIVATE "${CMAKE_BINARY_DIR}/packaging/${program}.rc")
@@ -52,10 +63,14 @@ if(WIN32)
   endforeach()
 endif()
 
-# On Windows the Qt libraries and plugins go next to the programs (windeployqt,
-# run by the script Qt generates), so the ZIP or installer runs on a machine
-# without Qt.
-if(WIN32 AND COMMAND qt_generate_deploy_app_script)
+# On Windows the Qt libraries and plugins go next to the programs, so the
+# folder, ZIP or installer runs on a machine without Qt: cross-built on
+# Linux by cmake/WindowsDeploy.cmake, natively by windeployqt (run by the
+# script Qt generates).
+if(WIN32 AND CMAKE_CROSSCOMPILING AND TARGET zapis-bitmapy)
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsDeploy.cmake)
+  tablica_install_windows_runtime()
+elseif(WIN32 AND COMMAND qt_generate_deploy_app_script)
   foreach(program IN ITEMS zapis-bitmapy tablica-obraz tablica-emulator)
     if(TARGET ${program})
       # Qt 6.5 renamed the option that receives the script's file name.
@@ -122,6 +137,11 @@ elseif(NOT WIN32)
   install(FILES "${TABLICA_LICENSE_FILE}" DESTINATION .)
 endif()
 
+# Last of all: nothing in the Windows folder may need a DLL that is not there.
+if(COMMAND tablica_install_windows_import_check)
+  tablica_install_windows_import_check()
+endif()
+
 # --- CPack --------------------------------------------------------------------
 set(CPACK_PACKAGE_NAME "zapis-bitmapy")
 set(CPACK_PACKAGE_VENDOR "The zapis-bitmapy authors")
@@ -145,7 +165,8 @@ if(WIN32)
   endif()
   set(CPACK_NSIS_DISPLAY_NAME "Zapis bitmapy do tablicy informacyjnej")
   set(CPACK_NSIS_PACKAGE_NAME "Zapis bitmapy do tablicy informacyjnej")
-  set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\\\zapis-bitmapy.exe")
+  set(CPACK_NSIS_INSTALLED_ICON_NAME "zapis-bitmapy.exe")
+  set(CPACK_NSIS_EXECUTABLES_DIRECTORY ".")
 else()
   set(CPACK_GENERATOR "DEB")
 endif()

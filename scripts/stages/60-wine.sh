@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# The core and the Win32 serial backend cross-built with MinGW-w64 and tested
-# under Wine, with the COM ports linked to pseudo-terminals. Runs headless:
-# no display is needed for console programs.
+# The Windows programs, cross-built with MinGW-w64 against Qt for Windows and
+# deployed (scripts/build-windows), and their tests under Wine: the Win32
+# serial backend with the COM ports linked to pseudo-terminals, the core's
+# unit tests on Windows' runtime. Console programs run headless: no display
+# is needed for them.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 start=$SECONDS
 ./scripts/install-deps wine
-cmake -S . -B build-win64 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTABLICA_BUILD_GUI=OFF
+./scripts/build-windows --tests
 cmake --build build-win64 --target tablica_wine_tests tablica_core_tests_wine
 built=$SECONDS
 # A fresh prefix for every run; the tests' fixture creates it once and all
