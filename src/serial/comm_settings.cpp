@@ -1,8 +1,9 @@
 #include "serial/comm_settings.h"
 
+#include <algorithm>
 #include <array>
-#include <cstdio>
-#include <memory>
+
+#include "serial/settings_file.h"
 
 namespace tablica {
 
@@ -77,17 +78,10 @@ std::optional<std::uint8_t> ScanPortNumber(std::span<const std::uint8_t> text) {
 
 void LoadCommSettings(CommSettings& settings, const std::filesystem::path& file) {
   settings = CommSettings{};
-
   // Read-only: the file is never created or written. A missing, unreadable
-  // or odd file leaves the defaults, silently. Only a regular file is read:
-  // a FIFO or a device in its place would block start-up or never end.
-  std::error_code notRegular;
-  if (!std::filesystem::is_regular_file(file, notRegular)) return;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(file.string().c_str(), "rb"),
-                                                         &std::fclose);
-  if (!stream) return;
+  // or odd file leaves the defaults, silently.
   std::array<std::uint8_t, kSettingsReadLimit> buffer{};
-  const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), stream.get());
+  const std::size_t got = ReadSettingsFileStart(file, buffer);
   if (auto port = ScanPortNumber(std::span(buffer.data(), got))) settings.portNumber = *port;
 }
 

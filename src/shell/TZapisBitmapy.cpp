@@ -48,8 +48,7 @@ void TZapisBitmapy::SetUpWindow() {
   setFixedSize(kWindowWidth, kWindowHeight);
   setFont(WindowFont(kWindowFontPixels));
   ui_->Label1->setFont(WindowFont(kHeadingFontPixels));
-  ui_->Label1->SetRawFont(LargerStrikeOf(QString::fromLatin1(kWindowFontFamily), kHeadingFontPixels,
-                                         QString::fromLatin1(kWineWindowFontFile)));
+  ui_->Label1->SetRawFont(HeadingFace());
 
   // The file-name boxes only show a path: disabled, on the button-face colour.
   for (QLineEdit* box : {ui_->Edit1, ui_->Edit2}) {

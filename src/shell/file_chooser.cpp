@@ -8,11 +8,12 @@ namespace tablica {
 
 std::optional<QString> DialogFileChooser::ChooseFile(QWidget* parent, const FileChoice& choice) {
   QFileDialog dialog(parent, choice.title);
-  // Qt's own dialog everywhere: it accepts a typed name of a file that does
-  // not exist yet and behaves the same under every desktop.
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  ChooseDialogKind(dialog);
+  // Any name is taken, also the typed name of a file that does not exist
+  // yet; choosing a file that does exist asks nothing either.
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
   // "Bitmapa (*.bmp)" shows the description; the pattern itself is matched
   // without regard to letter case (the folder filter has no CaseSensitive).
   dialog.setNameFilter(choice.filter);

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class QFileDialog;
 class QWidget;
 
 namespace tablica {
@@ -27,10 +28,16 @@ class FileChooser {
   virtual std::optional<QString> ChooseFile(QWidget* parent, const FileChoice& choice) = 0;
 };
 
-// The real one: Qt's own modal file dialog (the same on every platform).
+// The real one: a modal file dialog, the system's own on Windows and Qt's
+// own elsewhere.
 class DialogFileChooser final : public FileChooser {
  public:
   std::optional<QString> ChooseFile(QWidget* parent, const FileChoice& choice) override;
 };
+
+// Picks which dialog `dialog` shows (file_dialog_kind_*.cpp, chosen by the
+// build): on Windows the system's, which users of Windows programs know; on
+// Linux Qt's own, which behaves the same under every desktop.
+void ChooseDialogKind(QFileDialog& dialog);
 
 }  // namespace tablica

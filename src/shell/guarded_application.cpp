@@ -7,8 +7,16 @@
 
 namespace tablica {
 
-GuardedApplication::GuardedApplication(int& argc, char** argv, ShowMessageFn showError)
-    : QApplication(argc, argv), showError_(std::move(showError)) {}
+ProgramNameOnly::ProgramNameOnly(const char* programName)
+    : name_(programName != nullptr && *programName != '\0' ? programName : "zapis-bitmapy"),
+      argv_{name_.data(), nullptr} {}
+
+// QApplication keeps argc and argv by reference for its whole life: both are
+// members of the base constructed before it.
+GuardedApplication::GuardedApplication(const char* programName, ShowMessageFn showError)
+    : ProgramNameOnly(programName),
+      QApplication(argc_, argv_.data()),
+      showError_(std::move(showError)) {}
 
 bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
   try {

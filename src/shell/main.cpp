@@ -41,15 +41,18 @@ void RunProgram() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  tablica::GuardedApplication application(argc, argv, tablica::ShowErrorBox);
+  // Arguments on the command line change nothing: Qt sees the name alone.
+  tablica::GuardedApplication application(argc > 0 ? argv[0] : nullptr, tablica::ShowErrorBox);
   // The file dialog's and message boxes' own labels in the user's language.
   QTranslator toolkitTexts;
   if (toolkitTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     QApplication::installTranslator(&toolkitTexts);
   }
+  // No application display name: Qt would add it to every other window's
+  // caption (the file dialog's among them). The message boxes carry the
+  // application title themselves.
   QApplication::setApplicationName(QStringLiteral("zapis-bitmapy"));
-  QApplication::setApplicationDisplayName(QString::fromUtf8(tablica::kApplicationTitle));
   // Lets the desktop match the window to its installed entry and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("pl.zapisbitmapy.ZapisBitmapy"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("zapis-bitmapy")));

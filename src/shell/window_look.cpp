@@ -1,18 +1,10 @@
 #include "shell/window_look.h"
 
 #include <QApplication>
-#include <QFontDatabase>
 #include <QStringList>
 #include <QStyle>
 
 namespace tablica {
-
-bool LoadWindowFont() {
-  const QString family = QString::fromLatin1(kWindowFontFamily);
-  if (QFontDatabase::families().contains(family)) return true;
-  const int id = QFontDatabase::addApplicationFont(QString::fromLatin1(kWineWindowFontFile));
-  return id >= 0 && QFontDatabase::applicationFontFamilies(id).contains(family);
-}
 
 QFont WindowFont(int pixelSize) {
   QFont font(QString::fromLatin1(kWindowFontFamily));

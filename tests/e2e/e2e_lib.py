@@ -233,6 +233,8 @@ def wait_window_gone(xvfb, window_id, timeout=20):
 
 WINDOW_TITLE = "Zapis bitmapy do tablicy informacyjnej."
 DIALOG_TITLE = "Wybierz plik z bitmap"
+# The file dialog's whole caption: nothing of the program is added to it.
+DIALOG_CAPTION = "Wybierz plik z bitmapą do wysłania."
 # Points inside controls of the window's fixed layout (client coordinates):
 # the CAN check box at (24, 240) 273 x 17, and the second file button at
 # (112, 24) 145 x 25 in its group box at (24, 264).
@@ -266,6 +268,9 @@ class WindowDriver:
     def choose_in_dialog(self, path):
         """Types `path` into the open file dialog and accepts it."""
         dialog = wait_for_window(self.xvfb, DIALOG_TITLE)
+        caption = xdotool(self.xvfb, "getwindowname", dialog).rstrip("\n")
+        if caption != DIALOG_CAPTION:
+            raise AssertionError("the file dialog is captioned %r" % caption)
         self.focus(dialog)
         self.keys("ctrl+a")
         xdotool(self.xvfb, "type", "--delay", "20", path)

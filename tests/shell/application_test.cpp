@@ -1,5 +1,6 @@
 // The application object: an exception escaping the handling of an event
-// is reported and the event loop goes on.
+// is reported and the event loop goes on; Qt's own command-line options do
+// nothing.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,7 +11,11 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QObject>
+#include <QStringList>
+#include <QWidget>
+#include <QWindow>
 
 namespace tablica::window_testing {
 
@@ -41,6 +46,19 @@ TEST(GuardedApplicationTest, ExceptionFromAnEventIsReportedAndTheLoopGoesOn) {
   QCoreApplication::sendPostedEvents(&object, QEvent::User);
   EXPECT_EQ(object.delivered, 3);
   EXPECT_THAT(ApplicationErrors(), ElementsAre("Za mało pamięci.", "Wystąpił nieoczekiwany błąd."));
+}
+
+// The test program is started with "-reverse -platform minimal -qwindowtitle
+// Obcy" after its own arguments (tests/shell/CMakeLists.txt), as a user might
+// start the program. Qt must see none of it.
+TEST(GuardedApplicationTest, QtsOwnCommandLineOptionsDoNothing) {
+  EXPECT_EQ(QCoreApplication::arguments().size(), 1);
+  EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::LeftToRight);
+  EXPECT_NE(QGuiApplication::platformName(), "minimal");
+  QWidget first;
+  first.setWindowTitle(QStringLiteral("Okno"));
+  first.show();
+  EXPECT_EQ(first.windowHandle()->title(), QStringLiteral("Okno"));
 }
 
 }  // namespace

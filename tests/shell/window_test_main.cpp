@@ -20,8 +20,10 @@ int main(int argc, char** argv) {
   // not need one either.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
-  // The program's own application object, its error box replaced by a recorder.
-  tablica::GuardedApplication application(argc, argv, [](const std::string& text) {
+  // The program's own application object, as the program makes it: from the
+  // program's name alone (the tests are started with Qt's own options on
+  // the command line, which must change nothing).
+  tablica::GuardedApplication application(argv[0], [](const std::string& text) {
     tablica::window_testing::ApplicationErrors().push_back(text);
   });
   tablica::LoadWindowFont();
