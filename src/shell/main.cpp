@@ -20,18 +20,19 @@
 namespace {
 
 // Builds the program's parts, shows the window and runs until it closes.
-void RunProgram() {
+void RunProgram(const tablica::ShowMessageFn& showMessage,
+                const tablica::ShowMessageFn& showError) {
   using namespace tablica;
   // Message boxes and the file dialog speak in the window's typeface too.
   if (LoadWindowFont()) QApplication::setFont(WindowFont(kWindowFontPixels));
   ChooseWindowStyle();
   CommSettings settings;
   const auto platform = MakeNativeSerialPlatform();
-  SerialLink link(settings, *platform, ShowMessageBox);
+  SerialLink link(settings, *platform, showMessage);
   BoardFrame frame;
   DialogFileChooser fileChooser;
   TZapisBitmapy window(
-      WindowServices{link, frame, fileChooser, ShowMessageBox, ShowErrorBox, kSettingsFileName});
+      WindowServices{link, frame, fileChooser, showMessage, showError, kSettingsFileName});
   window.show();
   QApplication::exec();
   // The port is not closed here on purpose: it stays open until the
@@ -41,8 +42,10 @@ void RunProgram() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  const tablica::ShowMessageFn showMessage = tablica::MessageBoxFor(tablica::kApplicationTitle);
+  const tablica::ShowMessageFn showError = tablica::ErrorBoxFor(tablica::kApplicationTitle);
   // Arguments on the command line change nothing: Qt sees the name alone.
-  tablica::GuardedApplication application(argc > 0 ? argv[0] : nullptr, tablica::ShowErrorBox);
+  tablica::GuardedApplication application(argc > 0 ? argv[0] : nullptr, showError);
   // The file dialog's and message boxes' own labels in the user's language.
   QTranslator toolkitTexts;
   if (toolkitTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -50,18 +53,18 @@ int main(int argc, char* argv[]) {
     QApplication::installTranslator(&toolkitTexts);
   }
   // No application display name: Qt would add it to every other window's
-  // caption (the file dialog's among them). The message boxes carry the
+  // caption (the file dialog's among them). The message boxes are given the
   // application title themselves.
   QApplication::setApplicationName(QStringLiteral("zapis-bitmapy"));
   // Lets the desktop match the window to its installed entry and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("pl.zapisbitmapy.ZapisBitmapy"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("zapis-bitmapy")));
   try {
-    RunProgram();
+    RunProgram(showMessage, showError);
   } catch (const std::exception& error) {
-    tablica::ShowErrorBox(error.what());
+    showError(error.what());
   } catch (...) {
-    tablica::ShowErrorBox(tablica::messages::kUnknownError);
+    showError(tablica::messages::kUnknownError);
   }
   return 0;
 }

@@ -1,28 +1,32 @@
 #include "shell/message_box.h"
 
-#include <QGuiApplication>
 #include <QMessageBox>
+#include <QString>
 
 namespace tablica {
 namespace {
 
-void ShowBox(QMessageBox::Icon icon, const std::string& text) {
+void ShowBox(QMessageBox::Icon icon, const QString& title, const std::string& text) {
   // No parent: the box is centred on the screen and blocks every window.
-  // Each program names itself in its display name (its window's title).
-  QMessageBox box(icon, QGuiApplication::applicationDisplayName(), QString::fromStdString(text),
-                  QMessageBox::Ok);
+  QMessageBox box(icon, title, QString::fromStdString(text), QMessageBox::Ok);
   box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 
-}  // namespace
-
-void ShowMessageBox(const std::string& text) {
-  ShowBox(QMessageBox::NoIcon, text);
+ShowMessageFn BoxFor(QMessageBox::Icon icon, const char* programTitle) {
+  return [icon, title = QString::fromUtf8(programTitle)](const std::string& text) {
+    ShowBox(icon, title, text);
+  };
 }
 
-void ShowErrorBox(const std::string& text) {
-  ShowBox(QMessageBox::Critical, text);
+}  // namespace
+
+ShowMessageFn MessageBoxFor(const char* programTitle) {
+  return BoxFor(QMessageBox::NoIcon, programTitle);
+}
+
+ShowMessageFn ErrorBoxFor(const char* programTitle) {
+  return BoxFor(QMessageBox::Critical, programTitle);
 }
 
 }  // namespace tablica

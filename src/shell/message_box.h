@@ -9,12 +9,12 @@ namespace tablica {
 // The program's title: the window's caption and every message box's caption.
 inline constexpr const char* kApplicationTitle = "Zapis bitmapy do tablicy informacyjnej.";
 
-// A modal box centred on the screen, captioned with the application's display
-// name (kApplicationTitle in the main window's program), with no icon and one
-// OK button; returns when the user has closed it.
-void ShowMessageBox(const std::string& text);
-
-// The same box with the error icon, for an exception that escaped a command.
-void ShowErrorBox(const std::string& text);
+// Modal boxes centred on the screen, captioned with a program's title, with
+// one OK button; each returns when the user has closed it. The title is
+// given here rather than taken from Qt's application display name: Qt adds
+// that name to the caption of every other window (the file dialog's), which
+// must read exactly as it is set.
+ShowMessageFn MessageBoxFor(const char* programTitle);  // no icon: the program's messages
+ShowMessageFn ErrorBoxFor(const char* programTitle);    // the error icon: an escaped exception
 
 }  // namespace tablica
