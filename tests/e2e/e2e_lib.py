@@ -272,7 +272,12 @@ class WindowDriver:
         if caption != DIALOG_CAPTION:
             raise AssertionError("the file dialog is captioned %r" % caption)
         self.focus(dialog)
-        self.keys("ctrl+a")
+        # Whatever the name box proposes is selected before typing. Ctrl+A
+        # selects all in Qt's dialog only; End, Shift+Home works in the
+        # system's dialog under Windows and Wine as well. (On Windows the
+        # proposed name starts selected; Wine's dialog leaves it unselected,
+        # with the caret in front of it.)
+        self.keys("End", "shift+Home")
         xdotool(self.xvfb, "type", "--delay", "20", path)
         time.sleep(0.3)
         self.keys("Return")
