@@ -70,6 +70,8 @@ endif()
 if(WIN32 AND CMAKE_CROSSCOMPILING AND TARGET zapis-bitmapy)
   include(${CMAKE_CURRENT_LIST_DIR}/WindowsDeploy.cmake)
   tablica_install_windows_runtime()
+  # What the folder holds, to build before `cmake --install` (scripts/build-windows).
+  add_custom_target(tablica_windows_programs DEPENDS ${TABLICA_INSTALLED_PROGRAMS})
 elseif(WIN32 AND COMMAND qt_generate_deploy_app_script)
   foreach(program IN ITEMS zapis-bitmapy tablica-obraz tablica-emulator)
     if(TARGET ${program})

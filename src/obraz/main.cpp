@@ -25,16 +25,17 @@
 namespace {
 
 // Builds the program's parts, shows the window and runs until it closes.
-void RunProgram(const QStringList& arguments) {
+void RunProgram(const QStringList& arguments, const tablica::ShowMessageFn& showMessage,
+                const tablica::ShowMessageFn& showError) {
   using namespace tablica;
   CommSettings settings;
   const auto platform = MakeNativeSerialPlatform();
-  SerialLink link(settings, *platform, ShowMessageBox);
+  SerialLink link(settings, *platform, showMessage);
   BoardFrame frame;
   DialogFileChooser openChooser;
   SaveFileChooser saveChooser;
-  ObrazWindow window(ObrazServices{link, frame, openChooser, saveChooser, ShowMessageBox,
-                                   ShowErrorBox, kSettingsFileName});
+  ObrazWindow window(ObrazServices{link, frame, openChooser, saveChooser, showMessage, showError,
+                                   kSettingsFileName});
   window.show();
   if (arguments.size() > 1) window.OpenPicture(arguments.at(1));
   QApplication::exec();
@@ -43,7 +44,9 @@ void RunProgram(const QStringList& arguments) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  tablica::GuardedApplication application(argc, argv, tablica::ShowErrorBox);
+  const tablica::ShowMessageFn showMessage = tablica::MessageBoxFor(tablica::obraz_texts::kTitle);
+  const tablica::ShowMessageFn showError = tablica::ErrorBoxFor(tablica::obraz_texts::kTitle);
+  tablica::GuardedApplication application(argc, argv, showError);
   // The file dialogs' and message boxes' own labels in the user's language.
   QTranslator toolkitTexts;
   if (toolkitTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -56,11 +59,11 @@ int main(int argc, char* argv[]) {
   QGuiApplication::setDesktopFileName(QStringLiteral("pl.zapisbitmapy.TablicaObraz"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tablica-obraz")));
   try {
-    RunProgram(QApplication::arguments());
+    RunProgram(QApplication::arguments(), showMessage, showError);
   } catch (const std::exception& error) {
-    tablica::ShowErrorBox(error.what());
+    showError(error.what());
   } catch (...) {
-    tablica::ShowErrorBox(tablica::messages::kUnknownError);
+    showError(tablica::messages::kUnknownError);
   }
   return 0;
 }

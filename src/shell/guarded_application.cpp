@@ -18,6 +18,9 @@ GuardedApplication::GuardedApplication(const char* programName, ShowMessageFn sh
       QApplication(argc_, argv_.data()),
       showError_(std::move(showError)) {}
 
+GuardedApplication::GuardedApplication(int& argc, char** argv, ShowMessageFn showError)
+    : QApplication(argc, argv), showError_(std::move(showError)) {}
+
 bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);

@@ -9,11 +9,12 @@
 
 namespace tablica {
 
-// The command line Qt is given: the program's name alone. The program takes
-// no arguments, so Qt's own options (-platform, -style, -reverse, ...) on
-// the real command line must not reach it either.
+// The command line Qt is given when a program takes none: the program's name
+// alone, so that Qt's own options (-platform, -style, -reverse, ...) on the
+// real command line do not reach it either.
 class ProgramNameOnly {
  protected:
+  ProgramNameOnly() = default;
   explicit ProgramNameOnly(const char* programName);
 
   int argc_ = 1;
@@ -25,8 +26,12 @@ class ProgramNameOnly {
 // event is shown in an error box and the event loop goes on.
 class GuardedApplication final : private ProgramNameOnly, public QApplication {
  public:
-  // `programName` is argv[0] (may be null).
+  // For a program that takes no command line: Qt sees `programName` (argv[0],
+  // may be null) alone.
   GuardedApplication(const char* programName, ShowMessageFn showError);
+  // For a program that reads its command line: Qt sees it whole and takes
+  // its own options out of it.
+  GuardedApplication(int& argc, char** argv, ShowMessageFn showError);
   bool notify(QObject* receiver, QEvent* event) override;
 
  private:
