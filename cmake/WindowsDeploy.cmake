@@ -11,6 +11,8 @@
 #   styles/qwindowsvistastyle.dll                   the system's look
 #   imageformats/q{gif,ico,jpeg}.dll                other picture files
 #   translations/qtbase_pl.qm                       Qt's dialogs in Polish
+#   fonts/unifont.otf                               GNU Unifont, the default
+#                                                   font of text for the board
 #   qt.conf                                         where Qt finds the above
 #
 # Then every import of every .exe and .dll there is checked (objdump): one
@@ -42,6 +44,11 @@ set(TABLICA_WINDOWS_RUNTIME_DLLS "${TABLICA_WINDOWS_RUNTIME_DLLS}" CACHE INTERNA
 # qt6-translations-l10n on the building machine).
 find_file(TABLICA_QT_POLISH_TRANSLATION qtbase_pl.qm
           PATHS /usr/share/qt6/translations ${QT_HOST_PATH}/share/qt6/translations
+          NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+
+# GNU Unifont (Debian's fonts-unifont): Windows has no copy of its own, and
+# the picture library looks for it in fonts/ beside the programs.
+find_file(TABLICA_UNIFONT_FILE unifont.otf PATHS /usr/share/fonts/opentype/unifont
           NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
 
 find_program(TABLICA_MINGW_OBJDUMP NAMES ${TABLICA_MINGW_TRIPLET}-objdump x86_64-w64-mingw32-objdump
@@ -76,6 +83,12 @@ function(tablica_install_windows_runtime)
                     "Qt's dialogs will speak English")
   endif()
   install(FILES "${CMAKE_CURRENT_LIST_DIR}/windows-qt.conf" DESTINATION . RENAME qt.conf)
+  if(TARGET tablica_picture)
+    if(NOT TABLICA_UNIFONT_FILE)
+      message(FATAL_ERROR "unifont.otf not found (fonts-unifont, scripts/deps/windows.txt)")
+    endif()
+    install(FILES "${TABLICA_UNIFONT_FILE}" DESTINATION fonts)
+  endif()
 endfunction()
 
 # Runs last: checks the imports of everything installed so far.

@@ -18,6 +18,7 @@ set(TABLICA_WINDOWS_FOLDER "${CMAKE_BINARY_DIR}/zapis-bitmapy-win64" CACHE PATH
 # LICENSE only; its Qt installer brings Qt's licence files.)
 set(TABLICA_LICENSE_LGPL3 /usr/share/common-licenses/LGPL-3 CACHE FILEPATH "GNU LGPL 3 text")
 set(TABLICA_LICENSE_GPL3 /usr/share/common-licenses/GPL-3 CACHE FILEPATH "GNU GPL 3 text")
+set(TABLICA_LICENSE_GPL2 /usr/share/common-licenses/GPL-2 CACHE FILEPATH "GNU GPL 2 text")
 set(TABLICA_COPYRIGHT_QT /usr/share/doc/qt6-base-dev/copyright CACHE FILEPATH
     "Copyright notices of Qt (qt6-base), its bundled libraries included")
 set(TABLICA_COPYRIGHT_QT_TRANSLATIONS /usr/share/doc/qt6-translations-l10n/copyright
@@ -26,6 +27,8 @@ set(TABLICA_COPYRIGHT_GCC /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copy
     CACHE FILEPATH "Copyright notices of the GCC runtime (libstdc++-6.dll, libgcc_s_seh-1.dll)")
 set(TABLICA_COPYRIGHT_MINGW /usr/share/doc/mingw-w64-x86-64-dev/copyright CACHE FILEPATH
     "Copyright notices of MinGW-w64 (libwinpthread-1.dll)")
+set(TABLICA_COPYRIGHT_UNIFONT /usr/share/doc/fonts-unifont/copyright CACHE FILEPATH
+    "Copyright notices of GNU Unifont (fonts\\unifont.otf)")
 
 # Text between `first` and `last` (both included) of `text`; stops the
 # configuration when the notice changed so that either is missing.
@@ -55,9 +58,10 @@ function(tablica_write_windows_text path text)
 endfunction()
 
 function(tablica_stage_windows_licences staged)
-  foreach(file IN ITEMS TABLICA_LICENSE_LGPL3 TABLICA_LICENSE_GPL3 TABLICA_COPYRIGHT_QT
+  foreach(file IN ITEMS TABLICA_LICENSE_LGPL3 TABLICA_LICENSE_GPL3 TABLICA_LICENSE_GPL2
+                        TABLICA_COPYRIGHT_QT
                         TABLICA_COPYRIGHT_QT_TRANSLATIONS TABLICA_COPYRIGHT_GCC
-                        TABLICA_COPYRIGHT_MINGW)
+                        TABLICA_COPYRIGHT_MINGW TABLICA_COPYRIGHT_UNIFONT)
     if(NOT EXISTS "${${file}}")
       message(FATAL_ERROR "${file}: ${${file}} is missing (scripts/deps/windows.txt installs it)")
     endif()
@@ -93,6 +97,8 @@ function(tablica_stage_windows_licences staged)
                              "${TABLICA_COPYRIGHT_QT_TRANSLATIONS_text}")
   tablica_write_windows_text("${staged}/licenses/gcc.txt" "${TABLICA_COPYRIGHT_GCC_text}")
   tablica_write_windows_text("${staged}/licenses/mingw-w64.txt" "${TABLICA_COPYRIGHT_MINGW_text}")
+  tablica_write_windows_text("${staged}/licenses/fonts-unifont.txt"
+                             "${TABLICA_COPYRIGHT_UNIFONT_text}${rule}${TABLICA_LICENSE_GPL2_text}")
 endfunction()
 
 if(CMAKE_CROSSCOMPILING AND TARGET zapis-bitmapy)

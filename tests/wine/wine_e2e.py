@@ -9,6 +9,7 @@ receives are compared with bytes worked out here from the pictures.
 WINEPREFIX names the prefix that the tests' fixture made."""
 
 import os
+import shutil
 import subprocess
 import sys
 import unittest
@@ -197,6 +198,93 @@ class SendToolUnderWine(unittest.TestCase):
         self.assertNotEqual(code, 0)
         self.assertIn("Nie mogę otworzyć portu COM%d." % PORT_NOT_THERE, errors)
         self.assertEqual(self.board.board.quiet(0.5), [])
+
+
+class ConvertToolUnderWine(unittest.TestCase):
+    """tablica-convert.exe and tablica-send.exe --convert of the folder make
+    the same bitmaps as the Linux build, and the text's font is the folder's
+    own copy of GNU Unifont where Windows has none."""
+
+    TEXT = ["--text", "Zażółć gęślą", "--text", "jaźń 12:45"]
+
+    def setUp(self):
+        self.tmp = lib.TempFolder("wine-convert-e2e-")
+        self.work = self.tmp.join("work")
+        os.makedirs(self.work)
+        subprocess.run(["convert", "-seed", "3", "-size", "300x120", "plasma:",
+                        os.path.join(self.work, "photo.png")], check=True)
+
+    def tearDown(self):
+        self.tmp.remove()
+
+    def run_exe(self, folder, program, *args, **env):
+        with open(self.tmp.join("errors.txt"), "wb") as errors:
+            code = subprocess.run([WINE, os.path.join(folder, program), *args], cwd=self.work,
+                                  env=wine_environment(**env), stdin=subprocess.DEVNULL,
+                                  stdout=subprocess.DEVNULL, stderr=errors,
+                                  timeout=60).returncode
+        with open(self.tmp.join("errors.txt"), "rb") as errors:
+            return code, errors.read().decode("utf-8", "replace")
+
+    def linux_bitmap(self, *args):
+        out = self.tmp.join("linux.bmp")
+        subprocess.run([os.path.join(BIN, "tablica-convert"), *args, out], cwd=self.work,
+                       check=True, timeout=60)
+        with open(out, "rb") as f:
+            return f.read()
+
+    def windows_bitmap(self, folder, *args, **env):
+        out = os.path.join(self.work, "windows.bmp")
+        if os.path.exists(out):
+            os.remove(out)
+        code, errors = self.run_exe(folder, "tablica-convert.exe", *args, "windows.bmp", **env)
+        self.assertEqual((code, errors), (0, ""))
+        with open(out, "rb") as f:
+            return f.read()
+
+    def test_pictures_and_text_convert_as_on_linux(self):
+        for args in (["--dots", "diffusion", "photo.png"], ["--place", "fill", "photo.png"],
+                     self.TEXT, ["--align", "right", "--text", "Łódź"]):
+            self.assertEqual(self.windows_bitmap(FOLDER, *args), self.linux_bitmap(*args), args)
+        code, errors = self.run_exe(FOLDER, "tablica-convert.exe", "--text", "Zażółć gęślą jaźń",
+                                    "x.bmp")
+        self.assertEqual(code, 1)
+        self.assertEqual(errors.strip(),
+                         "Tekst nie mieści się na tablicy 128 × 32: jest o 8 punktów za szeroki.")
+
+    def test_send_with_convert_puts_the_text_on_the_board(self):
+        board = BoardOnComPort(self.tmp, PORT)
+        try:
+            code, errors = self.run_exe(FOLDER, "tablica-send.exe", "--convert", "--port",
+                                        str(PORT), *self.TEXT)
+            self.assertEqual((code, errors), (0, ""))
+            (frame,) = board.board.units(1)
+            bitmap = self.linux_bitmap(*self.TEXT)
+            # The board's dots are the bitmap's rows, top row first, with
+            # colour 0 (black) lit: the inverse of the stored bits.
+            rows = [bitmap[62 + 16 * r:62 + 16 * r + 16] for r in range(31, -1, -1)]
+            dots = bytes(b ^ 0xFF for row in rows for b in row)
+            self.assertEqual(bytes.fromhex(frame["bytes"])[4:516], dots)
+        finally:
+            board.stop()
+
+    def test_the_folders_own_unifont_is_used_where_the_system_has_none(self):
+        # Qt's offscreen platform with an empty font folder sees no system
+        # font at all, unlike Wine's own, which also offers this machine's.
+        qt = os.path.join(os.path.dirname(os.path.abspath(FOLDER)), "qt6-mingw64")
+        copy = self.tmp.join("folder")
+        shutil.copytree(FOLDER, copy)
+        shutil.copy(os.path.join(qt, "plugins", "platforms", "qoffscreen.dll"),
+                    os.path.join(copy, "platforms"))
+        empty = self.tmp.join("no-fonts")
+        os.makedirs(empty)
+        offscreen = dict(WINEQT_QPA_PLATFORM="offscreen", WINEQT_QPA_FONTDIR=windows_path(empty))
+        self.assertEqual(self.windows_bitmap(copy, *self.TEXT, **offscreen),
+                         self.linux_bitmap(*self.TEXT))
+        os.remove(os.path.join(copy, "fonts", "unifont.otf"))
+        code, errors = self.run_exe(copy, "tablica-convert.exe", *self.TEXT, "x.bmp", **offscreen)
+        self.assertEqual((code, errors.strip()),
+                         (1, "Nie znaleziono czcionki GNU Unifont (w Debianie: pakiet fonts-unifont)."))
 
 
 if __name__ == "__main__":
