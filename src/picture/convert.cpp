@@ -196,8 +196,17 @@ QSize BmpDeclaredSize(const QByteArray& data) {
   return QSize(static_cast<int>(width), static_cast<int>(height));
 }
 
+// A PNG ends with its IEND chunk (no data, so its length field is zero).
+// Checked here too, so that a file cut short is refused before the PNG
+// library prints its own complaint on the terminal.
+bool PngHasEnd(const QByteArray& data) {
+  const qsizetype end = data.lastIndexOf(QByteArray("IEND", 4));
+  return end >= 4 && data.mid(end - 4, 4) == QByteArray(4, '\0');
+}
+
 bool LooksWhole(const QByteArray& data, const QByteArray& format) {
   if (format == "jpeg" || format == "jpg") return JpegHasEnd(data);
+  if (format == "png") return PngHasEnd(data);
   if (format == "bmp") return BmpHasAllRows(data);
   return true;
 }
