@@ -54,7 +54,8 @@ int main(int argc, char* argv[]) {
     QApplication::installTranslator(&toolkitTexts);
   }
   QApplication::setApplicationName(QStringLiteral("tablica-obraz"));
-  QApplication::setApplicationDisplayName(QString::fromUtf8(tablica::obraz_texts::kTitle));
+  // No display name: Qt would add it to every caption, the file dialogs'
+  // included; the window and the message boxes carry the title themselves.
   // Lets the desktop match the window to its installed entry and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("pl.zapisbitmapy.TablicaObraz"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tablica-obraz")));
