@@ -9,7 +9,7 @@ cd "$(dirname "$0")/../.."
 start=$SECONDS
 ./scripts/install-deps wine
 ./scripts/build-windows --tests
-cmake --build build-win64 --target tablica_wine_tests tablica_core_tests_wine
+cmake --build build-win64 --target tablica_wine_tests tablica_core_tests_wine window_tests_wine
 # The end-to-end test sends to the virtual board of the Linux build and
 # compares with its tablica-convert.
 [ -f build/build.ninja ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -46,8 +46,8 @@ void TZapisBitmapy::SetUpWindow() {
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setFixedSize(kWindowWidth, kWindowHeight);
-  setFont(WindowFont(kWindowFontPixels));
-  ui_->Label1->setFont(WindowFont(kHeadingFontPixels));
+  setFont(BodyFont());
+  ui_->Label1->setFont(HeadingFont());
   ui_->Label1->SetRawFont(HeadingFace());
 
   // The file-name boxes only show a path: disabled, on the button-face colour.
@@ -109,7 +109,11 @@ void TZapisBitmapy::setVisible(bool visible) {
 void TZapisBitmapy::CentreOnScreen() {
   const QScreen* target = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
   if (target == nullptr) return;
-  move(target->geometry().center() - QPoint(width() / 2, height() / 2));
+  // The whole window is centred, its frame included: the system knows the
+  // frame once the window exists (on Windows before it is first shown).
+  winId();
+  const QSize whole = frameGeometry().size();
+  move(target->geometry().center() - QPoint(whole.width() / 2, whole.height() / 2));
 }
 
 void TZapisBitmapy::closeEvent(QCloseEvent* event) {

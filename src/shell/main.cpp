@@ -24,7 +24,7 @@ void RunProgram(const tablica::ShowMessageFn& showMessage,
                 const tablica::ShowMessageFn& showError) {
   using namespace tablica;
   // Message boxes and the file dialog speak in the window's typeface too.
-  if (LoadWindowFont()) QApplication::setFont(WindowFont(kWindowFontPixels));
+  if (LoadWindowFont()) QApplication::setFont(BodyFont());
   ChooseWindowStyle();
   CommSettings settings;
   const auto platform = MakeNativeSerialPlatform();

@@ -1,5 +1,7 @@
 // The window's typeface on Linux: Wine's metric-compatible "MS Sans Serif",
-// a face of bitmap strikes in a file outside fontconfig's folders.
+// a face of bitmap strikes in a file outside fontconfig's folders. A strike
+// is asked for by its pixel size: 11 gives the 8-point one, 21 the 12-point
+// one of the heading.
 
 #include <QFontDatabase>
 #include <QStringList>
@@ -11,6 +13,15 @@ namespace tablica {
 namespace {
 
 constexpr const char* kWineWindowFontFile = "/usr/share/wine/fonts/ms_sans_serif.ttf";
+constexpr int kBodyPixels = 11;
+constexpr int kHeadingPixels = 21;
+
+QFont FaceAt(int pixelSize) {
+  QFont font(QString::fromLatin1(kWindowFontFamily));
+  font.setPixelSize(pixelSize);
+  font.setStyleHint(QFont::SansSerif);
+  return font;
+}
 
 }  // namespace
 
@@ -21,8 +32,20 @@ bool LoadWindowFont() {
   return id >= 0 && QFontDatabase::applicationFontFamilies(id).contains(family);
 }
 
+QString WindowFace() {
+  return QString::fromLatin1(kWindowFontFamily);
+}
+
+QFont BodyFont() {
+  return FaceAt(kBodyPixels);
+}
+
+QFont HeadingFont() {
+  return FaceAt(kHeadingPixels);
+}
+
 QRawFont HeadingFace() {
-  return LargerStrikeOf(QString::fromLatin1(kWindowFontFamily), kHeadingFontPixels,
+  return LargerStrikeOf(QString::fromLatin1(kWindowFontFamily), kHeadingPixels,
                         QString::fromLatin1(kWineWindowFontFile));
 }
 
