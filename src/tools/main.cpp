@@ -5,9 +5,11 @@
 #include <vector>
 
 #include "serial/serial_platform.h"
+#include "tools/console_output.h"
 #include "tools/send_tool.h"
 
 int main(int argc, char** argv) {
+  tablica::tools::PrepareConsoleOutput();
   const auto parsed =
       tablica::tools::ParseSendOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (parsed.help) {

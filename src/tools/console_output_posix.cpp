@@ -1,0 +1,7 @@
+#include "tools/console_output.h"
+
+namespace tablica::tools {
+
+void PrepareConsoleOutput() {}
+
+}  // namespace tablica::tools
