@@ -16,7 +16,8 @@ namespace {
 
 // The window asks for "MS Sans Serif" in outlines and gets Windows'
 // TrueType twin of the face: 8 points (11 pixels) for its text, 12 points
-// (16 pixels) for its heading.
+// (16 pixels) for its heading. The bitmap MS Sans Serif is there too, as on
+// Windows (the prefix has Wine's copy of it), and must not be taken.
 TEST(WindowsLook, TextAndHeadingAreTheTwinOfMsSansSerifAtEightAndTwelvePoints) {
   ASSERT_TRUE(LoadWindowFont());
   const struct {

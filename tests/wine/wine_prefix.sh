@@ -23,10 +23,10 @@ case $action in
       "$wine" wineboot -i >"$WINEPREFIX.boot.log" 2>&1 </dev/null
       # A new prefix says Windows 7; Qt 6 programs are made for Windows 10.
       "$wine" winecfg -v win10 >>"$WINEPREFIX.boot.log" 2>&1 </dev/null
-      # Fonts that Windows has and Wine lacks (stand-ins) go where Windows
-      # keeps its fonts; Wine loads what is there.
+      # Fonts that Windows has and this Wine lacks go where Windows keeps
+      # its fonts; Wine loads what is there.
       if [ -n "$fonts" ]; then
-        cp "$fonts"/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+        cp "$fonts"/* "$WINEPREFIX/drive_c/windows/Fonts/"
       fi
       # The window tests on the windows platform get a desktop of their own
       # on the X server they are started on (the prefix's default desktop
