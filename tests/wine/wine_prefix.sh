@@ -12,7 +12,10 @@ action=$1 wine=$2 wineserver=$3 fonts=${4:-}
 case $action in
   start)
     mkdir -p "$WINEPREFIX"
+    # A server left from an earlier run is stopped, and gone, before the
+    # prefix's own one starts.
     "$wineserver" -k >/dev/null 2>&1 || true
+    "$wineserver" -w >/dev/null 2>&1 || true
     # The server, and the services that the first Wine program starts, keep
     # the output they inherit open: they get log files, so that a test's
     # output ends when its program does.
