@@ -40,4 +40,9 @@ class DialogFileChooser final : public FileChooser {
 // Linux Qt's own, which behaves the same under every desktop.
 void ChooseDialogKind(QFileDialog& dialog);
 
+// Shows `dialog`, whose kind is chosen and which is set to open or save, with the choice's caption,
+// filter, suffix and proposed file; gives the confirmed path in the
+// system's notation, or nothing when the user cancelled.
+std::optional<QString> RunFileDialog(QFileDialog& dialog, const FileChoice& choice);
+
 }  // namespace tablica

@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "picture/convert.h"
+#include "tools/console_output.h"
 #include "tools/convert_tool.h"
 
 int main(int argc, char** argv) {
+  tablica::tools::PrepareConsoleOutput();
   tablica::picture::PrepareHeadlessGui();
   QGuiApplication app(argc, argv);
   // Qt's own list, so that the words arrive as UTF-8 on every system.
