@@ -3,8 +3,6 @@
 //
 //   tablica-obraz [PICTURE]
 
-#include <exception>
-
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -20,6 +18,7 @@
 #include "shell/TZapisBitmapy.h"
 #include "shell/file_chooser.h"
 #include "shell/guarded_application.h"
+#include "shell/guarded_call.h"
 #include "shell/message_box.h"
 
 namespace {
@@ -59,12 +58,7 @@ int main(int argc, char* argv[]) {
   // Lets the desktop match the window to its installed entry and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("pl.zapisbitmapy.TablicaObraz"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tablica-obraz")));
-  try {
-    RunProgram(QApplication::arguments(), showMessage, showError);
-  } catch (const std::exception& error) {
-    showError(error.what());
-  } catch (...) {
-    showError(tablica::messages::kUnknownError);
-  }
+  tablica::GuardedCall(showError,
+                       [&] { RunProgram(QApplication::arguments(), showMessage, showError); });
   return 0;
 }

@@ -1,6 +1,5 @@
 #include "obraz/obraz_window.h"
 
-#include <exception>
 #include <utility>
 
 #include <QComboBox>
@@ -25,6 +24,7 @@
 #include "board/send_command.h"
 #include "obraz/board_preview.h"
 #include "shell/TZapisBitmapy.h"
+#include "shell/guarded_call.h"
 
 namespace tablica {
 namespace {
@@ -245,13 +245,7 @@ void ObrazWindow::setVisible(bool visible) {
 template <class Handler>
 void ObrazWindow::Guarded(Handler&& handler) {
   // A command that fails unexpectedly is reported and the window goes on.
-  try {
-    handler();
-  } catch (const std::exception& error) {
-    services_.showError(error.what());
-  } catch (...) {
-    services_.showError(messages::kUnknownError);
-  }
+  GuardedCall(services_.showError, std::forward<Handler>(handler));
 }
 
 void ObrazWindow::dragEnterEvent(QDragEnterEvent* event) {

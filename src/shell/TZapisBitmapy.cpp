@@ -156,13 +156,7 @@ bool TZapisBitmapy::ReceivesKeysFor(const QWidget& widget) const {
 template <class Handler>
 void TZapisBitmapy::Guarded(Handler&& handler) {
   // A command that fails unexpectedly is reported and the window goes on.
-  try {
-    handler();
-  } catch (const std::exception& error) {
-    services_.showError(error.what());
-  } catch (...) {
-    services_.showError(messages::kUnknownError);
-  }
+  GuardedCall(services_.showError, std::forward<Handler>(handler));
 }
 
 bool TZapisBitmapy::AcceptsCommands() const {

@@ -11,6 +11,7 @@
 #include "serial/comm_settings.h"
 #include "serial/serial_link.h"
 #include "shell/file_chooser.h"
+#include "shell/guarded_call.h"
 #include "shell/port_choice.h"
 
 class QLabel;
@@ -28,7 +29,6 @@ inline constexpr const char* kChooseBitmapTitle = "Wybierz plik z bitmapą do wy
 inline constexpr const char* kBitmapFilter = "Bitmapa (*.bmp)";
 inline constexpr const char* kBitmapSuffix = "BMP";
 inline constexpr const char* kCannotOpenFile = "Nie mogę otworzyc pliku";  // + path + "."
-inline constexpr const char* kUnknownError = "Wystąpił nieoczekiwany błąd.";
 }  // namespace messages
 
 // Everything the window works with but does not own. All of it outlives

@@ -1,9 +1,8 @@
 #include "shell/guarded_application.h"
 
-#include <exception>
 #include <utility>
 
-#include "shell/TZapisBitmapy.h"
+#include "shell/guarded_call.h"
 
 namespace tablica {
 
@@ -22,14 +21,9 @@ GuardedApplication::GuardedApplication(int& argc, char** argv, ShowMessageFn sho
     : QApplication(argc, argv), showError_(std::move(showError)) {}
 
 bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
-  try {
-    return QApplication::notify(receiver, event);
-  } catch (const std::exception& error) {
-    showError_(error.what());
-  } catch (...) {
-    showError_(messages::kUnknownError);
-  }
-  return false;
+  bool handled = false;
+  GuardedCall(showError_, [&] { handled = QApplication::notify(receiver, event); });
+  return handled;
 }
 
 }  // namespace tablica

@@ -1,7 +1,5 @@
 // zapis-bitmapy: writes a picture to the information board on a COM port.
 
-#include <exception>
-
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -14,6 +12,7 @@
 #include "shell/TZapisBitmapy.h"
 #include "shell/file_chooser.h"
 #include "shell/guarded_application.h"
+#include "shell/guarded_call.h"
 #include "shell/message_box.h"
 #include "shell/window_look.h"
 
@@ -59,12 +58,6 @@ int main(int argc, char* argv[]) {
   // Lets the desktop match the window to its installed entry and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("pl.zapisbitmapy.ZapisBitmapy"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("zapis-bitmapy")));
-  try {
-    RunProgram(showMessage, showError);
-  } catch (const std::exception& error) {
-    showError(error.what());
-  } catch (...) {
-    showError(tablica::messages::kUnknownError);
-  }
+  tablica::GuardedCall(showError, [&] { RunProgram(showMessage, showError); });
   return 0;
 }
