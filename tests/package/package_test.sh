@@ -172,18 +172,32 @@ echo "Xvfb on $DISPLAY"
 # box comes up; a private configuration folder, so no port link of the user's
 # is seen.
 mkdir -p "$work/run" "$work/config"
-(cd "$work/run" && exec env -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$work/config" \
-  /usr/bin/zapis-bitmapy >"$work/app.log" 2>&1) &
-app_pid=$!
 
-window=""
-for _ in $(seq 150); do
-  kill -0 "$app_pid" 2>/dev/null || { cat "$work/app.log"; fail "zapis-bitmapy ended by itself"; }
-  window=$(xdotool search --onlyvisible --name "^${title//./\\.}\$" 2>/dev/null | head -1 || true)
-  [ -n "$window" ] && break
-  sleep 0.2
-done
-[ -n "$window" ] || { cat "$work/app.log"; fail "no window titled '$title' appeared"; }
+# Starts /usr/bin/$1 in that folder and waits for its window titled $2: sets
+# app_pid and window.
+start_installed_window() {
+  local program=$1 name=$2
+  (cd "$work/run" && exec env -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$work/config" \
+    "/usr/bin/$program" >"$work/$program.log" 2>&1) &
+  app_pid=$!
+  window=""
+  for _ in $(seq 150); do
+    kill -0 "$app_pid" 2>/dev/null || { cat "$work/$program.log"; fail "$program ended by itself"; }
+    window=$(xdotool search --onlyvisible --name "^${name//./\\.}\$" 2>/dev/null | head -1 || true)
+    [ -n "$window" ] && return 0
+    sleep 0.2
+  done
+  cat "$work/$program.log"
+  fail "no window titled '$name' appeared"
+}
+
+stop_installed_window() {
+  kill "$app_pid"
+  wait "$app_pid" 2>/dev/null || true
+  app_pid=""
+}
+
+start_installed_window zapis-bitmapy "$title"
 [ "$(xdotool getwindowname "$window")" = "$title" ] || fail "the window's title is wrong"
 # The main window is 421 x 440; a message box with the same caption would be
 # smaller, so the size tells the two apart.
@@ -198,32 +212,18 @@ xdotool search --classname "^${wm_class}\$" | grep -qx "$window" ||
   fail "the window's class is not '$wm_class', which the desktop entry names"
 echo "window $window: '$title', $geometry, class $wm_class"
 
-kill "$app_pid"
-wait "$app_pid" 2>/dev/null || true
-app_pid=""
+stop_installed_window
 
 # --- start the installed picture window -----------------------------------------
 step "start /usr/bin/tablica-obraz under Xvfb"
 obraz_title='Przygotowanie obrazu dla tablicy'
-(cd "$work/run" && exec env -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$work/config" \
-  /usr/bin/tablica-obraz >"$work/obraz.log" 2>&1) &
-app_pid=$!
-window=""
-for _ in $(seq 150); do
-  kill -0 "$app_pid" 2>/dev/null || { cat "$work/obraz.log"; fail "tablica-obraz ended by itself"; }
-  window=$(xdotool search --onlyvisible --name "^${obraz_title}\$" 2>/dev/null | head -1 || true)
-  [ -n "$window" ] && break
-  sleep 0.2
-done
-[ -n "$window" ] || { cat "$work/obraz.log"; fail "no window titled '$obraz_title' appeared"; }
+start_installed_window tablica-obraz "$obraz_title"
 obraz_desktop="$work/root/usr/share/applications/pl.zapisbitmapy.TablicaObraz.desktop"
 wm_class=$(sed -n 's/^StartupWMClass=//p' "$obraz_desktop")
 xdotool search --classname "^${wm_class}\$" | grep -qx "$window" ||
   fail "the picture window's class is not '$wm_class', which its desktop entry names"
 echo "window $window: '$obraz_title', class $wm_class"
-kill "$app_pid"
-wait "$app_pid" 2>/dev/null || true
-app_pid=""
+stop_installed_window
 
 # --- purge ----------------------------------------------------------------------
 step "dpkg --purge"
