@@ -9,19 +9,16 @@
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "picture/convert.h"
 #include "temp_folder.h"
 
@@ -32,30 +29,6 @@ using Clock = std::chrono::steady_clock;
 using tablica::testing_support::TempFolder;
 
 fs::path gPhoto;  // the 12-megapixel JPEG, made once in main
-
-// A photo-like picture: smooth light with texture and shapes, so that the
-// JPEG has the size and detail of a camera's (about 4000 x 3000).
-void MakePhoto(const fs::path& path) {
-  QImage photo(4000, 3000, QImage::Format_RGB32);
-  std::mt19937 random(7);
-  std::uniform_int_distribution<int> noise(-12, 12);
-  for (int y = 0; y < photo.height(); ++y) {
-    auto* row = reinterpret_cast<QRgb*>(photo.scanLine(y));
-    for (int x = 0; x < photo.width(); ++x) {
-      const int light = (x / 16 + y / 12) % 256;
-      row[x] = qRgb(std::clamp(light + noise(random), 0, 255),
-                    std::clamp(200 - y / 15 + noise(random), 0, 255),
-                    std::clamp(x / 16 + noise(random), 0, 255));
-    }
-  }
-  QPainter painter(&photo);
-  painter.setBrush(Qt::black);
-  painter.drawEllipse(1200, 700, 1600, 1600);
-  painter.setBrush(Qt::white);
-  painter.drawRect(300, 2200, 900, 500);
-  painter.end();
-  photo.save(QString::fromStdString(path.string()), "JPEG", 90);
-}
 
 void ConvertJpeg(benchmark::State& state) {
   tablica::picture::ConvertOptions options;
@@ -92,43 +65,12 @@ void RenderTwoLines(benchmark::State& state) {
 }
 BENCHMARK(RenderTwoLines)->Unit(benchmark::kMicrosecond);
 
-class Collector : public benchmark::BenchmarkReporter {
- public:
-  bool ReportContext(const Context&) override { return true; }
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.error_occurred) {
-        std::fprintf(stderr, "%s: %s\n", run.benchmark_name().c_str(), run.error_message.c_str());
-        continue;
-      }
-      const double scale = run.time_unit == benchmark::kMillisecond   ? 1e-3
-                           : run.time_unit == benchmark::kMicrosecond ? 1e-6
-                                                                      : 1e-9;
-      seconds[run.benchmark_name()] = run.GetAdjustedRealTime() * scale;
-    }
-  }
-  std::optional<double> Seconds(const std::string& name) const {
-    const auto it = seconds.find(name);
-    if (it == seconds.end()) return std::nullopt;
-    return it->second;
-  }
-
- private:
-  std::map<std::string, double> seconds;
-};
-
 // Median wall time of a command, runs alternating with the other command
 // so that both meet the same machine.
 struct SideBySide {
   std::optional<double> ours;
   std::optional<double> theirs;
 };
-
-double Median(std::vector<double> times) {
-  std::sort(times.begin(), times.end());
-  const std::size_t n = times.size();
-  return n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
-}
 
 std::optional<double> TimeOnce(const std::string& command) {
   const auto start = Clock::now();
@@ -145,8 +87,8 @@ SideBySide Compare(const std::string& ours, const std::string& theirs, int runs)
     if (const auto t = TimeOnce(theirs)) b.push_back(*t);
   }
   SideBySide result;
-  if (!a.empty()) result.ours = Median(a);
-  if (!b.empty()) result.theirs = Median(b);
+  if (!a.empty()) result.ours = tablica::bench::Median(a);
+  if (!b.empty()) result.theirs = tablica::bench::Median(b);
   return result;
 }
 
@@ -181,11 +123,11 @@ int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   TempFolder folder;
   gPhoto = folder.path() / "photo.jpg";
-  MakePhoto(gPhoto);
+  tablica::bench::WritePhoto(gPhoto);
 
   int restCount = static_cast<int>(rest.size());
   benchmark::Initialize(&restCount, rest.data());
-  Collector results;
+  tablica::bench::RunCollector results;
   benchmark::RunSpecifiedBenchmarks(&results);
 
   const auto side =

@@ -7,14 +7,12 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QImage>
 #include <QLineEdit>
-#include <QPainter>
 #include <QSlider>
 #include <QTabWidget>
 #include <QWindow>
-#include <random>
 
+#include "bench_support.h"
 #include "obraz/board_preview.h"
 #include "obraz/obraz_window.h"
 #include "serial/serial_platform.h"
@@ -30,28 +28,6 @@ class NoFileChooser final : public FileChooser {
   std::optional<QString> ChooseFile(QWidget*, const FileChoice&) override { return std::nullopt; }
 };
 
-// A 4000 x 3000 photo-like JPEG: soft gradients, shapes and fine noise, so
-// the encoder cannot make it trivially small.
-bool WritePhoto(const std::filesystem::path& path) {
-  QImage photo(4000, 3000, QImage::Format_RGB32);
-  std::mt19937 random(7);
-  std::uniform_int_distribution<int> noise(-12, 12);
-  for (int y = 0; y < photo.height(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(photo.scanLine(y));
-    for (int x = 0; x < photo.width(); ++x) {
-      const int n = noise(random);
-      line[x] = qRgb(std::clamp(x * 255 / 4000 + n, 0, 255), std::clamp(y * 255 / 3000 + n, 0, 255),
-                     std::clamp(128 + n, 0, 255));
-    }
-  }
-  QPainter painter(&photo);
-  painter.setBrush(QColor(30, 30, 40));
-  painter.drawEllipse(QPoint(1200, 1500), 700, 700);
-  painter.fillRect(2300, 900, 1200, 600, QColor(240, 230, 220));
-  painter.end();
-  return photo.save(QString::fromStdString(path.string()), "JPEG", 90);
-}
-
 // Median seconds of `change(i)` followed by a repaint of the preview.
 double MedianUpdate(BoardPreview& preview, int changes, const std::function<void(int)>& change) {
   std::vector<double> times;
@@ -62,8 +38,7 @@ double MedianUpdate(BoardPreview& preview, int changes, const std::function<void
     preview.repaint();
     times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
   }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
+  return Median(times);
 }
 
 }  // namespace

@@ -30,6 +30,7 @@
 
 #include <QApplication>
 
+#include "bench_support.h"
 #include "board/board_frame.h"
 #include "board/send_command.h"
 #include "emulator/frame_parser.h"
@@ -225,56 +226,7 @@ BENCHMARK(EmulatorParser)->Unit(benchmark::kMillisecond);
 
 // --- collecting the results --------------------------------------------------
 
-class Collector : public benchmark::BenchmarkReporter {
- public:
-  bool ReportContext(const Context&) override { return true; }
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.error_occurred) {
-        std::fprintf(stderr, "%s: %s\n", run.benchmark_name().c_str(), run.error_message.c_str());
-        continue;
-      }
-      results[run.benchmark_name()] = run;
-    }
-  }
-  // Seconds per iteration of the first run whose name starts with `prefix`.
-  std::optional<double> Seconds(const std::string& prefix) const {
-    const Run* run = Find(prefix);
-    if (!run) return std::nullopt;
-    double scale = 1e-9;
-    switch (run->time_unit) {
-      case benchmark::kNanosecond:
-        scale = 1e-9;
-        break;
-      case benchmark::kMicrosecond:
-        scale = 1e-6;
-        break;
-      case benchmark::kMillisecond:
-        scale = 1e-3;
-        break;
-      case benchmark::kSecond:
-        scale = 1;
-        break;
-    }
-    return run->GetAdjustedRealTime() * scale;
-  }
-  std::optional<double> Counter(const std::string& prefix, const std::string& name) const {
-    const Run* run = Find(prefix);
-    if (!run) return std::nullopt;
-    const auto it = run->counters.find(name);
-    if (it == run->counters.end()) return std::nullopt;
-    return it->second.value;
-  }
-
- private:
-  const Run* Find(const std::string& prefix) const {
-    for (const auto& [name, run] : results) {
-      if (name.rfind(prefix, 0) == 0) return &run;
-    }
-    return nullptr;
-  }
-  std::map<std::string, Run> results;
-};
+using Collector = tablica::bench::RunCollector;
 
 // --- start-up of the program, under the X server in $DISPLAY -------------------
 
@@ -358,10 +310,8 @@ std::optional<StartupFigures> MeasureStartup(const std::string& program, int run
     figures.residentMiB = std::max(figures.residentMiB, once->second);
   }
   if (times.empty()) return std::nullopt;
-  std::sort(times.begin(), times.end());
-  const std::size_t n = times.size();
-  figures.medianSeconds = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
-  figures.runs = static_cast<int>(n);
+  figures.medianSeconds = tablica::bench::Median(times);
+  figures.runs = static_cast<int>(times.size());
   return figures;
 }
 
