@@ -265,12 +265,13 @@ class WindowDriver:
         xdotool(self.xvfb, "click", "1")
         time.sleep(0.3)
 
-    def choose_in_dialog(self, path):
-        """Types `path` into the open file dialog and accepts it."""
-        dialog = wait_for_window(self.xvfb, DIALOG_TITLE)
-        caption = xdotool(self.xvfb, "getwindowname", dialog).rstrip("\n")
-        if caption != DIALOG_CAPTION:
-            raise AssertionError("the file dialog is captioned %r" % caption)
+    def choose_in_dialog(self, path, caption=DIALOG_CAPTION, search=DIALOG_TITLE):
+        """Types `path` into the open file dialog (found by `search`, and
+        captioned exactly `caption`) and accepts it."""
+        dialog = wait_for_window(self.xvfb, search)
+        shown = xdotool(self.xvfb, "getwindowname", dialog).rstrip("\n")
+        if shown != caption:
+            raise AssertionError("the file dialog is captioned %r" % shown)
         self.focus(dialog)
         # Whatever the name box proposes is selected before typing. Ctrl+A
         # selects all in Qt's dialog only; End, Shift+Home works in the

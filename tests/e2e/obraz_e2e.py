@@ -113,8 +113,8 @@ class PictureWindowEndToEnd(unittest.TestCase):
             env=self.xvfb.env(XDG_CONFIG_HOME=self.config),
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.addCleanup(self.stop_program)
-        self.window = lib.wait_for_window(self.xvfb, WINDOW_TITLE)
-        self.focus(self.window)
+        self.window = lib.WindowDriver(self.xvfb, lib.wait_for_window(self.xvfb, WINDOW_TITLE))
+        self.window.focus()
 
     def stop_program(self):
         if self.program.poll() is None:
@@ -125,16 +125,6 @@ class PictureWindowEndToEnd(unittest.TestCase):
                 self.program.kill()
                 self.program.wait()
 
-    # There is no window manager: focus is handed over by hand.
-    def focus(self, window):
-        lib.xdotool(self.xvfb, "windowfocus", "--sync", window)
-        time.sleep(0.2)
-
-    def keys(self, *keys):
-        for key in keys:
-            lib.xdotool(self.xvfb, "key", "--clearmodifiers", key)
-            time.sleep(0.2)
-
     def converted(self, *options):
         out = self.tmp.join("convert-%d.bmp" % len(os.listdir(self.tmp.path)))
         subprocess.run([os.path.join(BIN, "tablica-convert"), *options, self.picture, out],
@@ -142,22 +132,15 @@ class PictureWindowEndToEnd(unittest.TestCase):
         return bmp_dots(out)
 
     def test_opened_picture_with_a_changed_choice_reaches_the_board_as_previewed(self):
-        self.keys("alt+o")
-        dialog = lib.wait_for_window(self.xvfb, DIALOG_TITLE)
-        self.focus(dialog)
-        self.keys("ctrl+a")
-        lib.xdotool(self.xvfb, "type", "--delay", "20", self.picture)
-        time.sleep(0.3)
-        self.keys("Return")
-        lib.wait_window_gone(self.xvfb, dialog)
-        self.focus(self.window)
+        self.window.keys("alt+o")
+        self.window.choose_in_dialog(self.picture, caption=DIALOG_TITLE, search=DIALOG_TITLE)
         # "Świecą": from the dark parts to the bright parts.
-        self.keys("alt+e", "Down")
+        self.window.keys("alt+e", "Down")
         time.sleep(0.5)
-        shot = subprocess.run(["import", "-window", self.window, "-depth", "8", "ppm:-"], env=self.xvfb.env(),
+        shot = subprocess.run(["import", "-window", self.window.window, "-depth", "8", "ppm:-"], env=self.xvfb.env(),
                               check=True, stdout=subprocess.PIPE).stdout
         previewed = screen_dots(shot)
-        self.keys("alt+w")
+        self.window.keys("alt+w")
 
         units = self.board.units(1)
         self.assertEqual(units[0]["event"], "frame")
