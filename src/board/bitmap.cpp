@@ -411,4 +411,16 @@ std::vector<std::uint8_t> EncodeBitmap(const Bitmap& bitmap) {
   return out;
 }
 
+Bitmap DotsToBitmap(const BoardDots& dots) {
+  constexpr int kStride = kBoardWidth / 8;
+  std::vector<std::uint8_t> rows(static_cast<std::size_t>(kStride * kBoardHeight), 0);
+  for (int y = 0; y < kBoardHeight; ++y) {
+    for (int x = 0; x < kBoardWidth; ++x) {
+      // Index 1 (white) is an unlit dot.
+      if (!dots.IsLit(x, y)) rows[static_cast<std::size_t>(y * kStride + x / 8)] |= 0x80 >> (x % 8);
+    }
+  }
+  return Bitmap::FromRows(kBoardWidth, kBoardHeight, 1, std::move(rows), {0x000000, 0xFFFFFF});
+}
+
 }  // namespace tablica

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "board/board_dots.h"
+
 namespace tablica {
 
 // Largest width or height the reader accepts; anything larger is refused as
@@ -80,6 +82,11 @@ struct BitmapLoadResult {
 // JPEG/PNG files, and anything damaged or implausible, are refused.
 BitmapLoadResult ReadBitmap(std::span<const std::uint8_t> file);
 BitmapLoadResult LoadBitmapFile(const std::filesystem::path& path);
+
+// The board's dots as the one-bit 128 x 32 bitmap the window and the
+// board take: colour-table entry 0 black (a lit dot), entry 1 white, so
+// the window, the board and picture viewers agree.
+Bitmap DotsToBitmap(const BoardDots& dots);
 
 // Writes a .bmp file (40-byte info header, bottom-up) for the given bitmap;
 // an empty bitmap gives an empty vector.

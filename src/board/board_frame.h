@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "board/bitmap.h"
+#include "board/board_dots.h"
 
 namespace tablica {
 
@@ -15,8 +16,6 @@ inline constexpr std::size_t kChecksumOffset = 516;
 inline constexpr std::size_t kBlockSize = 513;  // image area + checksum
 inline constexpr std::uint8_t kStartByte = 0xAA;
 inline constexpr std::uint8_t kHeaderSecondBoard = 2;
-inline constexpr int kBoardWidth = 128;
-inline constexpr int kBoardHeight = 32;
 
 // The one buffer written to the board: start byte, three header bytes,
 // 512 bytes of dots, checksum.

@@ -1,31 +1,24 @@
 #include "emulator/board_picture.h"
 
 #include <algorithm>
-#include <bit>
 #include <ctime>
 
 namespace emulator {
 
-BoardPicture::BoardPicture(std::span<const std::uint8_t> dots) {
-  dots_.fill(0);
-  std::copy_n(dots.begin(), std::min(dots.size(), dots_.size()), dots_.begin());
-}
-
-bool BoardPicture::IsLit(int x, int y) const {
-  if (x < 0 || x >= kBoardWidth || y < 0 || y >= kBoardHeight) return false;
-  const std::uint8_t byte = dots_[static_cast<std::size_t>(16 * y + x / 8)];
-  return ((byte >> (7 - x % 8)) & 1) != 0;
-}
-
-int BoardPicture::LitCount() const {
-  int count = 0;
-  for (std::uint8_t b : dots_) count += std::popcount(b);
-  return count;
+BoardDots DotsFromBytes(std::span<const std::uint8_t> dots) {
+  BoardDots board;
+  const std::size_t count = std::min(dots.size(), kDotBytes);
+  for (std::size_t i = 0; i < count; ++i) {
+    const int x = static_cast<int>(i % 16) * 8;
+    const int y = static_cast<int>(i / 16);
+    for (int bit = 0; bit < 8; ++bit) board.SetLit(x + bit, y, ((dots[i] >> (7 - bit)) & 1) != 0);
+  }
+  return board;
 }
 
 void BoardsState::Apply(const Unit& unit, std::chrono::system_clock::time_point when) {
-  if (unit.kind == UnitKind::Frame) first_ = BoardPicture(unit.Dots());
-  if (unit.kind == UnitKind::Block) second_ = BoardPicture(unit.Dots());
+  if (unit.kind == UnitKind::Frame) first_ = DotsFromBytes(unit.Dots());
+  if (unit.kind == UnitKind::Block) second_ = DotsFromBytes(unit.Dots());
   last_ = Arrival{unit.kind, unit.Board(), unit.checksumOk, unit.bytes.size(), when};
 }
 

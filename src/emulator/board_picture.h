@@ -4,33 +4,24 @@
 // frame or block. Dot (x, y) is bit 7 - (x mod 8) of dot byte 16 y + x / 8;
 // a set bit lights the dot.
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 
+#include "board/board_dots.h"
 #include "emulator/frame_parser.h"
 
 namespace emulator {
 
-inline constexpr int kBoardWidth = 128;
-inline constexpr int kBoardHeight = 32;
+using tablica::BoardDots;
+using tablica::kBoardHeight;
+using tablica::kBoardWidth;
 
-class BoardPicture {
- public:
-  BoardPicture() { dots_.fill(0); }
-  // Takes the first 512 bytes of `dots`; missing bytes leave the dots dark.
-  explicit BoardPicture(std::span<const std::uint8_t> dots);
-
-  bool IsLit(int x, int y) const;
-  int LitCount() const;
-  friend bool operator==(const BoardPicture&, const BoardPicture&) = default;
-
- private:
-  std::array<std::uint8_t, kDotBytes> dots_;
-};
+// The dots of the first 512 bytes of `dots`, decoded by the board's own
+// rule; missing bytes leave the dots dark.
+BoardDots DotsFromBytes(std::span<const std::uint8_t> dots);
 
 // What arrived last, for the status line.
 struct Arrival {
@@ -49,12 +40,12 @@ class BoardsState {
   // says it was wrong); garbage changes only the last arrival.
   void Apply(const Unit& unit, std::chrono::system_clock::time_point when);
 
-  const BoardPicture& Board(int board) const { return board == 2 ? second_ : first_; }
+  const BoardDots& Board(int board) const { return board == 2 ? second_ : first_; }
   const std::optional<Arrival>& Last() const { return last_; }
 
  private:
-  BoardPicture first_;
-  BoardPicture second_;
+  BoardDots first_;
+  BoardDots second_;
   std::optional<Arrival> last_;
 };
 

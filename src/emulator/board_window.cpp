@@ -26,7 +26,7 @@ BoardView::BoardView(QWidget* parent) : QWidget(parent) {
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-void BoardView::SetPicture(const BoardPicture& picture) {
+void BoardView::SetPicture(const BoardDots& picture) {
   picture_ = picture;
   update();
 }

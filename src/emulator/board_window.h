@@ -14,8 +14,8 @@ namespace emulator {
 class BoardView : public QWidget {
  public:
   explicit BoardView(QWidget* parent = nullptr);
-  void SetPicture(const BoardPicture& picture);
-  const BoardPicture& Picture() const { return picture_; }
+  void SetPicture(const BoardDots& picture);
+  const BoardDots& Picture() const { return picture_; }
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
 
@@ -23,7 +23,7 @@ class BoardView : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  BoardPicture picture_;
+  BoardDots picture_;
 };
 
 class BoardWindow : public QWidget {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "picture/board_dots.h"
+#include "board/board_dots.h"
 
 namespace emulator {
 
@@ -73,8 +73,8 @@ std::string UnitJson(const Unit& unit) {
   return out + "}";
 }
 
-std::string DrawBoard(const BoardPicture& board) {
-  return tablica::picture::DrawDotsText([&board](int x, int y) { return board.IsLit(x, y); });
+std::string DrawBoard(const BoardDots& board) {
+  return tablica::DrawDotsText(board);
 }
 
 }  // namespace emulator

@@ -19,6 +19,6 @@ std::string JsonString(const std::string& text);
 
 // The board as 16 text lines of 128 characters, two dot rows a line
 // (half-block characters), framed; lit dots drawn, dark dots blank.
-std::string DrawBoard(const BoardPicture& board);
+std::string DrawBoard(const BoardDots& board);
 
 }  // namespace emulator

@@ -15,19 +15,19 @@ BoardPreview::BoardPreview(QWidget* parent) : QWidget(parent) {
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-void BoardPreview::SetDots(const picture::Dots& dots) {
+void BoardPreview::SetDots(const BoardDots& dots) {
   if (dots == dots_) return;
   dots_ = dots;
   update();
 }
 
 QSize BoardPreview::sizeHint() const {
-  return {picture::kDotsWidth * kPitch + 2 * kBorder, picture::kDotsHeight * kPitch + 2 * kBorder};
+  return {kBoardWidth * kPitch + 2 * kBorder, kBoardHeight * kPitch + 2 * kBorder};
 }
 
 QSize BoardPreview::minimumSizeHint() const {
   // Five pixels a dot, as the virtual board's window draws at the least.
-  return {picture::kDotsWidth * 5 + 2 * kBorder, picture::kDotsHeight * 5 + 2 * kBorder};
+  return {kBoardWidth * 5 + 2 * kBorder, kBoardHeight * 5 + 2 * kBorder};
 }
 
 void BoardPreview::paintEvent(QPaintEvent* /*event*/) {

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "picture/board_dots.h"
+#include "board/board_dots.h"
 
 namespace tablica {
 
@@ -16,8 +16,8 @@ class BoardPreview final : public QWidget {
 
   explicit BoardPreview(QWidget* parent = nullptr);
 
-  void SetDots(const picture::Dots& dots);
-  const picture::Dots& Dots() const { return dots_; }
+  void SetDots(const BoardDots& dots);
+  const BoardDots& Dots() const { return dots_; }
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
@@ -26,7 +26,7 @@ class BoardPreview final : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  picture::Dots dots_;
+  BoardDots dots_;
 };
 
 }  // namespace tablica

@@ -358,7 +358,7 @@ void ObrazWindow::SendToBoard() {
   if (!CurrentDotsOrSay()) return;
   // The board gets exactly the bitmap "Zapisz bitmapę…" would write, through
   // the main window's Send command and its rules.
-  const Bitmap bitmap = picture::DotsToBitmap(*dots_);
+  const Bitmap bitmap = DotsToBitmap(*dots_);
   const Bitmap none;
   RunSendCommand(services_.link, services_.frame, services_.showMessage,
                  SendRequest{bitmap, none, false, false});

@@ -65,7 +65,7 @@ class ObrazWindow final : public QWidget {
 
   // The dots the preview shows, or nothing while the current choices are
   // refused (the reason is shown under the preview).
-  const std::optional<picture::Dots>& CurrentDots() const { return dots_; }
+  const std::optional<BoardDots>& CurrentDots() const { return dots_; }
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -93,7 +93,7 @@ class ObrazWindow final : public QWidget {
 
   ObrazServices services_;
   picture::PreparedPicture picture_;  // the opened picture, decoded once
-  std::optional<picture::Dots> dots_;
+  std::optional<BoardDots> dots_;
   std::string refusal_;  // why the current choices give no dots
   bool shown_ = false;
   QString lastPicture_;

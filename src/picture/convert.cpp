@@ -40,16 +40,16 @@ Placed PlaceOnBoard(QSize picture, Placement placement) {
   };
   switch (placement) {
     case Placement::Fit: {
-      QSize size = scaled(std::min(kDotsWidth / w, kDotsHeight / h), 1, 1);
-      size = size.boundedTo(QSize(kDotsWidth, kDotsHeight));
-      return {size, {(kDotsWidth - size.width()) / 2, (kDotsHeight - size.height()) / 2}};
+      QSize size = scaled(std::min(kBoardWidth / w, kBoardHeight / h), 1, 1);
+      size = size.boundedTo(QSize(kBoardWidth, kBoardHeight));
+      return {size, {(kBoardWidth - size.width()) / 2, (kBoardHeight - size.height()) / 2}};
     }
     case Placement::Fill: {
-      const QSize size = scaled(std::max(kDotsWidth / w, kDotsHeight / h), kDotsWidth, kDotsHeight);
-      return {size, {-(size.width() - kDotsWidth) / 2, -(size.height() - kDotsHeight) / 2}};
+      const QSize size = scaled(std::max(kBoardWidth / w, kBoardHeight / h), kBoardWidth, kBoardHeight);
+      return {size, {-(size.width() - kBoardWidth) / 2, -(size.height() - kBoardHeight) / 2}};
     }
     case Placement::Stretch:
-      return {QSize(kDotsWidth, kDotsHeight), {0, 0}};
+      return {QSize(kBoardWidth, kBoardHeight), {0, 0}};
     case Placement::None:
       break;
   }
@@ -99,8 +99,8 @@ int OtsuLevel(const std::array<std::int64_t, 256>& histogram) {
 
 // Lit dots of the grey board where the picture is (`area`); the rest of
 // the board is background and stays unlit.
-Dots DotsFromGrey(const QImage& grey, const QRect& area, const ConvertOptions& options) {
-  Dots dots;
+BoardDots DotsFromGrey(const QImage& grey, const QRect& area, const ConvertOptions& options) {
+  BoardDots dots;
   const bool bright = options.lit == LitSide::Bright;
   const auto value = [&](int x, int y) { return static_cast<int>(grey.constScanLine(y)[x]); };
   switch (options.dots) {
@@ -301,13 +301,13 @@ QImage ScaledTo(const QImage& image, QSize size) {
 // corner at `offset` on the board.
 DotsResult DotsOfScaled(const QImage& scaled, QPoint offset, const ConvertOptions& options) {
   // Transparency shows the unlit background.
-  QImage board(kDotsWidth, kDotsHeight, QImage::Format_RGB32);
+  QImage board(kBoardWidth, kBoardHeight, QImage::Format_RGB32);
   board.fill(options.lit == LitSide::Dark ? Qt::white : Qt::black);
   {
     QPainter painter(&board);
     painter.drawImage(offset, scaled);
   }
-  const QRect area = QRect(offset, scaled.size()).intersected(QRect(0, 0, kDotsWidth, kDotsHeight));
+  const QRect area = QRect(offset, scaled.size()).intersected(QRect(0, 0, kBoardWidth, kBoardHeight));
   if (area.isEmpty()) return {};
   return {DotsFromGrey(board.convertToFormat(QImage::Format_Grayscale8), area, options), {}};
 }
@@ -356,7 +356,7 @@ std::string PreparedPicture::Prepare(Placement placement) {
   // Only the part on the board is kept: drawn at the same corner it gives
   // the same dots, and a 1:1 placement does not hold the whole picture.
   const QRect visible =
-      QRect(placed.offset, placed.size).intersected(QRect(0, 0, kDotsWidth, kDotsHeight));
+      QRect(placed.offset, placed.size).intersected(QRect(0, 0, kBoardWidth, kBoardHeight));
   placed_[placement] = {ScaledTo(read.image, placed.size).copy(visible.translated(-placed.offset)),
                         visible.topLeft()};
   return {};
@@ -388,19 +388,7 @@ void PrepareHeadlessGui() {
   qInstallMessageHandler(KeepSerious);
 }
 
-Bitmap DotsToBitmap(const Dots& dots) {
-  constexpr int kStride = kDotsWidth / 8;
-  std::vector<std::uint8_t> rows(static_cast<std::size_t>(kStride * kDotsHeight), 0);
-  for (int y = 0; y < kDotsHeight; ++y) {
-    for (int x = 0; x < kDotsWidth; ++x) {
-      // Index 1 (white) is an unlit dot.
-      if (!dots.IsLit(x, y)) rows[static_cast<std::size_t>(y * kStride + x / 8)] |= 0x80 >> (x % 8);
-    }
-  }
-  return Bitmap::FromRows(kDotsWidth, kDotsHeight, 1, std::move(rows), {0x000000, 0xFFFFFF});
-}
-
-std::vector<std::uint8_t> EncodeDotsBmp(const Dots& dots) {
+std::vector<std::uint8_t> EncodeDotsBmp(const BoardDots& dots) {
   return EncodeBitmap(DotsToBitmap(dots));
 }
 
@@ -418,17 +406,17 @@ std::string SaveWhole(const std::filesystem::path& path, const QByteArray& bytes
 
 }  // namespace
 
-std::string WriteDotsBmp(const Dots& dots, const std::filesystem::path& path) {
+std::string WriteDotsBmp(const BoardDots& dots, const std::filesystem::path& path) {
   const std::vector<std::uint8_t> bytes = EncodeDotsBmp(dots);
   return SaveWhole(path, QByteArray(reinterpret_cast<const char*>(bytes.data()),
                                     static_cast<qsizetype>(bytes.size())));
 }
 
-QImage DrawPreview(const Dots& dots, int pitch) {
+QImage DrawPreview(const BoardDots& dots, int pitch) {
   return PaintDotsImage([&dots](int x, int y) { return dots.IsLit(x, y); }, pitch);
 }
 
-std::string WritePreviewPng(const Dots& dots, const std::filesystem::path& path, int pitch) {
+std::string WritePreviewPng(const BoardDots& dots, const std::filesystem::path& path, int pitch) {
   QByteArray png;
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);

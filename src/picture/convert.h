@@ -18,7 +18,7 @@
 #include <string>
 
 #include "board/bitmap.h"
-#include "picture/board_dots.h"
+#include "board/board_dots.h"
 #include "picture/convert_options.h"
 
 namespace tablica::picture {
@@ -28,7 +28,7 @@ inline constexpr std::int64_t kMaxPicturePixels = 64'000'000;
 
 // The dots, or why there are none: a Polish message for the user.
 struct DotsResult {
-  Dots dots;
+  BoardDots dots;
   std::string error;
   bool Ok() const { return error.empty(); }
 };
@@ -87,19 +87,17 @@ DotsResult RenderText(const ConvertOptions& options);
 // Text when options has text, otherwise the picture file.
 DotsResult MakeDots(const ConvertOptions& options, const std::filesystem::path& picture);
 
-// The one-bit 128 x 32 bitmap: colour-table entry 0 black (a lit dot),
-// entry 1 white, so the window, the board and picture viewers agree.
-Bitmap DotsToBitmap(const Dots& dots);
-std::vector<std::uint8_t> EncodeDotsBmp(const Dots& dots);
+// The one-bit 128 x 32 bitmap's file (DotsToBitmap, encoded).
+std::vector<std::uint8_t> EncodeDotsBmp(const BoardDots& dots);
 // Writes the bitmap file whole or not at all (an existing file stays as it
 // was when writing fails). Returns the Polish reason, or empty.
-std::string WriteDotsBmp(const Dots& dots, const std::filesystem::path& path);
+std::string WriteDotsBmp(const BoardDots& dots, const std::filesystem::path& path);
 
 // The board drawn as the virtual board draws it: round dots on a dark
 // board, lit ones bright, unlit ones dim; `pitch` pixels a dot, a 4-pixel
 // border. WritePreviewPng returns the Polish reason, or empty.
-QImage DrawPreview(const Dots& dots, int pitch = 5);
-std::string WritePreviewPng(const Dots& dots, const std::filesystem::path& path, int pitch = 5);
+QImage DrawPreview(const BoardDots& dots, int pitch = 5);
+std::string WritePreviewPng(const BoardDots& dots, const std::filesystem::path& path, int pitch = 5);
 
 // For terminal programs: lets a QGuiApplication start without a display
 // (Linux: the offscreen platform unless QT_QPA_PLATFORM says otherwise),

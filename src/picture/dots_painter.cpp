@@ -19,10 +19,10 @@ struct Grid {
 
 // Keeps the dots round: one pitch for both directions, the board centred.
 Grid GridIn(const QRectF& bounds) {
-  const double pitch = std::min((bounds.width() - 2 * kBorder) / kDotsWidth,
-                                (bounds.height() - 2 * kBorder) / kDotsHeight);
-  return {pitch, bounds.left() + (bounds.width() - pitch * kDotsWidth) / 2,
-          bounds.top() + (bounds.height() - pitch * kDotsHeight) / 2};
+  const double pitch = std::min((bounds.width() - 2 * kBorder) / kBoardWidth,
+                                (bounds.height() - 2 * kBorder) / kBoardHeight);
+  return {pitch, bounds.left() + (bounds.width() - pitch * kBoardWidth) / 2,
+          bounds.top() + (bounds.height() - pitch * kBoardHeight) / 2};
 }
 
 }  // namespace
@@ -34,8 +34,8 @@ void PaintDots(QPainter& painter, const QRectF& bounds, const IsLitFn& isLit) {
   painter.setPen(Qt::NoPen);
   const Grid grid = GridIn(bounds);
   const double radius = grid.pitch * 0.38;
-  for (int y = 0; y < kDotsHeight; ++y) {
-    for (int x = 0; x < kDotsWidth; ++x) {
+  for (int y = 0; y < kBoardHeight; ++y) {
+    for (int x = 0; x < kBoardWidth; ++x) {
       painter.setBrush(isLit(x, y) ? kLitDot : kDarkDot);
       painter.drawEllipse(
           QPointF(grid.left + (x + 0.5) * grid.pitch, grid.top + (y + 0.5) * grid.pitch), radius,
@@ -47,8 +47,8 @@ void PaintDots(QPainter& painter, const QRectF& bounds, const IsLitFn& isLit) {
 
 QImage PaintDotsImage(const IsLitFn& isLit, int pitch) {
   pitch = std::clamp(pitch, 1, 64);
-  QImage image(static_cast<int>(kDotsWidth * pitch + 2 * kBorder),
-               static_cast<int>(kDotsHeight * pitch + 2 * kBorder), QImage::Format_RGB32);
+  QImage image(static_cast<int>(kBoardWidth * pitch + 2 * kBorder),
+               static_cast<int>(kBoardHeight * pitch + 2 * kBorder), QImage::Format_RGB32);
   QPainter painter(&image);
   PaintDots(painter, QRectF(image.rect()), isLit);
   return image;

@@ -8,7 +8,7 @@
 #include <QPainter>
 #include <QRectF>
 
-#include "picture/board_dots.h"
+#include "board/board_dots.h"
 
 namespace tablica::picture {
 

@@ -96,12 +96,12 @@ TextBox Measure(const QFont& font, const QStringList& lines) {
 }
 
 bool Fits(const TextBox& box, int lines, int factor) {
-  return box.width * factor <= kDotsWidth && box.lineHeight * lines * factor <= kDotsHeight;
+  return box.width * factor <= kBoardWidth && box.lineHeight * lines * factor <= kBoardHeight;
 }
 
 std::string Overflow(const TextBox& box, int lines, int factor) {
-  const int wide = box.width * factor - kDotsWidth;
-  const int high = box.lineHeight * lines * factor - kDotsHeight;
+  const int wide = box.width * factor - kBoardWidth;
+  const int high = box.lineHeight * lines * factor - kBoardHeight;
   std::string text = "Tekst nie mieści się na tablicy 128 × 32:";
   if (wide > 0) text += " jest o " + CountOfDots(wide) + " za szeroki";
   if (wide > 0 && high > 0) text += " i";
@@ -161,11 +161,11 @@ DotsResult RenderText(const ConvertOptions& options) {
     // when none fits, the largest whose lines are low enough, so that the
     // message speaks of the width.
     int lowEnough = 0;
-    for (int size = kDotsHeight; size >= kSmallestReadable && pixels == 0; --size) {
+    for (int size = kBoardHeight; size >= kSmallestReadable && pixels == 0; --size) {
       const TextBox measured = Measure(FontAt(chosen.family, size), lines);
-      if (measured.lineHeight * count > kDotsHeight) continue;
+      if (measured.lineHeight * count > kBoardHeight) continue;
       if (lowEnough == 0) lowEnough = size;
-      if (measured.width <= kDotsWidth) pixels = size;
+      if (measured.width <= kBoardWidth) pixels = size;
     }
     if (pixels == 0) pixels = lowEnough != 0 ? lowEnough : kSmallestReadable;
     box = Measure(FontAt(chosen.family, pixels), lines);
@@ -173,14 +173,14 @@ DotsResult RenderText(const ConvertOptions& options) {
   if (!Fits(box, count, factor)) return {{}, Overflow(box, count, factor)};
 
   const QFont font = FontAt(chosen.family, pixels);
-  Dots dots;
-  const int blockTop = (kDotsHeight - box.lineHeight * count * factor) / 2;
+  BoardDots dots;
+  const int blockTop = (kBoardHeight - box.lineHeight * count * factor) / 2;
   for (int i = 0; i < count; ++i) {
     const QImage line = DrawLine(font, lines[i], box);
     const int width = line.width() * factor;
     const int left = options.align == Alignment::Left    ? 0
-                     : options.align == Alignment::Right ? kDotsWidth - width
-                                                         : (kDotsWidth - width) / 2;
+                     : options.align == Alignment::Right ? kBoardWidth - width
+                                                         : (kBoardWidth - width) / 2;
     const int top = blockTop + i * box.lineHeight * factor;
     for (int y = 0; y < line.height() * factor; ++y) {
       const uchar* row = line.constScanLine(y / factor);

@@ -145,6 +145,11 @@ LineCheck SerialLink::CheckComLine(PortDevice& port) {
   return LineCheck::Clear;
 }
 
+bool SerialLink::Drain(std::chrono::milliseconds limit) {
+  if (settings_.portNumber == kNoPort || !comHandle_) return false;
+  return comHandle_->Drain(limit);
+}
+
 void SerialLink::CloseComHandle() {
   comHandle_.reset();
 }

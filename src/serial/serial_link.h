@@ -8,12 +8,9 @@
 
 #include "serial/comm_settings.h"
 #include "serial/serial_platform.h"
+#include "serial/show_message.h"
 
 namespace tablica {
-
-// Every user-visible message goes through one of these (a message box in the
-// window, standard error in the command-line sender, a recorder in tests).
-using ShowMessageFn = std::function<void(const std::string& text)>;
 
 // The link's Polish messages (UTF-8).
 namespace messages {
@@ -56,6 +53,9 @@ class SerialLink {
   // False when all `length` bytes went out; true on any failure.
   bool WriteComBlock(std::uint8_t* block, std::int32_t length);
   LineCheck CheckComLine(PortDevice& port);
+  // Waits, at most `limit`, until what was written has left the system's
+  // buffers; false when it had not or no port is open.
+  bool Drain(std::chrono::milliseconds limit);
   // Closes the COM handle, if one is open; the port number is the caller's.
   void CloseComHandle();
   bool HasComHandle() const;

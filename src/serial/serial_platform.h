@@ -58,6 +58,10 @@ class PortDevice {
   virtual WriteOutcome Write(const std::uint8_t* data, std::uint32_t count) = 0;
   // Reads and clears the line's error state and hold bits.
   virtual LineState ClearErrors() = 0;
+  // Waits until the bytes written so far have left the system's buffers for
+  // the line, at most `limit`; false when they had not by then. A device
+  // that cannot tell says true at once.
+  virtual bool Drain(std::chrono::milliseconds /*limit*/) { return true; }
 };
 
 class SerialPlatform {

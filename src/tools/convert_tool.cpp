@@ -77,7 +77,7 @@ int RunConvertTool(const ConvertCommand& command, const TextOut& out, const Text
       return kExitRefused;
     }
   }
-  if (command.show) out(picture::DrawDotsText(made.dots));
+  if (command.show) out(DrawDotsText(made.dots));
   return kExitWritten;
 }
 

@@ -24,7 +24,7 @@ int RunConvertingSend(int argc, char** argv, SerialPlatform& platform,
                                       const std::filesystem::path& path) {
     const picture::DotsResult made = picture::MakeDots(options, path);
     if (!made.Ok()) return ConvertedPicture{{}, made.error};
-    return ConvertedPicture{picture::DotsToBitmap(made.dots), {}};
+    return ConvertedPicture{DotsToBitmap(made.dots), {}};
   };
   return RunSendTool(*parsed.options, platform, showMessage, kSettingsFileName, convert);
 }

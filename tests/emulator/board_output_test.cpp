@@ -19,7 +19,7 @@ TEST(BoardPictureTest, DotsFollowRowsOfSixteenBytesMostSignificantBitLeft) {
   dots[1] = 0x01;    // (15, 0)
   dots[16] = 0x40;   // (1, 1)
   dots[511] = 0x01;  // (127, 31)
-  const BoardPicture board(dots);
+  const BoardDots board = DotsFromBytes(dots);
   EXPECT_TRUE(board.IsLit(0, 0));
   EXPECT_FALSE(board.IsLit(1, 0));
   EXPECT_TRUE(board.IsLit(15, 0));
@@ -33,7 +33,7 @@ TEST(BoardPictureTest, DotsFollowRowsOfSixteenBytesMostSignificantBitLeft) {
 }
 
 TEST(BoardPictureTest, ShortDotDataLeavesTheRestDark) {
-  const BoardPicture board(Bytes(3, 0xFF));
+  const BoardDots board = DotsFromBytes(Bytes(3, 0xFF));
   EXPECT_EQ(board.LitCount(), 24);
   EXPECT_FALSE(board.IsLit(0, 1));
 }
@@ -91,7 +91,7 @@ TEST(EventOutputTest, TerminalDrawingPairsRowsIntoHalfBlocks) {
   Bytes dots(kDotBytes, 0);
   dots[0] = 0x80;   // (0,0): upper half of line 0
   dots[16] = 0xC0;  // (0,1), (1,1): lower halves
-  const std::string drawing = DrawBoard(BoardPicture(dots));
+  const std::string drawing = DrawBoard(DotsFromBytes(dots));
   const auto firstLine = drawing.find('\n') + 1;
   EXPECT_EQ(drawing.compare(firstLine, 1 + 3 + 3, "|\u2588\u2584"), 0);
   std::size_t lines = 0;

@@ -14,7 +14,7 @@
 #include "pty_peer.h"
 #include "serial/serial_link.h"
 #include "temp_folder.h"
-#include "wire_pictures.h"
+#include "board_bytes.h"
 
 namespace tablica {
 namespace {
@@ -53,10 +53,10 @@ class EmulatorFaults : public ::testing::Test {
   // Sends two fresh pictures with the second board; returns the wire bytes
   // they must give.
   std::vector<std::uint8_t> Send(SendResult expected = SendResult::Sent) {
-    const Bitmap first = faults::RandomPicture(random);
-    const Bitmap second = faults::RandomPicture(random);
+    const Bitmap first = testing::RandomPicture(random);
+    const Bitmap second = testing::RandomPicture(random);
     EXPECT_EQ(RunSendCommand(link, frame, show, SendRequest{first, second, true, true}), expected);
-    return faults::ExpectedWire(first, second, true);
+    return testing::ExpectedWire(first, second, true);
   }
 
   // The board reports exactly this Send: a good frame, a good block.

@@ -23,14 +23,14 @@
 #include "recording_platform.h"
 #include "serial/serial_link.h"
 #include "temp_folder.h"
-#include "wire_pictures.h"
+#include "board_bytes.h"
 
 namespace tablica {
 namespace {
 
 using namespace std::chrono_literals;
-using faults::ExpectedWire;
-using faults::RandomPicture;
+using testing::ExpectedWire;
+using testing::RandomPicture;
 using faults::RecordingPlatform;
 using testing_support::Hex;
 using testing_support::PtyPeer;

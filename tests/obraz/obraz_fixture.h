@@ -60,7 +60,7 @@ class ObrazTest : public ::testing::Test {
     return *widget;
   }
   QPushButton& Button(const char* name) { return Find<QPushButton>(name); }
-  const picture::Dots& PreviewDots() { return Find<BoardPreview>("preview").Dots(); }
+  const BoardDots& PreviewDots() { return Find<BoardPreview>("preview").Dots(); }
   // Picks the entry of a choice list whose value is `value`, as a user would.
   template <class Value>
   void Pick(const char* list, Value value) {

@@ -55,7 +55,7 @@ const Choice kPictureChoices[] = {
 void CheckChoicesOn(ObrazTest& t, const std::filesystem::path& picture) {
   t.OpenThroughDialog(picture);
   ConvertOptions options;
-  picture::Dots before = picture::ConvertPictureFile(picture, options).dots;
+  BoardDots before = picture::ConvertPictureFile(picture, options).dots;
   ASSERT_EQ(t.PreviewDots(), before);
   ASSERT_GT(before.LitCount(), 0);
   for (const Choice& choice : kPictureChoices) {
@@ -117,7 +117,7 @@ TEST_F(ObrazTest, TextThatDoesNotFitIsRefusedAndNothingGoesOut) {
   ShowWindow();
   ShowTextTab();
   Type("firstLine", "Tablica");
-  const picture::Dots fitting = PreviewDots();
+  const BoardDots fitting = PreviewDots();
   Find<QLineEdit>("firstLine").setText(QStringLiteral("Tablica informacyjna na dworcu"));
   ConvertOptions options;
   options.text = {"Tablica informacyjna na dworcu"};
@@ -140,7 +140,7 @@ TEST_F(ObrazTest, UnreadablePictureIsReportedAndThePreviousOneStays) {
   ShowWindow();
   const std::filesystem::path good = DrawPicture("klein.png", QSize(300, 200), "PNG");
   OpenThroughDialog(good);
-  const picture::Dots before = PreviewDots();
+  const BoardDots before = PreviewDots();
   const QString nameBefore = Find<QLabel>("pictureName").text();
 
   const std::filesystem::path notAPicture = folder.path() / "lista.png";

@@ -50,8 +50,8 @@ std::vector<std::uint8_t> Encoded(const QImage& image, const char* format) {
 }
 
 // The lit dots as the rectangles they should make.
-Dots LitIn(std::initializer_list<QRect> rects) {
-  Dots dots;
+BoardDots LitIn(std::initializer_list<QRect> rects) {
+  BoardDots dots;
   for (const QRect& r : rects) {
     for (int y = r.top(); y <= r.bottom(); ++y) {
       for (int x = r.left(); x <= r.right(); ++x) dots.SetLit(x, y);
@@ -70,7 +70,7 @@ ConvertOptions With(Placement placement, LitSide lit = LitSide::Dark,
   return options;
 }
 
-Dots Converted(const QImage& image, const ConvertOptions& options) {
+BoardDots Converted(const QImage& image, const ConvertOptions& options) {
   // Through PNG and the reader, as a file would go.
   const auto bytes = Encoded(image, "PNG");
   const DotsResult result = ConvertPictureData(bytes, "test.png", options);
@@ -83,7 +83,7 @@ TEST_F(PictureTest, EachPlacementPutsThePictureWhereItBelongs) {
     const char* what;
     QImage picture;
     Placement placement;
-    Dots expected;
+    BoardDots expected;
   };
   // Black marks on white; sizes chosen so that scaling is exact (1:1 or
   // whole blocks averaged).
@@ -170,7 +170,7 @@ TEST_F(PictureTest, ThresholdLevelsOnAGradient) {
       {254, LitSide::Bright, 1}, {255, LitSide::Bright, 0},
   };
   for (const Case& c : cases) {
-    const Dots dots =
+    const BoardDots dots =
         Converted(gradient, With(Placement::Fit, c.lit, DotsMethod::Threshold, c.level));
     const QRect lit = c.lit == LitSide::Dark ? QRect(0, 0, c.litColumns, 32)
                                              : QRect(128 - c.litColumns, 0, c.litColumns, 32);
@@ -181,7 +181,7 @@ TEST_F(PictureTest, ThresholdLevelsOnAGradient) {
 TEST_F(PictureTest, AutomaticLevelSeparatesTwoTonesExactly) {
   for (const auto& [dark, light] : {std::pair{90, 160}, {0, 1}, {200, 230}}) {
     QImage picture = Filled(128, 32, QColor(light, light, light));
-    Dots expected;
+    BoardDots expected;
     for (int y = 0; y < 32; ++y) {
       for (int x = 0; x < 128; ++x) {
         if ((x * 7 + y * 13) % 5 < 2) {
@@ -202,16 +202,16 @@ TEST_F(PictureTest, OrderedDotsFollowTheBayerMatrix) {
     int litPerTile;
   };
   for (const Case& c : {Case{0, 64}, {1, 64}, {2, 63}, {127, 32}, {128, 32}, {254, 0}, {255, 0}}) {
-    const Dots dots = Converted(Filled(128, 32, QColor(c.grey, c.grey, c.grey)),
+    const BoardDots dots = Converted(Filled(128, 32, QColor(c.grey, c.grey, c.grey)),
                                 With(Placement::Fit, LitSide::Dark, DotsMethod::Ordered));
     EXPECT_EQ(dots.LitCount(), c.litPerTile * 64) << "grey " << c.grey;
     const int inverted = 255 - c.grey;
-    const Dots bright = Converted(Filled(128, 32, QColor(inverted, inverted, inverted)),
+    const BoardDots bright = Converted(Filled(128, 32, QColor(inverted, inverted, inverted)),
                                   With(Placement::Fit, LitSide::Bright, DotsMethod::Ordered));
     EXPECT_EQ(bright.LitCount(), c.litPerTile * 64) << "inverted grey " << 255 - c.grey;
   }
   // Middle grey: the matrix's lower half (cell 0 at the corner) stays unlit.
-  const Dots middle = Converted(Filled(128, 32, QColor(128, 128, 128)),
+  const BoardDots middle = Converted(Filled(128, 32, QColor(128, 128, 128)),
                                 With(Placement::Fit, LitSide::Dark, DotsMethod::Ordered));
   EXPECT_FALSE(middle.IsLit(0, 0));
   EXPECT_TRUE(middle.IsLit(1, 0));
@@ -229,7 +229,7 @@ TEST_F(PictureTest, DiffusionKeepsTheMeanBrightnessWithinTwoPerCent) {
   pictures.emplace_back("gradient", gradient);
   for (const auto& [what, picture] : pictures) {
     for (LitSide lit : {LitSide::Dark, LitSide::Bright}) {
-      const Dots dots = Converted(picture, With(Placement::Stretch, lit, DotsMethod::Diffusion));
+      const BoardDots dots = Converted(picture, With(Placement::Stretch, lit, DotsMethod::Diffusion));
       const QImage board = picture.scaled(128, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                                .convertToFormat(QImage::Format_Grayscale8);
       double brightness = 0;
@@ -269,7 +269,7 @@ TEST_F(PictureTest, UnifontTextLandsOnKnownColumnsAndRows) {
     std::vector<std::string> lines;
     Alignment align;
     std::optional<int> size;
-    Dots expected;
+    BoardDots expected;
   };
   const Case cases[] = {
       {"one line, enlarged twice",
@@ -316,7 +316,7 @@ TEST_F(PictureTest, OtherFontsAndFontFilesAreDrawnAtTheirPixelSize) {
 
   // Another family at a given size stays inside its line; without a size
   // it takes the largest that fits.
-  const auto litRows = [](const Dots& dots) {
+  const auto litRows = [](const BoardDots& dots) {
     int first = 32, last = -1;
     for (int y = 0; y < 32; ++y) {
       for (int x = 0; x < 128; ++x) {
@@ -367,7 +367,7 @@ TEST_F(PictureTest, TextThatDoesNotFitIsRefusedWithTheOverflow) {
 }
 
 TEST_F(PictureTest, BitmapFileHasBlackAsEntryZeroForEveryLitDot) {
-  Dots dots = LitIn({{0, 0, 1, 1}, {127, 31, 1, 1}, {40, 9, 9, 3}});
+  BoardDots dots = LitIn({{0, 0, 1, 1}, {127, 31, 1, 1}, {40, 9, 9, 3}});
   const std::vector<std::uint8_t> file = EncodeDotsBmp(dots);
   const BitmapLoadResult read = ReadBitmap(file);
   ASSERT_TRUE(read.Ok()) << read.error;
@@ -403,7 +403,7 @@ TEST_F(PictureTest, DamagedAndHugePicturesAreRefusedWithAMessage) {
     return bytes;
   };
   // Headers declaring 100000 x 100000 pixels, and no pixels.
-  std::vector<std::uint8_t> hugeBmp = EncodeDotsBmp(Dots());
+  std::vector<std::uint8_t> hugeBmp = EncodeDotsBmp(BoardDots());
   for (int i = 0; i < 4; ++i) {
     hugeBmp[18 + i] = static_cast<std::uint8_t>(100000 >> (8 * i));
     hugeBmp[22 + i] = static_cast<std::uint8_t>(100000 >> (8 * i));
@@ -451,7 +451,7 @@ TEST_F(PictureTest, DamagedAndHugePicturesAreRefusedWithAMessage) {
 }
 
 TEST_F(PictureTest, PreviewDrawsLitDotsBrightAndUnlitDotsDim) {
-  const Dots dots = LitIn({{0, 0, 1, 1}, {64, 16, 2, 1}});
+  const BoardDots dots = LitIn({{0, 0, 1, 1}, {64, 16, 2, 1}});
   const QImage preview = DrawPreview(dots, 5);
   ASSERT_EQ(preview.size(), QSize(128 * 5 + 8, 32 * 5 + 8));
   for (int y = 0; y < 32; ++y) {

@@ -14,7 +14,7 @@
 #include <fstream>
 #include <random>
 
-#include "../faults/wire_pictures.h"
+#include "board_bytes.h"
 #include "board/send_command.h"
 #include "emulator_process.h"
 #include "pty_peer.h"
@@ -98,13 +98,13 @@ TEST(Soak, EverySendArrivesWholeInOrderAndMemoryStaysFlat) {
     }
     const bool secondBoard = i % 2 == 1;
     const bool secondFileChosen = i % 4 == 1;  // otherwise the first picture goes twice
-    const Bitmap first = faults::RandomPicture(random);
-    const Bitmap second = faults::RandomPicture(random);
+    const Bitmap first = testing::RandomPicture(random);
+    const Bitmap second = testing::RandomPicture(random);
     ASSERT_EQ(RunSendCommand(link, frame, show,
                              SendRequest{first, second, secondBoard, secondFileChosen}),
               SendResult::Sent)
         << "Send " << i;
-    const auto wire = faults::ExpectedWire(first, secondFileChosen ? second : first, secondBoard);
+    const auto wire = testing::ExpectedWire(first, secondFileChosen ? second : first, secondBoard);
     bool good = IsGoodUnit(board.NextLine(), "frame", 1, Hex(wire, 0, 517));
     if (secondBoard) good &= IsGoodUnit(board.NextLine(), "block", 2, Hex(wire, 517, 513));
     if (!good) {

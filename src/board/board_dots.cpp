@@ -1,21 +1,21 @@
-#include "picture/board_dots.h"
+#include "board/board_dots.h"
 
-namespace tablica::picture {
+namespace tablica {
 
 namespace {
 
 bool OnBoard(int x, int y) {
-  return x >= 0 && x < kDotsWidth && y >= 0 && y < kDotsHeight;
+  return x >= 0 && x < kBoardWidth && y >= 0 && y < kBoardHeight;
 }
 
 }  // namespace
 
-bool Dots::IsLit(int x, int y) const {
-  return OnBoard(x, y) && lit_[static_cast<std::size_t>(y * kDotsWidth + x)];
+bool BoardDots::IsLit(int x, int y) const {
+  return OnBoard(x, y) && lit_[static_cast<std::size_t>(y * kBoardWidth + x)];
 }
 
-void Dots::SetLit(int x, int y, bool lit) {
-  if (OnBoard(x, y)) lit_[static_cast<std::size_t>(y * kDotsWidth + x)] = lit;
+void BoardDots::SetLit(int x, int y, bool lit) {
+  if (OnBoard(x, y)) lit_[static_cast<std::size_t>(y * kBoardWidth + x)] = lit;
 }
 
 std::string DrawDotsText(const IsLitFn& isLit) {
@@ -23,11 +23,11 @@ std::string DrawDotsText(const IsLitFn& isLit) {
   static constexpr const char* kUpper = "\u2580";
   static constexpr const char* kLower = "\u2584";
   static constexpr const char* kFull = "\u2588";
-  const std::string edge = "+" + std::string(kDotsWidth, '-') + "+\n";
+  const std::string edge = "+" + std::string(kBoardWidth, '-') + "+\n";
   std::string out = edge;
-  for (int y = 0; y < kDotsHeight; y += 2) {
+  for (int y = 0; y < kBoardHeight; y += 2) {
     out += '|';
-    for (int x = 0; x < kDotsWidth; ++x) {
+    for (int x = 0; x < kBoardWidth; ++x) {
       const bool top = isLit(x, y);
       const bool bottom = isLit(x, y + 1);
       out += top && bottom ? kFull : top ? kUpper : bottom ? kLower : " ";
@@ -37,8 +37,8 @@ std::string DrawDotsText(const IsLitFn& isLit) {
   return out + edge;
 }
 
-std::string DrawDotsText(const Dots& dots) {
+std::string DrawDotsText(const BoardDots& dots) {
   return DrawDotsText([&dots](int x, int y) { return dots.IsLit(x, y); });
 }
 
-}  // namespace tablica::picture
+}  // namespace tablica

@@ -1,0 +1,100 @@
+#pragma once
+
+// The board as a running program has it: the communication settings read
+// from ustaw.txt, the port number and the open link, the board frame and the
+// Send command with its rules. Every front end (the main window, the picture
+// window, tablica-send, the show player, the service) holds one session and
+// reaches the board only through it.
+//
+// A session is not shared: one thread at a time uses it. It may be made on
+// one thread and handed to another (SessionWorker runs one on a thread of
+// its own), and it keeps nothing outside itself, so two sessions never
+// disturb each other.
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "board/bitmap.h"
+#include "board/board_dots.h"
+#include "board/send_types.h"
+#include "serial/comm_settings.h"
+#include "serial/serial_platform.h"
+#include "serial/show_message.h"
+
+namespace tablica {
+
+struct LinkLimits;
+
+// How one Send ended and what it said on the way.
+struct SendReport {
+  SendResult result = SendResult::Sent;
+  std::vector<std::string> messages;  // every message of the Send, in order
+  std::chrono::system_clock::time_point finished;
+  bool Ok() const { return result == SendResult::Sent; }
+  // The messages as one text (empty when there were none).
+  std::string Text() const;
+};
+
+// Where a pick in a port list came out.
+struct PortPick {
+  std::uint8_t port = kNoPort;  // the port number now (255: none)
+  // The entry the list must show: the picked port's, or the previous
+  // choice's after a picked port failed to open (255: "Brak").
+  std::uint8_t listPort = kNoPort;
+  bool fellBack = false;
+};
+
+class BoardSession {
+ public:
+  // `showMessage` hears every message the moment it is given (a window shows
+  // it in a message box at once); may be empty. The platform outlives the
+  // session.
+  explicit BoardSession(SerialPlatform& platform, ShowMessageFn showMessage = {});
+  BoardSession(SerialPlatform& platform, ShowMessageFn showMessage, const LinkLimits& limits);
+  // A session on the system's own serial ports, which it owns.
+  static std::unique_ptr<BoardSession> Native(ShowMessageFn showMessage = {});
+  ~BoardSession();
+  BoardSession(const BoardSession&) = delete;
+  BoardSession& operator=(const BoardSession&) = delete;
+
+  // Takes the settings from the settings file (defaults when it cannot be
+  // read), or port `port` instead of the file's when given, and opens that
+  // port. A port that cannot be opened has said so and leaves no port
+  // chosen. Returns the port number now.
+  std::uint8_t OpenFromSettings(const std::filesystem::path& settingsFile = kSettingsFileName,
+                                std::optional<std::uint8_t> port = std::nullopt);
+  // The user's pick of port `port` (kNoPort for "Brak"): the open port is
+  // closed and the new one opened; when that fails the previous choice comes
+  // back and is opened again (saying so itself if that fails too).
+  PortPick PickPort(std::uint8_t port);
+
+  std::uint8_t PortNumber() const;
+  const CommSettings& Settings() const;
+
+  // The "Wyślij" road for bitmaps as loaded from files: no port, a picture
+  // that cannot go to the board and every failure of the link are told
+  // through the messages; both pictures are checked before a byte goes out.
+  SendReport Send(const SendRequest& request);
+  // The board's dots, and with `second` the second board's block behind the
+  // frame.
+  SendReport Send(const BoardDots& first, const BoardDots* second = nullptr);
+
+  // Waits until what was written has left the system's buffers, at most
+  // `limit` (a player must not run ahead of the line). False when it had
+  // not, or there is no port.
+  bool DrainLine(std::chrono::milliseconds limit);
+  // How long `bytes` take on the line at the settings' baud rate (10 bits a
+  // byte: start bit, 8 data bits, stop bit).
+  std::chrono::microseconds WireTime(std::size_t bytes) const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace tablica

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "board_bytes.h"
+#include "fake_serial_platform.h"
+#include "session/board_session.h"
+#include "session/session_worker.h"
+#include "temp_folder.h"
+
+namespace tablica {
+namespace {
+
+BoardDots Diagonal(int shift) {
+  BoardDots dots;
+  for (int x = 0; x < kBoardWidth; ++x) dots.SetLit(x, (x + shift) % kBoardHeight);
+  return dots;
+}
+
+TEST(BoardSession, SendsDotsAndTheSecondBoardsBlockAsTheWireRuleSays) {
+  testing::FakeSerialPlatform platform;
+  std::vector<std::string> shown;
+  BoardSession session(platform, [&](const std::string& text) { shown.push_back(text); });
+  ASSERT_EQ(session.OpenFromSettings("no-such-ustaw.txt", 7), 7);
+
+  const BoardDots first = Diagonal(0);
+  const BoardDots second = Diagonal(5);
+  EXPECT_TRUE(session.Send(first).Ok());
+  EXPECT_TRUE(session.Send(first, &second).Ok());
+
+  std::vector<std::uint8_t> expected = testing::ExpectedWire(first);
+  const std::vector<std::uint8_t> both = testing::ExpectedWire(first, &second);
+  expected.insert(expected.end(), both.begin(), both.end());
+  EXPECT_EQ(platform.wire, expected);
+  EXPECT_TRUE(shown.empty());
+}
+
+TEST(BoardSession, ReportsCarryTheMessagesAlsoShownAtOnce) {
+  testing::FakeSerialPlatform platform;
+  std::vector<std::string> shown;
+  BoardSession session(platform, [&](const std::string& text) { shown.push_back(text); });
+  platform.failingOpens.insert("COM3");
+  EXPECT_EQ(session.OpenFromSettings("no-such-ustaw.txt", 3), kNoPort);
+  const SendReport report = session.Send(BoardDots());
+  EXPECT_EQ(report.result, SendResult::NoPort);
+  EXPECT_EQ(report.Text(), "Nie wybrano portu komunikacyjnego.");
+  EXPECT_EQ(shown, (std::vector<std::string>{"Nie mogę otworzyć portu COM3.",
+                                             "Nie wybrano portu komunikacyjnego."}));
+  EXPECT_TRUE(platform.wire.empty());
+}
+
+TEST(BoardSession, APickThatFailsGoesBackToThePreviousPort) {
+  struct Case {
+    std::uint8_t before;
+    std::uint8_t picked;
+    bool pickedOpens;
+    PortPick expected;
+  };
+  const Case cases[] = {
+      {kNoPort, 5, true, {5, 5, false}},
+      {3, 5, true, {5, 5, false}},
+      {kNoPort, 5, false, {kNoPort, kNoPort, true}},
+      {3, 5, false, {3, 3, true}},
+      {3, kNoPort, true, {kNoPort, kNoPort, false}},
+  };
+  for (const Case& c : cases) {
+    testing::FakeSerialPlatform platform;
+    BoardSession session(platform);
+    if (c.before != kNoPort) session.OpenFromSettings("no-such-ustaw.txt", c.before);
+    if (!c.pickedOpens) platform.failingOpens.insert("COM5");
+    const PortPick pick = session.PickPort(c.picked);
+    EXPECT_EQ(pick.port, c.expected.port) << int(c.before) << " -> " << int(c.picked);
+    EXPECT_EQ(pick.listPort, c.expected.listPort);
+    EXPECT_EQ(pick.fellBack, c.expected.fellBack);
+    EXPECT_EQ(session.PortNumber(), c.expected.port);
+    EXPECT_EQ(platform.openPorts, c.expected.port == kNoPort ? 0 : 1);
+  }
+}
+
+TEST(SessionWorker, SendsFromItsOwnThreadAndReportsBack) {
+  testing::FakeSerialPlatform platform;
+  auto session = std::make_unique<BoardSession>(platform);
+  session->OpenFromSettings("no-such-ustaw.txt", 7);  // made and set up on this thread
+  SessionWorker worker(std::move(session));
+
+  const BoardDots first = Diagonal(1);
+  const BoardDots second = Diagonal(9);
+  std::promise<std::pair<std::thread::id, SendReport>> done;
+  worker.PostSend(first, std::nullopt, nullptr);
+  worker.PostSend(first, second, [&](const SendReport& report) {
+    done.set_value({std::this_thread::get_id(), report});
+  });
+  auto [thread, report] = done.get_future().get();
+  EXPECT_NE(thread, std::this_thread::get_id());
+  EXPECT_TRUE(report.Ok());
+
+  std::vector<std::uint8_t> expected = testing::ExpectedWire(first);
+  const std::vector<std::uint8_t> both = testing::ExpectedWire(first, &second);
+  expected.insert(expected.end(), both.begin(), both.end());
+  EXPECT_EQ(platform.wire, expected);
+}
+
+TEST(SessionWorker, CancellingEndsTheJobInFlightAndDropsTheWaitingOnes) {
+  testing::FakeSerialPlatform platform;
+  SessionWorker worker(std::make_unique<BoardSession>(platform));
+  std::promise<void> started;
+  std::promise<bool> stopped;
+  worker.Post([&](BoardSession&, std::stop_token stop) {
+    started.set_value();
+    while (!stop.stop_requested()) std::this_thread::yield();
+    stopped.set_value(true);
+  });
+  bool dropped = true;
+  worker.Post([&](BoardSession&, std::stop_token) { dropped = false; });
+  started.get_future().wait();
+  worker.CancelJobs();
+  EXPECT_TRUE(stopped.get_future().get());
+
+  std::promise<void> later;
+  worker.Post([&](BoardSession&, std::stop_token) { later.set_value(); });
+  later.get_future().wait();
+  EXPECT_TRUE(dropped);
+}
+
+}  // namespace
+}  // namespace tablica
