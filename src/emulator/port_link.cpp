@@ -1,24 +1,11 @@
 #include "emulator/port_link.h"
 
-#include <cstdlib>
 #include <system_error>
 #include <utility>
 
 namespace emulator {
 
 namespace fs = std::filesystem;
-
-fs::path PortLinksFolder() {
-  fs::path base;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
-    base = xdg;
-  } else if (const char* home = std::getenv("HOME"); home && *home) {
-    base = fs::path(home) / ".config";
-  } else {
-    base = ".config";
-  }
-  return base / "zapis-bitmapy" / "ports";
-}
 
 std::optional<PortLink> PortLink::Create(const fs::path& folder, int port, const fs::path& target,
                                          std::string& error) {
@@ -32,7 +19,7 @@ std::optional<PortLink> PortLink::Create(const fs::path& folder, int port, const
     error = "Nie mogę utworzyć folderu " + folder.string() + ": " + ec.message();
     return std::nullopt;
   }
-  const fs::path link = folder / ("com" + std::to_string(port));
+  const fs::path link = tablica::PortLinkPath(folder, port);
   if (fs::is_symlink(fs::symlink_status(link, ec))) {
     if (fs::exists(link, ec)) {
       error = "Port COM" + std::to_string(port) + " jest już wskazany: " + link.string() + " -> " +

@@ -9,10 +9,15 @@
 #include <optional>
 #include <string>
 
+#include "serial/port_links.h"
+
 namespace emulator {
 
-// The folder of the port links, from the environment.
-std::filesystem::path PortLinksFolder();
+// The folder of the port links, from the environment: the serial code's own
+// rule, so the program finds the link where the board made it. (Only where
+// the device is named is shared; the bytes are checked by the board's own
+// reader.)
+using tablica::PortLinksFolder;
 
 // The link, removed again when this object goes (if it still points where
 // it was made to point).

@@ -4,11 +4,9 @@
 #include <optional>
 #include <string>
 
-namespace tablica {
+#include "serial/port_links.h"
 
-// The folder whose links `comN` name the device of port N:
-// $XDG_CONFIG_HOME/zapis-bitmapy/ports (default ~/.config/zapis-bitmapy/ports).
-std::filesystem::path PortLinksFolder();
+namespace tablica {
 
 // The port number a device name ("COM7", "\\.\COM12") stands for, or nothing
 // for a name of another shape.

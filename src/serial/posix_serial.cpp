@@ -7,10 +7,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <charconv>
-#include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <utility>
 
 #if __has_include(<linux/serial.h>)
@@ -18,44 +18,12 @@
 #define TABLICA_HAVE_ICOUNT 1
 #endif
 
+#include "serial/output_drain.h"
 #include "serial/posix_device_path.h"
+#include "serial/posix_line_settings.h"
 #include "serial/serial_platform.h"
 
 namespace tablica {
-
-std::filesystem::path PortLinksFolder() {
-  std::filesystem::path base;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
-    base = xdg;
-  } else if (const char* home = std::getenv("HOME"); home && *home) {
-    base = std::filesystem::path(home) / ".config";
-  } else {
-    base = ".config";
-  }
-  return base / "zapis-bitmapy" / "ports";
-}
-
-std::optional<int> PortNumberFromDeviceName(const std::string& deviceName) {
-  std::string_view name = deviceName;
-  if (name.starts_with("\\\\.\\")) name.remove_prefix(4);
-  if (!name.starts_with("COM")) return std::nullopt;
-  name.remove_prefix(3);
-  int number = 0;
-  const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), number);
-  if (error != std::errc() || end != name.data() + name.size()) return std::nullopt;
-  return number;
-}
-
-std::optional<std::filesystem::path> ResolvePortDevice(int portNumber,
-                                                       const std::filesystem::path& linksFolder) {
-  const auto link = linksFolder / ("com" + std::to_string(portNumber));
-  std::error_code ignored;
-  if (std::filesystem::is_symlink(link, ignored) || std::filesystem::exists(link, ignored)) {
-    return link;
-  }
-  if (portNumber < 1) return std::nullopt;
-  return std::filesystem::path("/dev/ttyS" + std::to_string(portNumber - 1));
-}
 
 namespace {
 
@@ -74,31 +42,6 @@ class UniqueFd {
  private:
   int fd_;
 };
-
-std::optional<speed_t> SpeedFor(std::uint32_t baud) {
-  switch (baud) {
-    case 1200:
-      return B1200;
-    case 2400:
-      return B2400;
-    case 4800:
-      return B4800;
-    case 9600:
-      return B9600;
-    case 19200:
-      return B19200;
-    case 38400:
-      return B38400;
-    case 57600:
-      return B57600;
-    case 115200:
-      return B115200;
-    case 230400:
-      return B230400;
-    default:
-      return std::nullopt;
-  }
-}
 
 WriteFailure FailureKind(int error) {
   switch (error) {
@@ -131,57 +74,12 @@ class PosixPort : public PortDevice {
   void SetTimeouts(const CommTimeouts& timeouts) override { timeouts_ = timeouts; }
 
   bool Configure(const CommSettings& settings) override {
-    termios tio{};
-    if (::tcgetattr(fd_.get(), &tio) != 0) return false;
-    ::cfmakeraw(&tio);
-    const auto speed = SpeedFor(settings.baudRate);
-    if (!speed || ::cfsetispeed(&tio, *speed) != 0 || ::cfsetospeed(&tio, *speed) != 0) {
-      return false;
-    }
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-    switch (settings.byteSize) {
-      case 5:
-        tio.c_cflag |= CS5;
-        break;
-      case 6:
-        tio.c_cflag |= CS6;
-        break;
-      case 7:
-        tio.c_cflag |= CS7;
-        break;
-      case 8:
-        tio.c_cflag |= CS8;
-        break;
-      default:
-        return false;
-    }
-    switch (settings.parity) {  // the Windows codes: 0 none, 1 odd, 2 even
-      case 0:
-        break;
-      case 1:
-        tio.c_cflag |= PARENB | PARODD;
-        break;
-      case 2:
-        tio.c_cflag |= PARENB;
-        break;
-      default:
-        return false;
-    }
-    switch (settings.stopBits) {  // 0 one, 2 two; 1.5 has no termios form
-      case 0:
-        break;
-      case 2:
-        tio.c_cflag |= CSTOPB;
-        break;
-      default:
-        return false;
-    }
-    tio.c_cflag |= CLOCAL | CREAD;
-    if (settings.rtsCts) tio.c_cflag |= CRTSCTS;
-    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-    if (settings.xonXoff) tio.c_iflag |= IXON | IXOFF;
-    if (::tcsetattr(fd_.get(), TCSANOW, &tio) != 0) return false;
+    termios current{};
+    if (::tcgetattr(fd_.get(), &current) != 0) return false;
+    const std::optional<termios> wanted = posix::LineParameters(settings, current);
+    if (!wanted || ::tcsetattr(fd_.get(), TCSANOW, &*wanted) != 0) return false;
     rtsCts_ = settings.rtsCts != 0;
+    byteTime_ = ByteTime(settings.baudRate);
     // DTR and RTS held off. A pseudo-terminal has no modem lines and refuses
     // this, which is no reason to refuse the port.
     int lines = TIOCM_DTR | TIOCM_RTS;
@@ -241,6 +139,15 @@ class PosixPort : public PortDevice {
     return state;
   }
 
+  // TIOCOUTQ counts what the driver holds for the line: a UART's transmit
+  // buffer (not its few bytes of hardware FIFO), a USB adapter's queue and
+  // the transfers in flight. A pseudo-terminal hands every byte to its far
+  // end at once and always says 0, however much that end has left unread.
+  bool Drain(std::chrono::milliseconds limit) override {
+    return WaitForEmptyOutput([this] { return QueuedBytes(); }, byteTime_, limit,
+                              SystemDrainClock());
+  }
+
  private:
   bool ReadCounters() {
 #ifdef TABLICA_HAVE_ICOUNT
@@ -253,9 +160,19 @@ class PosixPort : public PortDevice {
 #endif
   }
 
+  std::optional<std::uint32_t> QueuedBytes() const {
+    int queued = 0;
+    if (::ioctl(fd_.get(), TIOCOUTQ, &queued) == 0)
+      return static_cast<std::uint32_t>(std::max(queued, 0));
+    // A device without an output queue cannot tell: nothing to wait for.
+    if (errno == ENOTTY || errno == EINVAL) return 0;
+    return std::nullopt;
+  }
+
   UniqueFd fd_;
   CommTimeouts timeouts_{};
   bool rtsCts_ = false;
+  std::chrono::microseconds byteTime_{0};
 #ifdef TABLICA_HAVE_ICOUNT
   ErrorCounters counters_{};
 #endif

@@ -6,9 +6,11 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "serial/output_drain.h"
 #include "serial/serial_platform.h"
 #include "serial/win32_dcb.h"
 
@@ -71,7 +73,9 @@ class Win32Port final : public PortDevice {
     GetCommState(handle_.Get(), &dcb);
     BuildCommDCBA(win32::kDcbDefinition, &dcb);
     dcb = win32::LineParameters(settings, dcb);
-    return SetCommState(handle_.Get(), &dcb) != 0;
+    if (SetCommState(handle_.Get(), &dcb) == 0) return false;
+    byteTime_ = ByteTime(settings.baudRate);
+    return true;
   }
 
   WriteOutcome Write(const std::uint8_t* data, std::uint32_t count) override {
@@ -92,7 +96,8 @@ class Win32Port final : public PortDevice {
     COMSTAT status{};
     LineState state;
     state.queried = ClearCommError(handle_.Get(), &errors, &status) != 0;
-    state.errorMask = errors;
+    // Errors a drain read (and so cleared) on the way still count here.
+    state.errorMask = errors | std::exchange(drainedErrors_, 0);
     state.ctsHold = status.fCtsHold != 0;
     state.dsrHold = status.fDsrHold != 0;
     state.rlsdHold = status.fRlsdHold != 0;
@@ -100,8 +105,26 @@ class Win32Port final : public PortDevice {
     return state;
   }
 
+  // The output queue's count from ClearCommError, polled with a limit.
+  // (FlushFileBuffers would wait too, but with no limit at all: it is held
+  // by flow control and ignores the write time-outs.) ClearCommError also
+  // clears the line's error state, which the link reads after a write that
+  // did not finish, so what it reports here is kept for the next look.
+  bool Drain(std::chrono::milliseconds limit) override {
+    const OutputQueueQuery queued = [this]() -> std::optional<std::uint32_t> {
+      DWORD errors = 0;
+      COMSTAT status{};
+      if (ClearCommError(handle_.Get(), &errors, &status) == 0) return std::nullopt;
+      drainedErrors_ |= errors;
+      return status.cbOutQue;
+    };
+    return WaitForEmptyOutput(queued, byteTime_, limit, SystemDrainClock());
+  }
+
  private:
   UniqueHandle handle_;
+  std::chrono::microseconds byteTime_{0};
+  DWORD drainedErrors_ = 0;
 };
 
 class Win32SerialPlatform final : public SerialPlatform {

@@ -85,6 +85,24 @@ TEST_F(PtyLinkTest, BoardFrameArrivesIntactAndTheLineIsRaw38400) {
   }
 }
 
+TEST_F(PtyLinkTest, DrainReturnsWithinItsLimitAndAPseudoTerminalQueuesNothing) {
+  OpenAs(4);
+  // The peer is not reading. A pseudo-terminal hands every byte to its far
+  // end at once and keeps no output queue of its own (TIOCOUTQ says 0), so
+  // there is nothing to wait for: a writer that must keep pace with the far
+  // end cannot learn it from the drain here and paces by the wire time.
+  auto block = Pattern(517);
+  EXPECT_FALSE(link.WriteComBlock(block.data(), 517));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(link.Drain(2s));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+  EXPECT_EQ(peer.Read(517), block);
+  EXPECT_TRUE(shown.empty());
+  // With no port there is nothing to drain, and that is no success.
+  link.CloseComHandle();
+  EXPECT_FALSE(link.Drain(100ms));
+}
+
 TEST_F(PtyLinkTest, PortNumberTenAndUpOpensThroughTheNamespaceName) {
   OpenAs(12);
   auto block = Pattern(513);

@@ -80,6 +80,25 @@ TEST(BoardSession, APickThatFailsGoesBackToThePreviousPort) {
   }
 }
 
+TEST(BoardSession, DrainsTheLineWithinTheLimitAskedForAndKnowsTheWireTime) {
+  testing::FakeSerialPlatform platform;
+  BoardSession session(platform);
+  // No port: nothing is asked of any device, and nothing has drained.
+  EXPECT_FALSE(session.DrainLine(std::chrono::milliseconds(300)));
+  EXPECT_TRUE(platform.drains.empty());
+
+  session.OpenFromSettings("no-such-ustaw.txt", 7);
+  platform.drainScript = {true, false};
+  EXPECT_TRUE(session.DrainLine(std::chrono::milliseconds(300)));
+  EXPECT_FALSE(session.DrainLine(std::chrono::milliseconds(20)));  // the line did not keep up
+  EXPECT_EQ(platform.drains, (std::vector<std::chrono::milliseconds>{
+                                 std::chrono::milliseconds(300), std::chrono::milliseconds(20)}));
+
+  // 10 bits a byte at 38400 baud: a frame, and a frame with the block.
+  EXPECT_EQ(session.WireTime(517), std::chrono::microseconds(134635));
+  EXPECT_EQ(session.WireTime(517 + 513), std::chrono::microseconds(268229));
+}
+
 TEST(SessionWorker, SendsFromItsOwnThreadAndReportsBack) {
   testing::FakeSerialPlatform platform;
   auto session = std::make_unique<BoardSession>(platform);

@@ -53,6 +53,16 @@ class FakePort : public PortDevice {
     return state;
   }
 
+  bool Drain(std::chrono::milliseconds limit) override {
+    platform_.calls.push_back("drain " + std::to_string(limit.count()));
+    platform_.drains.push_back(limit);
+    platform_.clock += std::min(platform_.drainDuration, limit);
+    if (platform_.drainScript.empty()) return true;
+    const bool drained = platform_.drainScript.front();
+    platform_.drainScript.pop_front();
+    return drained;
+  }
+
  private:
   FakeSerialPlatform& platform_;
   std::string name_;

@@ -31,6 +31,11 @@ class FakeSerialPlatform : public SerialPlatform {
   std::deque<LineState> lineScript;
   // How long each Write call takes on the fake clock.
   std::chrono::milliseconds writeDuration{0};
+  // Results of the next Drain calls, in order; with none queued the line
+  // has drained by the time it is asked.
+  std::deque<bool> drainScript;
+  // How long each Drain call takes on the fake clock (never past its limit).
+  std::chrono::milliseconds drainDuration{0};
 
   // Queues a write that sends `written` bytes and returns success (a
   // time-out ending the attempt early).
@@ -40,7 +45,8 @@ class FakeSerialPlatform : public SerialPlatform {
 
   // --- records ---
   // One line per platform call, e.g. "open COM7", "timeouts 20/20",
-  // "configure 38400", "write 517", "clear", "sleep 1", "close COM7".
+  // "configure 38400", "write 517", "clear", "drain 300", "sleep 1",
+  // "close COM7".
   std::vector<std::string> calls;
   // Every write call: the bytes it was asked to send.
   std::vector<std::vector<std::uint8_t>> writeRequests;
@@ -50,6 +56,8 @@ class FakeSerialPlatform : public SerialPlatform {
   std::vector<CommTimeouts> timeouts;
   // Settings each successful configure received.
   std::vector<CommSettings> configurations;
+  // The limit of every Drain call, in order (also in `calls` as "drain 300").
+  std::vector<std::chrono::milliseconds> drains;
   int openPorts = 0;  // ports open right now
   int sleeps = 0;
   int clears = 0;
