@@ -4,8 +4,7 @@
 #include <system_error>
 
 #include "board/bitmap.h"
-#include "board/board_frame.h"
-#include "board/send_command.h"
+#include "session/board_session.h"
 
 namespace tablica::tools {
 
@@ -146,20 +145,14 @@ int RunSendTool(const SendToolOptions& options, SerialPlatform& platform,
     if (!second) return kExitFailed;
   }
 
-  CommSettings settings;
-  LoadCommSettings(settings, settingsFile);
-  if (options.port) settings.portNumber = *options.port;
-  SerialLink link(settings, platform, showMessage);
   // As the window does when it starts: a port that cannot be opened is told
   // at once, and the Send then finds no port chosen and says so too.
-  if (settings.portNumber != kNoPort) link.OpenComPort();
-
-  BoardFrame frame;
+  BoardSession session(platform, showMessage);
+  session.OpenFromSettings(settingsFile, options.port);
   const Bitmap empty;
   const SendRequest request{*first, second ? *second : empty, options.secondBoard,
                             options.second.has_value()};
-  const SendResult result = RunSendCommand(link, frame, showMessage, request);
-  return result == SendResult::Sent ? kExitSent : kExitFailed;
+  return session.Send(request).Ok() ? kExitSent : kExitFailed;
 }
 
 }  // namespace tablica::tools

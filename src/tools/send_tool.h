@@ -11,8 +11,9 @@
 
 #include "board/bitmap.h"
 #include "picture/convert_options.h"
-#include "serial/serial_link.h"
+#include "serial/comm_settings.h"
 #include "serial/serial_platform.h"
+#include "serial/show_message.h"
 
 namespace tablica::tools {
 
@@ -52,10 +53,10 @@ struct ConvertedPicture {
 using PictureConverter = std::function<ConvertedPicture(const picture::ConvertOptions& options,
                                                         const std::filesystem::path& picture)>;
 
-// Loads the pictures (through `convert` when options.convert is set), takes the port from
-// `settingsFile` (unless one was given), opens it and runs the Send command. Every problem is told
-// through `showMessage`, as the window would show it. Returns kExitSent only when every byte went
-// out.
+// Loads the pictures (through `convert` when options.convert is set), then opens a board session
+// on `platform` with the port from `settingsFile` (unless one was given) and sends them. Every
+// problem is told through `showMessage`, as the window would show it. Returns kExitSent only when
+// every byte went out.
 int RunSendTool(const SendToolOptions& options, SerialPlatform& platform,
                 const ShowMessageFn& showMessage,
                 const std::filesystem::path& settingsFile = kSettingsFileName,
@@ -66,5 +67,10 @@ int RunSendTool(const SendToolOptions& options, SerialPlatform& platform,
 // Send with the picture conversion. Builds without Qt say they cannot.
 int RunConvertingSend(int argc, char** argv, SerialPlatform& platform,
                       const ShowMessageFn& showMessage);
+
+// The whole program: reads the command line, prints the help or what is
+// wrong with it (exit 2), and sends on the system's serial ports, with the
+// messages on standard error.
+int RunSendProgram(int argc, char** argv);
 
 }  // namespace tablica::tools

@@ -1,0 +1,31 @@
+// tablica-send's program: the command line read, then the Send on the
+// system's serial ports.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "serial/serial_platform.h"
+#include "tools/console_output.h"
+#include "tools/send_tool.h"
+
+namespace tablica::tools {
+
+int RunSendProgram(int argc, char** argv) {
+  PrepareConsoleOutput();
+  const auto parsed = ParseSendOptions(std::vector<std::string>(argv + 1, argv + argc));
+  if (parsed.help) {
+    std::fputs(SendUsage().c_str(), stdout);
+    return 0;
+  }
+  if (!parsed.options) {
+    std::fprintf(stderr, "%s\n\n%s", parsed.error.c_str(), SendUsage().c_str());
+    return 2;
+  }
+  const auto platform = MakeNativeSerialPlatform();
+  const auto show = [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
+  if (parsed.options->convert) return RunConvertingSend(argc, argv, *platform, show);
+  return RunSendTool(*parsed.options, *platform, show);
+}
+
+}  // namespace tablica::tools
