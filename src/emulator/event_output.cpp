@@ -73,6 +73,23 @@ std::string UnitJson(const Unit& unit) {
   return out + "}";
 }
 
+std::string MonotonicSeconds(std::chrono::steady_clock::time_point moment) {
+  const auto micros =
+      std::chrono::duration_cast<std::chrono::microseconds>(moment.time_since_epoch()).count();
+  const long long whole = micros / 1000000;
+  const long long fraction = micros % 1000000;
+  char text[48];
+  // The clock starts at the machine's boot, so a moment is never negative.
+  std::snprintf(text, sizeof text, "%lld.%06lld", whole, fraction < 0 ? -fraction : fraction);
+  return text;
+}
+
+std::string UnitJson(const Unit& unit, std::chrono::steady_clock::time_point completed) {
+  std::string out = UnitJson(unit);
+  out.pop_back();  // the closing brace
+  return out + ",\"t\":" + MonotonicSeconds(completed) + "}";
+}
+
 std::string DrawBoard(const BoardDots& board) {
   return tablica::DrawDotsText(board);
 }

@@ -42,8 +42,8 @@ std::chrono::nanoseconds LineTime(std::size_t bytes, std::uint32_t baud) {
   return std::chrono::nanoseconds(static_cast<std::int64_t>(bytes) * 10 * 1000000000LL / baud);
 }
 
-void LineReader::Deliver(const std::vector<Unit>& units) {
-  for (const Unit& unit : units) sink_(unit);
+void LineReader::Deliver(const std::vector<Unit>& units, Moment completed) {
+  for (const Unit& unit : units) sink_(unit, completed);
 }
 
 void LineReader::Run(int stopFd) {
@@ -77,7 +77,7 @@ void LineReader::Run(int stopFd) {
         gotData = true;
         lastData = Clock::now();
         const auto count = static_cast<std::size_t>(n);
-        Deliver(parser_.Feed(std::span<const std::uint8_t>(buffer.data(), count)));
+        Deliver(parser_.Feed(std::span<const std::uint8_t>(buffer.data(), count)), lastData);
         if (options_.baud != 0)
           nextRead = std::max(nextRead, lastData) + LineTime(count, options_.baud);
       } else if (n < 0 && errno == EIO) {
@@ -87,19 +87,20 @@ void LineReader::Run(int stopFd) {
     }
     if (gotData) continue;
 
-    const auto quiet = Clock::now() - lastData;
-    if (quiet >= options_.garbageAfter) Deliver(parser_.TakeGarbage());
-    if (quiet >= options_.abandonAfter && parser_.InUnit()) Deliver(parser_.Abandon());
+    const auto looked = Clock::now();
+    const auto quiet = looked - lastData;
+    if (quiet >= options_.garbageAfter) Deliver(parser_.TakeGarbage(), looked);
+    if (quiet >= options_.abandonAfter && parser_.InUnit()) Deliver(parser_.Abandon(), looked);
     terminal_.ReleaseAbandonedExclusiveUse();
   }
   // What was written before the stop is still reported, however fast.
   for (;;) {
     const ssize_t n = ::read(terminal_.MasterFd(), buffer.data(), buffer.size());
     if (n <= 0) break;
-    Deliver(
-        parser_.Feed(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n))));
+    Deliver(parser_.Feed(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n))),
+            Clock::now());
   }
-  Deliver(parser_.Abandon());
+  Deliver(parser_.Abandon(), Clock::now());
 }
 
 }  // namespace emulator

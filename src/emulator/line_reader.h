@@ -28,9 +28,14 @@ std::size_t ReadChunk(std::uint32_t baud);
 // Line time of `bytes` bytes at `baud` (10 bits a byte).
 std::chrono::nanoseconds LineTime(std::size_t bytes, std::uint32_t baud);
 
+// The moment a unit was complete: when the read that brought its last byte
+// returned (for garbage, when the quiet line handed it over), on the
+// monotonic clock.
+using Moment = std::chrono::steady_clock::time_point;
+
 class LineReader {
  public:
-  using UnitSink = std::function<void(const Unit&)>;
+  using UnitSink = std::function<void(const Unit&, Moment completed)>;
 
   LineReader(PseudoTerminal& terminal, ReaderOptions options, UnitSink sink)
       : terminal_(terminal), options_(options), sink_(std::move(sink)) {}
@@ -40,7 +45,7 @@ class LineReader {
   void Run(int stopFd);
 
  private:
-  void Deliver(const std::vector<Unit>& units);
+  void Deliver(const std::vector<Unit>& units, Moment completed);
 
   PseudoTerminal& terminal_;
   ReaderOptions options_;

@@ -17,6 +17,7 @@
 
 namespace {
 
+using emulator::Moment;
 using emulator::Unit;
 
 void PrintLine(const std::string& line) {
@@ -31,9 +32,9 @@ class TerminalReport {
  public:
   explicit TerminalReport(bool json) : json_(json) {}
 
-  void operator()(const Unit& unit) {
+  void operator()(const Unit& unit, Moment completed) {
     if (json_) {
-      PrintLine(emulator::UnitJson(unit));
+      PrintLine(emulator::UnitJson(unit, completed));
       return;
     }
     state_.Apply(unit, std::chrono::system_clock::now());

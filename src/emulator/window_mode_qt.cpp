@@ -27,8 +27,8 @@ int QtWindowMode::Run(WindowContext& context) {
   // stall the window; every unit is handed over to the window's thread.
   std::thread reader([&] {
     LineReader line(context.terminal, ReaderOptions{.baud = context.options.baud},
-                    [&](const Unit& unit) {
-                      if (context.alsoTell) context.alsoTell(unit);
+                    [&](const Unit& unit, Moment completed) {
+                      if (context.alsoTell) context.alsoTell(unit, completed);
                       const auto when = std::chrono::system_clock::now();
                       QMetaObject::invokeMethod(
                           &window, [&window, unit, when] { window.ShowUnit(unit, when); },

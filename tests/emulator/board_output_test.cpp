@@ -82,6 +82,30 @@ TEST(EventOutputTest, JsonLinesCarryEveryByteInLowerCaseHex) {
             R"({"event":"block","board":2,"bytes":"ff","checksum_ok":false})");
 }
 
+TEST(EventOutputTest, UnitLinesEndWithTheirMomentInSecondsToTheMicrosecond) {
+  using Moment = std::chrono::steady_clock::time_point;
+  using std::chrono::microseconds;
+  const struct {
+    Moment moment;
+    const char* seconds;
+  } rows[] = {
+      {Moment(microseconds(0)), "0.000000"},
+      {Moment(microseconds(1)), "0.000001"},
+      {Moment(microseconds(12345678901)), "12345.678901"},
+      {Moment(std::chrono::nanoseconds(2999999999)), "2.999999"},  // cut, never rounded up
+      {Moment(std::chrono::hours(24 * 400) + microseconds(5)), "34560000.000005"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(MonotonicSeconds(row.moment), row.seconds);
+
+  const Moment moment(microseconds(12345678901));
+  EXPECT_EQ(UnitJson(Unit{UnitKind::Frame, Bytes{0xAA, 0x01}, true}, moment),
+            R"({"event":"frame","board":1,"bytes":"aa01","checksum_ok":true,"t":12345.678901})");
+  EXPECT_EQ(UnitJson(Unit{UnitKind::Block, Bytes{0xFF}, false}, moment),
+            R"({"event":"block","board":2,"bytes":"ff","checksum_ok":false,"t":12345.678901})");
+  EXPECT_EQ(UnitJson(Unit{UnitKind::Garbage, Bytes{0x00}, false}, moment),
+            R"({"event":"garbage","bytes":"00","t":12345.678901})");
+}
+
 TEST(EventOutputTest, JsonStringsEscapeQuotesBackslashesAndControls) {
   EXPECT_EQ(JsonString("a\"b\\c\n\x01"), R"("a\"b\\c\n\u0001")");
   EXPECT_EQ(JsonString("zażółć"), "\"zażółć\"");

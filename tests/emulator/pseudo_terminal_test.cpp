@@ -58,9 +58,10 @@ class ReaderHarness {
  public:
   explicit ReaderHarness(PseudoTerminal& terminal, ReaderOptions options = {})
       : reader_(terminal, options,
-                [this](const Unit& u) {
+                [this](const Unit& u, Moment completed) {
                   std::lock_guard lock(mutex_);
                   units_.push_back(u);
+                  moments_.push_back(completed);
                   changed_.notify_all();
                 }),
         thread_([this] { reader_.Run(stop_.Fd()); }) {}
@@ -80,12 +81,18 @@ class ReaderHarness {
     return units_;
   }
 
+  std::vector<Moment> Moments() {
+    std::lock_guard lock(mutex_);
+    return moments_;
+  }
+
  private:
   StopSignal stop_;
   LineReader reader_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Unit> units_;
+  std::vector<Moment> moments_;
   std::thread thread_;
 };
 
@@ -113,6 +120,36 @@ TEST(PseudoTerminalTest, FramesArriveIntactAcrossAWriterThatClosesAndReopens) {
   ASSERT_EQ(units.size(), 2u);
   EXPECT_EQ(units[0], (Unit{UnitKind::Frame, first, true}));
   EXPECT_EQ(units[1], (Unit{UnitKind::Frame, second, true}));
+}
+
+TEST(PseudoTerminalTest, UnitsCarryTheMomentThePacedLineCompletedThem) {
+  std::string error;
+  auto terminal = PseudoTerminal::Open(error);
+  ASSERT_TRUE(terminal) << error;
+  ReaderHarness harness(*terminal, ReaderOptions{.baud = 38400});
+  UniqueFd writer = OpenAsProgram(terminal->SlavePath());
+  ASSERT_TRUE(writer);
+
+  const auto before = std::chrono::steady_clock::now();
+  Bytes three;
+  for (std::uint8_t fill : {0x11, 0x22, 0x33}) {
+    const Bytes frame = MakeFrame(fill);
+    three.insert(three.end(), frame.begin(), frame.end());
+  }
+  WriteAll(writer.get(), three);  // all at once: the line sets the pace
+  ASSERT_EQ(harness.WaitFor(3).size(), 3u);
+  const auto after = std::chrono::steady_clock::now();
+
+  // Each frame is complete a frame's line time (134.6 ms) after the one
+  // before, less at most one read's worth (19 bytes, 5 ms); a busy machine
+  // can only make the gaps longer.
+  const std::vector<Moment> moments = harness.Moments();
+  ASSERT_EQ(moments.size(), 3u);
+  EXPECT_GE(moments[0], before + LineTime(kFrameBytes - 19, 38400));
+  for (std::size_t i = 1; i < moments.size(); ++i) {
+    EXPECT_GE(moments[i] - moments[i - 1], LineTime(kFrameBytes - 19, 38400)) << "frame " << i;
+  }
+  EXPECT_LE(moments[2], after);
 }
 
 TEST(PseudoTerminalTest, ExclusiveUseLeftByAClosedWriterIsReleased) {
