@@ -1,5 +1,7 @@
 #include "board/bitmap.h"
 
+#include "board/bitmap_layout.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -11,108 +13,11 @@ namespace tablica {
 
 namespace {
 
-constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::size_t kCoreHeaderSize = 12;
-constexpr std::size_t kInfoHeaderSize = 40;
-constexpr std::size_t kOs2HeaderSize = 64;
-constexpr std::size_t kMaskBytes = 12;  // red, green, blue after a 40-byte header
+using namespace dib;
+
 // The largest picture that can be valid is 16384 x 16384 at 32 bits per
 // pixel (1 GiB); a bigger file is not read into memory at all.
 constexpr std::uintmax_t kMaxFileBytes = (std::uintmax_t{1} << 30) + (std::uintmax_t{1} << 20);
-
-constexpr std::uint32_t kBiRgb = 0;
-constexpr std::uint32_t kBiRle8 = 1;
-constexpr std::uint32_t kBiRle4 = 2;
-constexpr std::uint32_t kBiBitfields = 3;
-
-using Bytes = std::span<const std::uint8_t>;
-
-// Callers check that [at, at + 2) and [at, at + 4) lie inside `b`.
-std::uint32_t Le16(Bytes b, std::size_t at) {
-  return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8;
-}
-std::uint32_t Le32(Bytes b, std::size_t at) {
-  return Le16(b, at) | Le16(b, at + 2) << 16;
-}
-std::int64_t SignedLe32(Bytes b, std::size_t at) {
-  return static_cast<std::int32_t>(Le32(b, at));
-}
-
-bool IsKnownHeaderSize(std::uint32_t size) {
-  switch (size) {
-    case 12:   // core (OS/2 1.x)
-    case 40:   // info
-    case 52:   // info + RGB masks
-    case 56:   // info + RGBA masks
-    case 64:   // OS/2 2.x
-    case 108:  // V4
-    case 124:  // V5
-      return true;
-    default:
-      return false;
-  }
-}
-
-// Everything the headers say that the rest of the reading needs.
-struct DibLayout {
-  std::uint32_t headerSize = 0;
-  std::int64_t width = 0;
-  std::int64_t height = 0;  // number of rows, always positive
-  bool topDown = false;
-  std::uint32_t planes = 0;
-  std::uint32_t bitsPerPixel = 0;
-  std::uint32_t compression = kBiRgb;
-  std::uint32_t imageSize = 0;
-  std::uint32_t coloursUsed = 0;
-  ChannelMasks masks{};
-  std::uint64_t tableOffset = 0;  // where the colour table (or the masks) begin
-  std::uint64_t paletteEntrySize = 4;
-  std::uint64_t pixelOffset = 0;
-};
-
-std::string ReadFileHeader(Bytes file, DibLayout& layout) {
-  if (file.size() < kFileHeaderSize + 4 || file[0] != 'B' || file[1] != 'M') {
-    return "not a BMP file";
-  }
-  const std::uint64_t declaredSize = Le32(file, 2);
-  if (declaredSize > file.size()) return "file is shorter than its header says";
-  layout.pixelOffset = Le32(file, 10);
-  return {};
-}
-
-std::string ReadInfoHeader(Bytes file, DibLayout& layout) {
-  layout.headerSize = Le32(file, kFileHeaderSize);
-  if (!IsKnownHeaderSize(layout.headerSize)) {
-    return "unsupported info header size " + std::to_string(layout.headerSize);
-  }
-  if (file.size() < kFileHeaderSize + layout.headerSize) return "file cut short in its info header";
-  constexpr std::size_t h = kFileHeaderSize;
-  if (layout.headerSize == kCoreHeaderSize) {
-    layout.width = Le16(file, h + 4);
-    layout.height = Le16(file, h + 6);
-    layout.planes = Le16(file, h + 8);
-    layout.bitsPerPixel = Le16(file, h + 10);
-    layout.paletteEntrySize = 3;
-  } else {
-    layout.width = SignedLe32(file, h + 4);
-    const std::int64_t height = SignedLe32(file, h + 8);
-    layout.topDown = height < 0;
-    layout.height = height < 0 ? -height : height;
-    layout.planes = Le16(file, h + 12);
-    layout.bitsPerPixel = Le16(file, h + 14);
-    layout.compression = Le32(file, h + 16);
-    layout.imageSize = Le32(file, h + 20);
-    layout.coloursUsed = Le32(file, h + 32);
-    // The 52- and 56-byte headers and V4/V5 carry the masks themselves; the
-    // 64-byte OS/2 header has other fields in that place.
-    if (layout.headerSize >= 52 && layout.headerSize != kOs2HeaderSize) {
-      layout.masks = {Le32(file, h + 40), Le32(file, h + 44), Le32(file, h + 48),
-                      layout.headerSize >= 56 ? Le32(file, h + 52) : 0};
-    }
-  }
-  layout.tableOffset = kFileHeaderSize + layout.headerSize;
-  return {};
-}
 
 std::string CheckGeometry(const DibLayout& layout) {
   if (layout.width <= 0) return "bad width";
@@ -210,25 +115,6 @@ BitmapLoadResult Refuse(std::string reason) {
   return {Bitmap{}, std::move(reason)};
 }
 
-std::vector<std::uint32_t> DefaultPalette(int bitsPerPixel) {
-  const int count = 1 << bitsPerPixel;
-  std::vector<std::uint32_t> palette;
-  for (int i = 0; i < count; ++i) {
-    const std::uint32_t grey = static_cast<std::uint32_t>(i * 255 / (count - 1));
-    palette.push_back(grey << 16 | grey << 8 | grey);
-  }
-  return palette;
-}
-
-void PutLe16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void PutLe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  PutLe16(out, v & 0xFFFF);
-  PutLe16(out, v >> 16);
-}
-
 std::uint32_t ScaleChannel(std::uint32_t value, std::uint32_t mask) {
   if (mask == 0) return 0;
   const std::uint32_t bits = static_cast<std::uint32_t>(std::popcount(mask));
@@ -239,6 +125,20 @@ std::uint32_t ScaleChannel(std::uint32_t value, std::uint32_t mask) {
 }
 
 }  // namespace
+
+namespace dib {
+
+std::vector<std::uint32_t> DefaultPalette(int bitsPerPixel) {
+  const int count = 1 << bitsPerPixel;
+  std::vector<std::uint32_t> palette;
+  for (int i = 0; i < count; ++i) {
+    const std::uint32_t grey = static_cast<std::uint32_t>(i * 255 / (count - 1));
+    palette.push_back(grey << 16 | grey << 8 | grey);
+  }
+  return palette;
+}
+
+}  // namespace dib
 
 // Fills a Bitmap's private parts for the reader and FromRows.
 struct BitmapBuilder {
@@ -320,7 +220,7 @@ Bitmap Bitmap::FromRows(int width, int height, int bitsPerPixel, std::vector<std
 BitmapLoadResult ReadBitmap(std::span<const std::uint8_t> file) {
   DibLayout layout;
   // Each stage checks what it reads against the file's length before it reads.
-  for (auto stage : {ReadFileHeader, ReadInfoHeader}) {
+  for (auto stage : {ReadFileHeader, CheckDeclaredFileSize, ReadInfoHeader}) {
     if (auto error = stage(file, layout); !error.empty()) return Refuse(std::move(error));
   }
   if (auto error = CheckGeometry(layout); !error.empty()) return Refuse(std::move(error));
@@ -367,60 +267,6 @@ BitmapLoadResult LoadBitmapFile(const std::filesystem::path& path) {
   } catch (const std::bad_alloc&) {
     return Refuse("not enough memory for the picture");
   }
-}
-
-std::vector<std::uint8_t> EncodeBitmap(const Bitmap& bitmap) {
-  if (bitmap.IsEmpty()) return {};
-  const int bpp = bitmap.BitsPerPixel();
-  std::vector<std::uint32_t> palette;
-  if (bpp <= 8) {
-    palette = bitmap.Palette().empty() ? DefaultPalette(bpp) : bitmap.Palette();
-    palette.resize(std::min<std::size_t>(palette.size(), std::size_t{1} << bpp));
-  }
-  const bool bitfields = (bpp == 16 || bpp == 32) && bitmap.Masks() != DefaultMasks(bpp);
-  const std::uint32_t offset = static_cast<std::uint32_t>(
-      kFileHeaderSize + kInfoHeaderSize + (bitfields ? kMaskBytes : 0) + 4 * palette.size());
-  const std::size_t imageSize = bitmap.RowStride() * static_cast<std::size_t>(bitmap.Height());
-
-  std::vector<std::uint8_t> out;
-  out.reserve(offset + imageSize);
-  out.push_back('B');
-  out.push_back('M');
-  PutLe32(out, static_cast<std::uint32_t>(offset + imageSize));
-  PutLe32(out, 0);
-  PutLe32(out, offset);
-  PutLe32(out, kInfoHeaderSize);
-  PutLe32(out, static_cast<std::uint32_t>(bitmap.Width()));
-  PutLe32(out, static_cast<std::uint32_t>(bitmap.Height()));  // positive: bottom-up
-  PutLe16(out, 1);
-  PutLe16(out, static_cast<std::uint32_t>(bpp));
-  PutLe32(out, bitfields ? kBiBitfields : kBiRgb);
-  PutLe32(out, static_cast<std::uint32_t>(imageSize));
-  PutLe32(out, 2835);  // 72 dots per inch
-  PutLe32(out, 2835);
-  PutLe32(out, static_cast<std::uint32_t>(palette.size()));
-  PutLe32(out, 0);
-  if (bitfields) {
-    for (std::size_t i = 0; i < 3; ++i) PutLe32(out, bitmap.Masks()[i]);
-  }
-  for (const std::uint32_t colour : palette) PutLe32(out, colour & 0xFFFFFF);
-  for (int r = bitmap.Height() - 1; r >= 0; --r) {
-    const std::uint8_t* row = bitmap.Row(r);
-    out.insert(out.end(), row, row + bitmap.RowStride());
-  }
-  return out;
-}
-
-Bitmap DotsToBitmap(const BoardDots& dots) {
-  constexpr int kStride = kBoardWidth / 8;
-  std::vector<std::uint8_t> rows(static_cast<std::size_t>(kStride * kBoardHeight), 0);
-  for (int y = 0; y < kBoardHeight; ++y) {
-    for (int x = 0; x < kBoardWidth; ++x) {
-      // Index 1 (white) is an unlit dot.
-      if (!dots.IsLit(x, y)) rows[static_cast<std::size_t>(y * kStride + x / 8)] |= 0x80 >> (x % 8);
-    }
-  }
-  return Bitmap::FromRows(kBoardWidth, kBoardHeight, 1, std::move(rows), {0x000000, 0xFFFFFF});
 }
 
 }  // namespace tablica

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -82,6 +83,26 @@ struct BitmapLoadResult {
 // JPEG/PNG files, and anything damaged or implausible, are refused.
 BitmapLoadResult ReadBitmap(std::span<const std::uint8_t> file);
 BitmapLoadResult LoadBitmapFile(const std::filesystem::path& path);
+
+// What a BMP file's headers declare, read without its pixels: for a
+// decoder other than ReadBitmap, which takes more kinds of file (run-length
+// compressed ones, pictures over 16384 pixels) but must not be handed a
+// file cut short, nor one too large to hold.
+struct BitmapHeader {
+  std::int64_t width = 0;   // as stored; may be nonsense (zero, negative)
+  std::int64_t height = 0;  // number of rows, positive for both row orders
+  int bitsPerPixel = 0;
+  std::uint32_t compression = 0;
+  // Fewer whole rows stored than the header declares. Known only for
+  // uncompressed and bit-field files of a sensible width and depth; false
+  // otherwise.
+  bool cutShort = false;
+};
+
+// The headers of a .bmp file held in memory, or none when the file does not
+// start with a BMP file header and a known info header. Never reads outside
+// `file`.
+std::optional<BitmapHeader> ReadBitmapHeader(std::span<const std::uint8_t> file);
 
 // The board's dots as the one-bit 128 x 32 bitmap the window and the
 // board take: colour-table entry 0 black (a lit dot), entry 1 white, so

@@ -2,7 +2,14 @@
 
 // Any picture or text made ready for the board: the 128 x 32 dots, the
 // one-bit bitmap the window and tablica-send take, and a preview drawn as
-// the virtual board draws it.
+// the virtual board draws it. The library's one header for its callers;
+// each job has its own beside it:
+//   decode.h        files and bytes read with every limit checked, frames
+//   placement.h     where a picture lands and how it is scaled
+//   dots.h          brightness to dots
+//   text_render.h   text to dots
+//   board_files.h   the bitmap and the preview written
+//   headless_gui.h  Qt started without a display
 //
 // Pictures come through Qt's image reader (BMP of every depth, PNG, JPEG,
 // GIF's first frame ...); text is drawn with QFont. Both need a
@@ -17,34 +24,16 @@
 #include <span>
 #include <string>
 
-#include "board/bitmap.h"
 #include "board/board_dots.h"
+#include "picture/board_files.h"
 #include "picture/convert_options.h"
+#include "picture/decode.h"
+#include "picture/dots.h"
+#include "picture/headless_gui.h"
+#include "picture/placement.h"
+#include "picture/text_render.h"
 
 namespace tablica::picture {
-
-// Pictures needing more than this many pixels are refused before decoding.
-inline constexpr std::int64_t kMaxPicturePixels = 64'000'000;
-
-// The dots, or why there are none: a Polish message for the user.
-struct DotsResult {
-  BoardDots dots;
-  std::string error;
-  bool Ok() const { return error.empty(); }
-};
-
-// A picture read for conversion: already upright (EXIF orientation
-// applied), at most kMaxPicturePixels.
-struct PictureResult {
-  QImage image;
-  std::string error;  // Polish
-  bool Ok() const { return error.empty(); }
-};
-
-// Reads a picture file whole (for a window that converts it again and
-// again with other options). `name` is how messages call it.
-PictureResult LoadPicture(const std::filesystem::path& path);
-PictureResult LoadPictureData(std::span<const std::uint8_t> bytes, const std::string& name);
 
 // The picture's dots by the picture options of `options`.
 DotsResult ConvertImage(const QImage& image, const ConvertOptions& options);
@@ -63,15 +52,11 @@ class PreparedPicture {
   DotsResult Convert(const ConvertOptions& options);
 
  private:
-  struct OnBoard {
-    QImage picture;  // scaled for the placement, cut to the board
-    QPoint corner;   // its top-left corner on the board
-  };
   std::string Prepare(Placement placement);
 
   QByteArray data_;  // the file's bytes
   std::string name_;
-  std::map<Placement, OnBoard> placed_;
+  std::map<Placement, OnBoard> placed_;  // the part on the board, for each placement
 };
 
 // File or bytes to dots in one go. Faster than LoadPicture + ConvertImage
@@ -80,30 +65,7 @@ DotsResult ConvertPictureFile(const std::filesystem::path& path, const ConvertOp
 DotsResult ConvertPictureData(std::span<const std::uint8_t> bytes, const std::string& name,
                               const ConvertOptions& options);
 
-// The text lines of `options` in its font, size and alignment; text that
-// does not fit is refused with the overflow in dots, never cut.
-DotsResult RenderText(const ConvertOptions& options);
-
 // Text when options has text, otherwise the picture file.
 DotsResult MakeDots(const ConvertOptions& options, const std::filesystem::path& picture);
-
-// The one-bit 128 x 32 bitmap's file (DotsToBitmap, encoded).
-std::vector<std::uint8_t> EncodeDotsBmp(const BoardDots& dots);
-// Writes the bitmap file whole or not at all (an existing file stays as it
-// was when writing fails). Returns the Polish reason, or empty.
-std::string WriteDotsBmp(const BoardDots& dots, const std::filesystem::path& path);
-
-// The board drawn as the virtual board draws it: round dots on a dark
-// board, lit ones bright, unlit ones dim; `pitch` pixels a dot, a 4-pixel
-// border. WritePreviewPng returns the Polish reason, or empty.
-QImage DrawPreview(const BoardDots& dots, int pitch = 5);
-std::string WritePreviewPng(const BoardDots& dots, const std::filesystem::path& path, int pitch = 5);
-
-// For terminal programs: lets a QGuiApplication start without a display
-// (Linux: the offscreen platform unless QT_QPA_PLATFORM says otherwise),
-// and keeps Qt's own diagnostics (a plug-in's warning about a damaged
-// file ...) off the terminal, where the program's messages say what
-// happened. Call before creating the application object.
-void PrepareHeadlessGui();
 
 }  // namespace tablica::picture

@@ -1,7 +1,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 
-#include "picture/headless_platform.h"
+#include "picture/headless_gui.h"
 
 namespace tablica::picture {
 

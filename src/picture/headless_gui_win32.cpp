@@ -1,4 +1,4 @@
-#include "picture/headless_platform.h"
+#include "picture/headless_gui.h"
 
 namespace tablica::picture {
 

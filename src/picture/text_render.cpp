@@ -11,7 +11,7 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "picture/convert.h"
+#include "picture/text_render.h"
 
 namespace tablica::picture {
 

@@ -1,6 +1,7 @@
 #include "tools/convert_tool.h"
 
 #include "picture/convert.h"
+#include "picture/whole_files.h"
 
 namespace tablica::tools {
 
@@ -59,23 +60,56 @@ ParsedConvertCommand ParseConvertCommand(const std::vector<std::string>& args) {
   return {command, false, {}};
 }
 
+namespace {
+
+// The input and the files written must be different files: writing over
+// the input would destroy the picture, a preview over the bitmap would
+// leave a PNG where the bitmap should be.
+std::string SamePaths(const ConvertCommand& command) {
+  const auto name = [](const std::filesystem::path& path) { return picture::Utf8Name(path); };
+  if (command.input && picture::SameFile(*command.input, command.output)) {
+    return "Obraz wejściowy i bitmapa wyjściowa to ten sam plik (" + name(command.output) +
+           "); nic nie zapisano.";
+  }
+  if (command.preview && picture::SameFile(*command.preview, command.output)) {
+    return "Podgląd i bitmapa wyjściowa to ten sam plik (" + name(command.output) +
+           "); nic nie zapisano.";
+  }
+  if (command.preview && command.input && picture::SameFile(*command.input, *command.preview)) {
+    return "Obraz wejściowy i podgląd to ten sam plik (" + name(*command.preview) +
+           "); nic nie zapisano.";
+  }
+  return {};
+}
+
+}  // namespace
+
 int RunConvertTool(const ConvertCommand& command, const TextOut& out, const TextOut& error) {
+  if (std::string problem = SamePaths(command); !problem.empty()) {
+    error(problem);
+    return kExitRefused;
+  }
   const picture::DotsResult made =
       picture::MakeDots(command.options, command.input.value_or(std::filesystem::path()));
   if (!made.Ok()) {
     error(made.error);
     return kExitRefused;
   }
-  if (std::string problem = picture::WriteDotsBmp(made.dots, command.output); !problem.empty()) {
-    error(problem);
-    return kExitRefused;
-  }
+  // The bitmap and the preview are both written, or neither.
+  const std::vector<std::uint8_t> bitmap = picture::EncodeDotsBmp(made.dots);
+  std::vector<picture::FileToWrite> files = {
+      {command.output, QByteArray(reinterpret_cast<const char*>(bitmap.data()),
+                                  static_cast<qsizetype>(bitmap.size()))}};
   if (command.preview) {
-    if (std::string problem = picture::WritePreviewPng(made.dots, *command.preview);
-        !problem.empty()) {
-      error(problem);
+    files.push_back({*command.preview, picture::EncodePreviewPng(made.dots)});
+    if (files.back().bytes.isEmpty()) {
+      error("Nie mogę zapisać pliku " + picture::Utf8Name(*command.preview) + ".");
       return kExitRefused;
     }
+  }
+  if (std::string problem = picture::WriteFilesWhole(files); !problem.empty()) {
+    error(problem);
+    return kExitRefused;
   }
   if (command.show) out(DrawDotsText(made.dots));
   return kExitWritten;

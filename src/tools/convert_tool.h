@@ -39,10 +39,11 @@ inline constexpr int kExitUsage = 2;
 
 using TextOut = std::function<void(const std::string&)>;
 
-// Makes the dots (needs a QGuiApplication), writes the bitmap, then the
-// preview; --show's drawing goes to `out`, messages to `error`. Returns
-// kExitWritten only when the bitmap was written; a refused input writes
-// nothing.
+// Makes the dots (needs a QGuiApplication) and writes the bitmap and the
+// preview, both or neither; --show's drawing goes to `out`, messages to
+// `error`. Returns kExitWritten only when they were written; a refused
+// input, an input named again as an output, or an output that is not a
+// regular file writes nothing.
 int RunConvertTool(const ConvertCommand& command, const TextOut& out, const TextOut& error);
 
 }  // namespace tablica::tools

@@ -107,5 +107,39 @@ TEST_F(ConvertToolTest, WritesTheBitmapAndPreviewOnlyForInputThatConverts) {
   EXPECT_NE(errors_.find("Nie mogę zapisać pliku"), std::string::npos);
 }
 
+TEST_F(ConvertToolTest, RefusesPathsWhereWritingWouldDestroyAFile) {
+  ASSERT_EQ(Run({"--text", "OK", Path("in.bmp")}), kExitWritten);
+  ASSERT_EQ(Run({"--text", "Stare", Path("out.bmp")}), kExitWritten);
+  fs::create_directory(Path("folder"));
+  const std::string input = Contents(Path("in.bmp"));
+  const std::string output = Contents(Path("out.bmp"));
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{Path("in.bmp"), (folder_ / "folder" / ".." / "in.bmp").string()},
+       "Obraz wejściowy i bitmapa wyjściowa to ten sam plik (" +
+           (folder_ / "folder" / ".." / "in.bmp").string() + "); nic nie zapisano."},
+      {{"--text", "Nowe", "--preview", Path("out.bmp"), Path("out.bmp")},
+       "Podgląd i bitmapa wyjściowa to ten sam plik (" + Path("out.bmp") + "); nic nie zapisano."},
+      {{"--preview", Path("in.bmp"), Path("in.bmp"), Path("out.bmp")},
+       "Obraz wejściowy i podgląd to ten sam plik (" + Path("in.bmp") + "); nic nie zapisano."},
+      {{"--text", "Nowe", Path("folder")},
+       "Nie zapisuję do " + Path("folder") + ": to nie jest zwykły plik."},
+      // The preview cannot be made: the bitmap is not written either.
+      {{"--text", "Nowe", "--preview", Path("no-such-folder/p.png"), Path("out.bmp")},
+       "Nie mogę zapisać pliku " + Path("no-such-folder/p.png") + "."},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(c.args), kExitRefused) << c.message;
+    EXPECT_EQ(errors_, c.message);
+    EXPECT_EQ(Contents(Path("in.bmp")), input) << c.message;
+    EXPECT_EQ(Contents(Path("out.bmp")), output) << c.message;
+    EXPECT_TRUE(fs::is_directory(Path("folder")));
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 3);
+}
+
 }  // namespace
 }  // namespace tablica::tools
