@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -185,6 +186,29 @@ TEST(Win32Write, BoardFrameAndSecondBoardBlockArriveIntact) {
   }
 }
 
+TEST(Win32Write, DrainEndsWithAnEmptyQueueAndLeavesTheLineStateToTheLink) {
+  const wine::ComPeerFiles peer;
+  const std::size_t before = peer.Arrived(kCom5).size();
+  auto port = MakeNativeSerialPlatform()->Open("COM5");
+  ASSERT_NE(port, nullptr);
+  ASSERT_TRUE(port->Configure(CommSettings{}));
+  const std::vector<std::uint8_t> frame = Block(517, 0x42);
+  port->SetTimeouts(WriteAttemptTimeouts(517, 38400));
+  ASSERT_EQ(port->Write(frame.data(), 517).written, 517u);
+  // Wine counts the output queue with the pseudo-terminal's TIOCOUTQ, which
+  // is always 0 (Windows' own driver counts the bytes it has yet to send),
+  // so the drain finds the queue empty at its first look.
+  const DWORD start = GetTickCount();
+  EXPECT_TRUE(port->Drain(std::chrono::seconds(2)));
+  EXPECT_LT(GetTickCount() - start, 1000u);
+  const LineState state = port->ClearErrors();
+  EXPECT_TRUE(state.queried);
+  EXPECT_EQ(state.errorMask, 0u);
+  const std::vector<std::uint8_t> all = peer.WaitForArrived(kCom5, before + 517);
+  ASSERT_EQ(all.size(), before + 517);
+  EXPECT_TRUE(std::equal(all.begin() + before, all.end(), frame.begin()));
+}
+
 TEST(Win32Write, TimeOutEndsAWriteEarlyWithTheBytesThatWentOut) {
   const wine::ComPeerFiles peer;
   const std::size_t before = peer.Arrived(kCom5).size();
@@ -232,6 +256,8 @@ TEST(Win32Write, WriteToAPortWhosePeerWentAwayFails) {
   // ...and ClearCommError then fails as well, which the link reads as a
   // line error.
   EXPECT_FALSE(port->ClearErrors().queried);
+  // A drain cannot ask the port either: it says so at once, never waits.
+  EXPECT_FALSE(port->Drain(std::chrono::seconds(5)));
   // The port itself is gone: it cannot be opened again.
   EXPECT_EQ(MakeNativeSerialPlatform()->Open("COM8"), nullptr);
 }
