@@ -75,11 +75,5 @@ TEST(OutputDrain, AnUnknownRateIsAskedEveryMillisecond) {
   EXPECT_EQ(line.looks, 21);
 }
 
-TEST(OutputDrain, ByteTimeIsTenBitsAtTheRate) {
-  EXPECT_EQ(ByteTime(38400), 260us);
-  EXPECT_EQ(ByteTime(9600), 1041us);
-  EXPECT_EQ(ByteTime(0), 0us);
-}
-
 }  // namespace
 }  // namespace tablica
