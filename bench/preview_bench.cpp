@@ -15,7 +15,7 @@
 #include "bench_support.h"
 #include "obraz/board_preview.h"
 #include "obraz/obraz_window.h"
-#include "serial/serial_platform.h"
+#include "session/board_session.h"
 #include "temp_folder.h"
 
 namespace tablica::bench {
@@ -49,15 +49,11 @@ std::optional<PreviewFigures> MeasurePreview(int changes) {
   const std::filesystem::path photo = folder.path() / "foto-12mpx.jpg";
   if (!WritePhoto(photo)) return std::nullopt;
 
-  // No settings file: no port is opened, the link stays idle.
-  const auto platform = MakeNativeSerialPlatform();
-  CommSettings settings;
+  // No settings file: no port is opened, the session stays idle.
   const auto quiet = [](const std::string&) {};
-  SerialLink link(settings, *platform, quiet);
-  BoardFrame frame;
+  const auto session = BoardSession::Native(quiet);
   NoFileChooser chooser;
-  ObrazWindow window(
-      ObrazServices{link, frame, chooser, chooser, quiet, quiet, folder.path() / "ustaw.txt"});
+  ObrazWindow window({*session, quiet, quiet, folder.path() / "ustaw.txt"}, chooser, chooser);
   window.show();
   // Painting starts once the X server has mapped the window.
   const auto showing = Clock::now();

@@ -12,11 +12,12 @@
 #include <QScreen>
 #include <QShortcut>
 
-#include "board/send_command.h"
+#include "session/board_session.h"
 #include "shell/bitmap_image.h"
 #include "shell/heading_label.h"
 #include "shell/window_look.h"
 #include "ui_TZapisBitmapy.h"
+#include "window_parts/paths.h"
 
 namespace tablica {
 namespace {
@@ -24,16 +25,15 @@ namespace {
 constexpr int kWindowWidth = 421;
 constexpr int kWindowHeight = 440;
 
-std::filesystem::path ToPath(const QString& text) {
-  return std::filesystem::path(text.toStdU16String());
-}
-
 }  // namespace
 
-TZapisBitmapy::TZapisBitmapy(WindowServices services, QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::TZapisBitmapy>()), services_(std::move(services)) {
+TZapisBitmapy::TZapisBitmapy(BoardWindowServices services, FileChooser& fileChooser,
+                             QWidget* parent)
+    : BoardWindow(std::move(services), parent),
+      ui_(std::make_unique<Ui::TZapisBitmapy>()),
+      fileChooser_(fileChooser) {
   ui_->setupUi(this);
-  ports_ = std::make_unique<PortChoice>(*ui_->ComboBox1, services_.link);
+  ports_ = std::make_unique<PortChoice>(*ui_->ComboBox1, Session());
   SetUpWindow();
   ConnectHandlers();
   FormCreate();
@@ -77,12 +77,11 @@ void TZapisBitmapy::ConnectHandlers() {
   // the window itself never raise it.
   connect(ui_->ComboBox1, &QComboBox::activated, this,
           [this](int index) { Guarded([&] { ComboBox1Change(index); }); });
-  connect(ui_->Button1, &QPushButton::clicked, this, [this] { Guarded([&] { Button1Click(); }); });
-  connect(ui_->Button2, &QPushButton::clicked, this, [this] { Guarded([&] { Button2Click(); }); });
-  connect(ui_->Button3, &QPushButton::clicked, this, [this] { Guarded([&] { Button3Click(); }); });
-  connect(ui_->Button4, &QPushButton::clicked, this, [this] { Guarded([&] { Button4Click(); }); });
-  connect(ui_->CheckBox1, &QCheckBox::clicked, this,
-          [this] { Guarded([&] { CheckBox1Click(); }); });
+  connect(ui_->Button1, &QPushButton::clicked, this, GuardedSlot(&TZapisBitmapy::Button1Click));
+  connect(ui_->Button2, &QPushButton::clicked, this, GuardedSlot(&TZapisBitmapy::Button2Click));
+  connect(ui_->Button3, &QPushButton::clicked, this, GuardedSlot(&TZapisBitmapy::Button3Click));
+  connect(ui_->Button4, &QPushButton::clicked, this, GuardedSlot(&TZapisBitmapy::Button4Click));
+  connect(ui_->CheckBox1, &QCheckBox::clicked, this, GuardedSlot(&TZapisBitmapy::CheckBox1Click));
 
   // Alt+O belongs to the first file button alone, also while the second
   // group is shown.
@@ -97,13 +96,10 @@ void TZapisBitmapy::ConnectHandlers() {
   }
 }
 
-void TZapisBitmapy::setVisible(bool visible) {
-  if (visible && stage_ == Stage::Created) {
-    stage_ = Stage::Running;
-    Guarded([&] { FormShow(); });
-    CentreOnScreen();
-  }
-  QWidget::setVisible(visible);
+void TZapisBitmapy::FirstShowing() {
+  stage_ = Stage::Running;
+  Guarded([&] { FormShow(); });
+  CentreOnScreen();
 }
 
 void TZapisBitmapy::CentreOnScreen() {
@@ -153,12 +149,6 @@ bool TZapisBitmapy::ReceivesKeysFor(const QWidget& widget) const {
   return false;
 }
 
-template <class Handler>
-void TZapisBitmapy::Guarded(Handler&& handler) {
-  // A command that fails unexpectedly is reported and the window goes on.
-  GuardedCall(services_.showError, std::forward<Handler>(handler));
-}
-
 bool TZapisBitmapy::AcceptsCommands() const {
   return stage_ == Stage::Running && firstBitmap_ != nullptr && secondBitmap_ != nullptr;
 }
@@ -168,7 +158,7 @@ void TZapisBitmapy::FormCreate() {
 }
 
 void TZapisBitmapy::FormShow() {
-  ports_->OpenFromSettings(services_.settingsFile);
+  ports_->OpenFromSettings(Services().settingsFile);
   firstBitmap_ = std::make_unique<Bitmap>();
   secondBitmap_ = std::make_unique<Bitmap>();
 }
@@ -182,7 +172,7 @@ void TZapisBitmapy::Button1Click() {
   if (!AcceptsCommands()) return;
   const SendRequest request{*firstBitmap_, *secondBitmap_, ui_->CheckBox1->isChecked(),
                             !ui_->Edit2->text().isEmpty()};
-  RunSendCommand(services_.link, services_.frame, services_.showMessage, request);
+  Session().Send(request);
 }
 
 void TZapisBitmapy::Button2Click() {
@@ -203,7 +193,7 @@ void TZapisBitmapy::ChooseBitmapFile(QLineEdit& nameBox, Bitmap& bitmap, QLabel&
   const FileChoice choice{QString::fromUtf8(messages::kChooseBitmapTitle),
                           QString::fromUtf8(messages::kBitmapFilter),
                           QString::fromUtf8(messages::kBitmapSuffix), lastChosenFile_};
-  const std::optional<QString> chosen = services_.fileChooser.ChooseFile(this, choice);
+  const std::optional<QString> chosen = fileChooser_.ChooseFile(this, choice);
   if (!chosen) return;
   lastChosenFile_ = *chosen;
   nameBox.setText(*chosen);
@@ -211,7 +201,7 @@ void TZapisBitmapy::ChooseBitmapFile(QLineEdit& nameBox, Bitmap& bitmap, QLabel&
   const QImage picture = loaded.Ok() ? ToQImage(loaded.bitmap, view.size()) : QImage();
   if (picture.isNull()) {
     // The previous picture stays loaded and shown; the box names the new file.
-    services_.showMessage(messages::kCannotOpenFile + chosen->toStdString() + ".");
+    ShowMessage(messages::kCannotOpenFile + chosen->toStdString() + ".");
     return;
   }
   bitmap = std::move(loaded.bitmap);

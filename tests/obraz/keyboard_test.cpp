@@ -19,9 +19,7 @@ class ObrazKeysTest : public ObrazTest {
  protected:
   void ShowActiveWindow() {
     ShowWindow();
-    QApplication::setActiveWindow(window.get());
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    Activate();
   }
   void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::AltModifier) {
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window.get();

@@ -1,16 +1,12 @@
 #pragma once
 
-// The real picture window, offscreen, with the serial platform, both file
-// dialogs and the message boxes replaced by recorders.
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+// The real picture window, offscreen, on a board session over the fake
+// serial platform, with both file dialogs and the message boxes replaced by
+// recorders.
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include <QComboBox>
 #include <QImage>
@@ -26,40 +22,21 @@
 #include "obraz/board_preview.h"
 #include "obraz/obraz_window.h"
 #include "picture/convert.h"
-#include "shell/window_fixture.h"
-#include "support/fake_serial_platform.h"
-#include "support/temp_folder.h"
+#include "window_test_kit.h"
 
 namespace tablica::obraz_testing {
 
 using window_testing::ScriptedFileChooser;
 
 // Public throughout: the tables of choices drive the fixture from outside.
-class ObrazTest : public ::testing::Test {
+class ObrazTest : public window_testing::SessionWindowTest<ObrazWindow> {
  public:
-  ~ObrazTest() override {
-    if (window) window->close();
-  }
+  ~ObrazTest() override { CloseWindow(); }  // before the choosers go
 
   ObrazWindow& ShowWindow() {
-    window = std::make_unique<ObrazWindow>(ObrazServices{
-        link, frame, openChooser, saveChooser,
-        [this](const std::string& text) { shown.push_back(text); },
-        [this](const std::string& text) { errors.push_back(text); }, folder.path() / "ustaw.txt"});
-    window->show();
-    return *window;
-  }
-  void WriteSettingsForPort(int port) {
-    std::ofstream(folder.path() / "ustaw.txt") << "PORT " << port << "\n";
+    return Show(std::make_unique<ObrazWindow>(Services(), openChooser, saveChooser));
   }
 
-  template <class Widget>
-  Widget& Find(const char* name) {
-    auto* widget = window->findChild<Widget*>(QString::fromLatin1(name));
-    if (widget == nullptr) throw std::runtime_error(std::string("no widget ") + name);
-    return *widget;
-  }
-  QPushButton& Button(const char* name) { return Find<QPushButton>(name); }
   const BoardDots& PreviewDots() { return Find<BoardPreview>("preview").Dots(); }
   // Picks the entry of a choice list whose value is `value`, as a user would.
   template <class Value>
@@ -106,16 +83,8 @@ class ObrazTest : public ::testing::Test {
     return path;
   }
 
-  testing_support::TempFolder folder;
-  testing::FakeSerialPlatform platform;
-  CommSettings settings;
-  std::vector<std::string> shown;   // the program's own messages, in order
-  std::vector<std::string> errors;  // exceptions that escaped a command
-  SerialLink link{settings, platform, [this](const std::string& text) { shown.push_back(text); }};
-  BoardFrame frame;
   ScriptedFileChooser openChooser;
   ScriptedFileChooser saveChooser;
-  std::unique_ptr<ObrazWindow> window;
 };
 
 }  // namespace tablica::obraz_testing

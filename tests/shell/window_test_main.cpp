@@ -1,19 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
-#include "shell/guarded_application.h"
 #include "shell/window_look.h"
-
-namespace tablica::window_testing {
-
-std::vector<std::string>& ApplicationErrors() {
-  static std::vector<std::string> errors;
-  return errors;
-}
-
-}  // namespace tablica::window_testing
+#include "window_parts/guarded_application.h"
+#include "window_test_kit.h"
 
 int main(int argc, char** argv) {
   // The window tests never need a display; listing them at build time must

@@ -8,8 +8,8 @@
 #include <QFontInfo>
 #include <QRawFont>
 
-#include "shell/file_chooser.h"
 #include "shell/window_look.h"
+#include "window_parts/file_dialogs.h"
 
 namespace tablica::window_testing {
 namespace {

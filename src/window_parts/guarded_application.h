@@ -5,7 +5,7 @@
 
 #include <QApplication>
 
-#include "serial/serial_link.h"
+#include "serial/show_message.h"
 
 namespace tablica {
 
@@ -26,8 +26,8 @@ class ProgramNameOnly {
 // event is shown in an error box and the event loop goes on.
 class GuardedApplication final : private ProgramNameOnly, public QApplication {
  public:
-  // For a program that takes no command line: Qt sees `programName` (argv[0],
-  // may be null) alone.
+  // For a program that takes no command line: Qt sees `programName`
+  // (argv[0], or the program's own name when the system gives none) alone.
   GuardedApplication(const char* programName, ShowMessageFn showError);
   // For a program that reads its command line: Qt sees it whole and takes
   // its own options out of it.

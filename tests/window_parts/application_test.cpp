@@ -49,7 +49,7 @@ TEST(GuardedApplicationTest, ExceptionFromAnEventIsReportedAndTheLoopGoesOn) {
 }
 
 // The test program is started with "-reverse -platform minimal -qwindowtitle
-// Obcy" after its own arguments (tests/shell/CMakeLists.txt), as a user might
+// Obcy" after its own arguments (tests/window_parts/CMakeLists.txt), as a user might
 // start the program. Qt must see none of it.
 TEST(GuardedApplicationTest, QtsOwnCommandLineOptionsDoNothing) {
   EXPECT_EQ(QCoreApplication::arguments().size(), 1);

@@ -1,11 +1,16 @@
-#include "shell/file_chooser.h"
+#include "window_parts/file_dialogs.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 
 namespace tablica {
+namespace {
 
+// Shows `dialog`, whose kind is chosen and which is set to open or save,
+// with the choice's caption, filter, suffix and proposed file; gives the
+// confirmed path in the system's notation, or nothing when the user
+// cancelled.
 std::optional<QString> RunFileDialog(QFileDialog& dialog, const FileChoice& choice) {
   dialog.setWindowTitle(choice.title);
   dialog.setNameFilter(choice.filter);
@@ -23,17 +28,25 @@ std::optional<QString> RunFileDialog(QFileDialog& dialog, const FileChoice& choi
   return QDir::toNativeSeparators(QFileInfo(files.front()).absoluteFilePath());
 }
 
-std::optional<QString> DialogFileChooser::ChooseFile(QWidget* parent, const FileChoice& choice) {
+}  // namespace
+
+std::optional<QString> OpenFileChooser::ChooseFile(QWidget* parent, const FileChoice& choice) {
   QFileDialog dialog(parent);
   ChooseDialogKind(dialog);
-  // Any name is taken, also the typed name of a file that does not exist
-  // yet; choosing a file that does exist asks nothing either.
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   // "Bitmapa (*.bmp)" shows the description; the pattern itself is matched
   // without regard to letter case (the folder filter has no CaseSensitive).
   dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+  return RunFileDialog(dialog, choice);
+}
+
+std::optional<QString> SaveFileChooser::ChooseFile(QWidget* parent, const FileChoice& choice) {
+  QFileDialog dialog(parent);
+  ChooseDialogKind(dialog);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
   return RunFileDialog(dialog, choice);
 }
 

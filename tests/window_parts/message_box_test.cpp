@@ -8,10 +8,12 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "shell/message_box.h"
+#include "window_parts/message_box.h"
 
 namespace tablica::window_testing {
 namespace {
+
+constexpr const char* kApplicationTitle = "Zapis bitmapy do tablicy informacyjnej.";
 
 struct BoxKind {
   const char* name;

@@ -9,9 +9,9 @@ class QWidget;
 
 namespace tablica {
 
-// What the window asks of a file-open dialog. The dialog proposes
-// `proposedFile` (empty: nothing) and opens in its folder, or in the working
-// directory when there is none.
+// What a window asks of a file dialog. The dialog proposes `proposedFile`
+// (empty: nothing) and opens in its folder, or in the working directory
+// when there is none.
 struct FileChoice {
   QString title;
   QString filter;         // "Bitmapa (*.bmp)": the patterns in brackets match in any letter case
@@ -19,7 +19,7 @@ struct FileChoice {
   QString proposedFile;
 };
 
-// The seam between the window and the file dialog, so tests can answer it.
+// The seam between a window and its file dialogs, so tests can answer them.
 class FileChooser {
  public:
   virtual ~FileChooser() = default;
@@ -28,9 +28,18 @@ class FileChooser {
   virtual std::optional<QString> ChooseFile(QWidget* parent, const FileChoice& choice) = 0;
 };
 
-// The real one: a modal file dialog, the system's own on Windows and Qt's
-// own elsewhere.
-class DialogFileChooser final : public FileChooser {
+// The modal open dialog, the system's own on Windows and Qt's own
+// elsewhere. Any name is taken, the typed name of a file that does not
+// exist included, and choosing one that does asks nothing.
+class OpenFileChooser final : public FileChooser {
+ public:
+  std::optional<QString> ChooseFile(QWidget* parent, const FileChoice& choice) override;
+};
+
+// The modal save dialog, of the same kind as the open dialog: proposes a
+// name, adds the suffix to a name typed without one and asks before
+// replacing an existing file.
+class SaveFileChooser final : public FileChooser {
  public:
   std::optional<QString> ChooseFile(QWidget* parent, const FileChoice& choice) override;
 };
@@ -39,10 +48,5 @@ class DialogFileChooser final : public FileChooser {
 // build): on Windows the system's, which users of Windows programs know; on
 // Linux Qt's own, which behaves the same under every desktop.
 void ChooseDialogKind(QFileDialog& dialog);
-
-// Shows `dialog`, whose kind is chosen and which is set to open or save, with the choice's caption,
-// filter, suffix and proposed file; gives the confirmed path in the
-// system's notation, or nothing when the user cancelled.
-std::optional<QString> RunFileDialog(QFileDialog& dialog, const FileChoice& choice);
 
 }  // namespace tablica

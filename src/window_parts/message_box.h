@@ -1,13 +1,8 @@
 #pragma once
 
-#include <string>
-
-#include "serial/serial_link.h"
+#include "serial/show_message.h"
 
 namespace tablica {
-
-// The program's title: the window's caption and every message box's caption.
-inline constexpr const char* kApplicationTitle = "Zapis bitmapy do tablicy informacyjnej.";
 
 // Modal boxes centred on the screen, captioned with a program's title, with
 // one OK button; each returns when the user has closed it. The title is

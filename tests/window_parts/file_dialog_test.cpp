@@ -1,4 +1,4 @@
-// The real file dialog behind the window's file buttons, answered with
+// The real open dialog behind the main window's file buttons, answered with
 // keystrokes: what it proposes, what it lists, what typed names it accepts.
 
 #include <gmock/gmock.h>
@@ -16,9 +16,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "shell/TZapisBitmapy.h"
-#include "shell/file_chooser.h"
 #include "support/temp_folder.h"
+#include "window_parts/file_dialogs.h"
 
 namespace tablica::window_testing {
 namespace {
@@ -53,10 +52,10 @@ class FileDialogTest : public ::testing::Test {
         dialog->reject();
       }
     });
-    const FileChoice choice{QString::fromUtf8(messages::kChooseBitmapTitle),
-                            QString::fromUtf8(messages::kBitmapFilter),
-                            QString::fromUtf8(messages::kBitmapSuffix), proposed};
-    return DialogFileChooser().ChooseFile(nullptr, choice);
+    // What the main window asks for.
+    const FileChoice choice{QString::fromUtf8("Wybierz plik z bitmapą do wysłania."),
+                            QStringLiteral("Bitmapa (*.bmp)"), QStringLiteral("BMP"), proposed};
+    return OpenFileChooser().ChooseFile(nullptr, choice);
   }
 
   static void Type(QFileDialog& dialog, const QString& text) {

@@ -1,6 +1,6 @@
 #include <QFileDialog>
 
-#include "shell/file_chooser.h"
+#include "window_parts/file_dialogs.h"
 
 namespace tablica {
 

@@ -1,4 +1,4 @@
-#include "shell/message_box.h"
+#include "window_parts/message_box.h"
 
 #include <QMessageBox>
 #include <QString>

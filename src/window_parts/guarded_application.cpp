@@ -1,14 +1,13 @@
-#include "shell/guarded_application.h"
+#include "window_parts/guarded_application.h"
 
 #include <utility>
 
-#include "shell/guarded_call.h"
+#include "window_parts/guarded_call.h"
 
 namespace tablica {
 
 ProgramNameOnly::ProgramNameOnly(const char* programName)
-    : name_(programName != nullptr && *programName != '\0' ? programName : "zapis-bitmapy"),
-      argv_{name_.data(), nullptr} {}
+    : name_(programName != nullptr ? programName : ""), argv_{name_.data(), nullptr} {}
 
 // QApplication keeps argc and argv by reference for its whole life: both are
 // members of the base constructed before it.

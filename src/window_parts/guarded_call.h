@@ -3,7 +3,7 @@
 #include <exception>
 #include <utility>
 
-#include "serial/serial_link.h"
+#include "serial/show_message.h"
 
 namespace tablica {
 
