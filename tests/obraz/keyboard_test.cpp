@@ -7,6 +7,7 @@
 #include <QTabBar>
 #include <map>
 #include <set>
+#include <stdexcept>
 
 #include "obraz_fixture.h"
 
@@ -94,6 +95,25 @@ TEST_F(ObrazKeysTest, DroppedPictureBecomesTheSource) {
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(window.get(), &drop);
   EXPECT_EQ(PreviewDots(), picture::ConvertPictureFile(picture, {}).dots);
+  EXPECT_GT(PreviewDots().LitCount(), 0);
+}
+
+// Each road to a dialog (the tab's button, the window's Alt+O, the save
+// button) runs guarded: a failing dialog is reported and the window goes on.
+TEST_F(ObrazKeysTest, FailingDialogIsReportedFromEveryRoadAndTheWindowGoesOn) {
+  ShowActiveWindow();
+  const auto fails = [] { throw std::runtime_error("Okno dialogowe zawiodło."); };
+  openChooser.beforeAnswer = fails;
+  saveChooser.beforeAnswer = fails;
+  QTest::mouseClick(&Button("openButton"), Qt::LeftButton);
+  Press(Qt::Key_O);
+  QTest::mouseClick(&Button("saveButton"), Qt::LeftButton);
+  EXPECT_THAT(errors, ElementsAre("Okno dialogowe zawiodło.", "Okno dialogowe zawiodło.",
+                                  "Okno dialogowe zawiodło."));
+  EXPECT_TRUE(window->isVisible());
+
+  openChooser.beforeAnswer = nullptr;
+  OpenThroughDialog(DrawPicture("po-bledzie.png", QSize(256, 64), "PNG"));
   EXPECT_GT(PreviewDots().LitCount(), 0);
 }
 
