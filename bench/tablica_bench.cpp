@@ -39,7 +39,7 @@
 #include "pty_peer.h"
 #include "serial/serial_link.h"
 #include "temp_folder.h"
-#include "wire_pictures.h"
+#include "test_kit.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ double WireSeconds(std::size_t bytes) {
   return static_cast<double>(bytes) * kBitsPerByte / kBaud;
 }
 
-using tablica::faults::RandomPicture;
+using tablica::testing::RandomPicture;
 
 // --- pack + checksum -------------------------------------------------------
 

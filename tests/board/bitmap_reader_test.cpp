@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "bmp_writer.h"
 #include "board/bitmap.h"
+#include "test_kit.h"
 
 namespace tablica {
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "bmp_writer.h"
 #include "board/board_frame.h"
+#include "test_kit.h"
 
 namespace tablica {
 namespace {
@@ -80,8 +80,8 @@ TEST(FrameChecksum, CoversBytesOneToNMinusOne) {
 
 // The same picture stored bottom-up and top-down gives the same frame.
 TEST(BuildBoardFrame, RowOrderOfTheFileDoesNotMatter) {
-  testing::BmpLayout layout;
-  layout.rows = testing::OneBitRows(128, 32, [](int x, int y) { return (x * 7 + y * 3) % 5 == 0; });
+  testing::BmpLayout layout =
+      testing::OneBitLayout(128, 32, [](int x, int y) { return (x * 7 + y * 3) % 5 == 0; });
   const BitmapLoadResult bottomUp = ReadBitmap(testing::MakeBmp(layout));
   layout.topDown = true;
   const BitmapLoadResult topDown = ReadBitmap(testing::MakeBmp(layout));

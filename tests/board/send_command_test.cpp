@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <numeric>
 #include <string>
 #include <vector>
 
-#include "bmp_writer.h"
 #include "board/send_command.h"
 #include "fake_serial_platform.h"
+#include "test_kit.h"
 
 namespace tablica {
 namespace {
@@ -17,28 +16,16 @@ using IndexAt = int (*)(int x, int y);
 // A 128 x 32 picture that went through a file and the reader, as the window
 // would load it.
 Bitmap Picture(IndexAt indexAt, int width = 128, int height = 32) {
-  testing::BmpLayout layout{.width = width, .height = height};
-  layout.rows = testing::OneBitRows(width, height, indexAt);
-  BitmapLoadResult loaded = ReadBitmap(testing::MakeBmp(layout));
+  BitmapLoadResult loaded =
+      ReadBitmap(testing::MakeBmp(testing::OneBitLayout(width, height, indexAt)));
   EXPECT_TRUE(loaded.Ok()) << loaded.error;
   return loaded.bitmap;
 }
 
-// The image area expected for a 128 x 32 picture, worked out dot by dot:
-// bit 7 - (x mod 8) of byte 16y + x div 8 is set where the index is 0.
+// The image area expected for a 128 x 32 picture: a dot is lit where the
+// colour-table index is 0.
 Bytes ExpectedImage(IndexAt indexAt) {
-  Bytes image(kImageSize, 0);
-  for (int y = 0; y < 32; ++y) {
-    for (int x = 0; x < 128; ++x) {
-      if (indexAt(x, y) == 0) image[16 * y + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-    }
-  }
-  return image;
-}
-
-std::uint8_t Xor(const Bytes& bytes) {
-  return std::accumulate(bytes.begin(), bytes.end(), std::uint8_t{0},
-                         [](std::uint8_t a, std::uint8_t b) { return a ^ b; });
+  return testing::DotBytesWhere([&](int x, int y) { return indexAt(x, y) == 0; });
 }
 
 class SendCommand : public ::testing::Test {
@@ -85,18 +72,19 @@ TEST_P(GoldenFrames, ByteForByteWithAndWithoutCan) {
   const Bytes image = ExpectedImage(g.indexAt);
   const Bitmap picture = Picture(g.indexAt);
 
-  Bytes expected{0xAA, 0x01, 0x00, 0x00};
-  expected.insert(expected.end(), image.begin(), image.end());
-  expected.push_back(g.checksum);
+  // The checksums are pinned here too, so the kit's reading of the rule is
+  // held to known values.
+  Bytes expected = testing::FrameBytes(image, testing::kHeaderAlone);
+  ASSERT_EQ(expected.back(), g.checksum);
   EXPECT_EQ(Send(picture, false), SendResult::Sent);
   EXPECT_EQ(platform.writeRequests, std::vector<Bytes>{expected});
 
   // With the CAN box and no second file, the block repeats the first picture.
   platform.writeRequests.clear();
-  expected[3] = 0x02;
-  expected.back() = g.checksumCan;
-  Bytes block(image);
-  block.push_back(g.checksumCan);
+  expected = testing::FrameBytes(image, testing::kHeaderWithBlock);
+  const Bytes block = testing::BlockBytes(image);
+  ASSERT_EQ(expected.back(), g.checksumCan);
+  ASSERT_EQ(block.back(), g.checksumCan);
   EXPECT_EQ(Send(picture, true), SendResult::Sent);
   EXPECT_EQ(platform.writeRequests, (std::vector<Bytes>{expected, block}));
   EXPECT_TRUE(shown.empty());
@@ -122,10 +110,8 @@ TEST_F(SendCommand, SecondBlockComesFromTheSecondPicture) {
   EXPECT_EQ(Send(first, true, &second), SendResult::Sent);
   ASSERT_EQ(platform.writeRequests.size(), 2u);
   const Bytes block = platform.writeRequests[1];
-  const Bytes image = ExpectedImage(Diagonals);
   ASSERT_EQ(block.size(), kBlockSize);
-  EXPECT_EQ(Bytes(block.begin(), block.end() - 1), image);
-  EXPECT_EQ(block.back(), Xor(image) ^ 0x03);
+  EXPECT_EQ(block, testing::BlockBytes(ExpectedImage(Diagonals)));
   EXPECT_EQ(platform.wire.size(), kFrameSize + kBlockSize);
 
   // Without the CAN box the second picture is not sent, and without a
@@ -155,12 +141,11 @@ TEST_F(SendCommand, SmallerOrMissingPictureSendsBlankDots) {
   Send(none, false);
   Send(Picture([](int, int) { return 0; }, 8, 2), false);
   ASSERT_EQ(platform.writeRequests.size(), 2u);
-  Bytes blank{0xAA, 0x01, 0x00, 0x00};
-  blank.resize(kChecksumOffset, 0);
-  blank.push_back(0x01);
-  EXPECT_EQ(platform.writeRequests[0], blank);
-  blank[4] = blank[5] = 0xFF;
-  EXPECT_EQ(platform.writeRequests[1], blank);
+  Bytes dots(testing::kDotBytes, 0);
+  EXPECT_EQ(platform.writeRequests[0], testing::FrameBytes(dots));
+  dots[0] = dots[1] = 0xFF;
+  EXPECT_EQ(platform.writeRequests[1], testing::FrameBytes(dots));
+  EXPECT_EQ(platform.writeRequests[1].back(), 0x01);
 }
 
 TEST_F(SendCommand, NoPortShowsItsMessageAndTouchesNothing) {

@@ -10,10 +10,10 @@
 #include <string>
 
 #include "../soak/emulator_process.h"
-#include "board_bytes.h"
 #include "pty_peer.h"
 #include "session/board_session.h"
 #include "temp_folder.h"
+#include "test_kit.h"
 
 namespace tablica {
 namespace {

@@ -7,6 +7,7 @@
 #include "emulator/board_picture.h"
 #include "emulator/emulator_options.h"
 #include "emulator/event_output.h"
+#include "test_kit.h"
 
 namespace emulator {
 namespace {
@@ -40,8 +41,7 @@ TEST(BoardPictureTest, ShortDotDataLeavesTheRestDark) {
 
 TEST(BoardsStateTest, FramesAndBlocksUpdateTheirOwnBoardGarbageOnlyTheStatus) {
   BoardsState state;
-  Bytes frame{0xAA, 1, 0, 2};
-  frame.resize(kFrameBytes, 0xFF);
+  const Bytes frame = tablica::testing::FrameBytes(Bytes(kDotBytes, 0xFF), 2);
   Bytes block(kBlockBytes, 0x00);
   block[0] = 0x80;
   const auto when = std::chrono::system_clock::now();

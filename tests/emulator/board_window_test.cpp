@@ -9,16 +9,15 @@
 
 #include <gtest/gtest.h>
 
+#include "test_kit.h"
+
 namespace emulator {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
 Unit FrameWithDots(const Bytes& dots, bool ok) {
-  Bytes bytes{0xAA, 0x01, 0x00, 0x00};
-  bytes.insert(bytes.end(), dots.begin(), dots.end());
-  bytes.push_back(0);
-  return Unit{UnitKind::Frame, bytes, ok};
+  return Unit{UnitKind::Frame, tablica::testing::FrameBytes(dots), ok};
 }
 
 // Colour at the centre of dot (x, y) of a board view drawn at `size`.

@@ -5,40 +5,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "test_kit.h"
+
 namespace emulator {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Test frames are built here from the wire rules, byte by byte.
-Bytes Dots(std::uint8_t seed) {
-  Bytes dots(kDotBytes);
-  for (std::size_t i = 0; i < dots.size(); ++i) dots[i] = static_cast<std::uint8_t>(seed + i * 7);
-  return dots;
-}
-
-Bytes MakeFrame(const Bytes& dots, std::uint8_t header) {
-  Bytes frame{0xAA, 0x01, 0x00, header};
-  frame.insert(frame.end(), dots.begin(), dots.end());
-  std::uint8_t sum = 0;
-  for (std::size_t i = 1; i < frame.size(); ++i) sum ^= frame[i];
-  frame.push_back(sum);
-  return frame;
-}
-
-Bytes MakeBlock(const Bytes& dots) {
-  Bytes block = dots;
-  std::uint8_t sum = 0x01 ^ 0x00 ^ 0x02;
-  for (std::uint8_t b : dots) sum ^= b;
-  block.push_back(sum);
-  return block;
-}
-
-Bytes Join(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
-  return all;
-}
+// Test frames come from the test kit, which writes them out from the wire
+// rules byte by byte, sharing nothing with the parser.
+using tablica::testing::BlockBytes;
+using tablica::testing::FrameBytes;
+using tablica::testing::Joined;
+using tablica::testing::PatternDots;
 
 Unit Frame(const Bytes& bytes, bool ok = true) {
   return {UnitKind::Frame, bytes, ok};
@@ -60,81 +39,81 @@ std::vector<Unit> ParseAll(const Bytes& stream) {
 }
 
 TEST(FrameParserTest, GoodFrameWithoutBlockIsOneUnitForBoardOne) {
-  const Bytes frame = MakeFrame(Dots(1), 0);
+  const Bytes frame = FrameBytes(PatternDots(1), 0);
   FrameParser parser;
   const auto units = parser.Feed(frame);
   ASSERT_EQ(units, std::vector<Unit>{Frame(frame)});
   EXPECT_EQ(units[0].Board(), 1);
-  EXPECT_EQ(Bytes(units[0].Dots().begin(), units[0].Dots().end()), Dots(1));
+  EXPECT_EQ(Bytes(units[0].Dots().begin(), units[0].Dots().end()), PatternDots(1));
   EXPECT_FALSE(parser.InUnit());
 }
 
 TEST(FrameParserTest, FrameWithHeaderTwoIsFollowedByTheSecondBoardsBlock) {
-  const Bytes frame = MakeFrame(Dots(1), 2);
-  const Bytes block = MakeBlock(Dots(9));
+  const Bytes frame = FrameBytes(PatternDots(1), 2);
+  const Bytes block = BlockBytes(PatternDots(9));
   FrameParser parser;
   EXPECT_EQ(parser.Feed(frame), std::vector<Unit>{Frame(frame)});
   EXPECT_TRUE(parser.InUnit());  // a block is expected now
   const auto units = parser.Feed(block);
   ASSERT_EQ(units, std::vector<Unit>{Block(block)});
   EXPECT_EQ(units[0].Board(), 2);
-  EXPECT_EQ(Bytes(units[0].Dots().begin(), units[0].Dots().end()), Dots(9));
+  EXPECT_EQ(Bytes(units[0].Dots().begin(), units[0].Dots().end()), PatternDots(9));
 }
 
 TEST(FrameParserTest, AllDarkAndAllLitPicturesHaveTheKnownChecksums) {
   // 512 equal bytes cancel out: the checksum is the header's XOR alone.
   const Bytes dark(kDotBytes, 0x00), lit(kDotBytes, 0xFF);
-  EXPECT_EQ(MakeFrame(dark, 0).back(), 0x01);
-  EXPECT_EQ(MakeFrame(lit, 2).back(), 0x03);
-  EXPECT_TRUE(FrameChecksumOk(MakeFrame(lit, 0)));
-  EXPECT_TRUE(BlockChecksumOk(MakeBlock(dark)));
-  EXPECT_EQ(MakeBlock(dark).back(), 0x03);
+  EXPECT_EQ(FrameBytes(dark, 0).back(), 0x01);
+  EXPECT_EQ(FrameBytes(lit, 2).back(), 0x03);
+  EXPECT_TRUE(FrameChecksumOk(FrameBytes(lit, 0)));
+  EXPECT_TRUE(BlockChecksumOk(BlockBytes(dark)));
+  EXPECT_EQ(BlockBytes(dark).back(), 0x03);
 }
 
 TEST(FrameParserTest, BadChecksumsAreReportedNotHidden) {
-  Bytes frame = MakeFrame(Dots(3), 0);
+  Bytes frame = FrameBytes(PatternDots(3), 0);
   frame.back() ^= 0x40;
   EXPECT_EQ(ParseAll(frame), std::vector<Unit>{Frame(frame, false)});
 
   // A block checksummed without the header's 3 is wrong too.
-  const Bytes good = MakeFrame(Dots(3), 2);
-  Bytes block = MakeBlock(Dots(4));
+  const Bytes good = FrameBytes(PatternDots(3), 2);
+  Bytes block = BlockBytes(PatternDots(4));
   block.back() ^= 0x03;
-  EXPECT_EQ(ParseAll(Join({good, block})), (std::vector<Unit>{Frame(good), Block(block, false)}));
+  EXPECT_EQ(ParseAll(Joined({good, block})), (std::vector<Unit>{Frame(good), Block(block, false)}));
 
   // One flipped dot bit breaks the frame's checksum.
-  Bytes flipped = MakeFrame(Dots(5), 0);
+  Bytes flipped = FrameBytes(PatternDots(5), 0);
   flipped[100] ^= 0x01;
   EXPECT_EQ(ParseAll(flipped), std::vector<Unit>{Frame(flipped, false)});
 }
 
 TEST(FrameParserTest, GarbageBeforeBetweenAndAfterIsReportedInOrder) {
-  const Bytes f1 = MakeFrame(Dots(1), 0);
-  const Bytes f2 = MakeFrame(Dots(2), 2);
-  const Bytes b2 = MakeBlock(Dots(3));
+  const Bytes f1 = FrameBytes(PatternDots(1), 0);
+  const Bytes f2 = FrameBytes(PatternDots(2), 2);
+  const Bytes b2 = BlockBytes(PatternDots(3));
   // Garbage that looks like the start of a frame but is not one.
   const Bytes before{0x00, 0xAA, 0x02, 0x55};
   const Bytes between{0xAA, 0x01, 0x07, 0xAA};
   const Bytes after{0x13, 0x37, 0xAA, 0x01};
 
-  const auto units = ParseAll(Join({before, f1, between, f2, b2, after}));
+  const auto units = ParseAll(Joined({before, f1, between, f2, b2, after}));
   EXPECT_EQ(units, (std::vector<Unit>{Garbage(before), Frame(f1), Garbage(between), Frame(f2),
                                       Block(b2), Garbage(after)}));
 }
 
 TEST(FrameParserTest, GluedFramesAreSeparated) {
-  const Bytes f1 = MakeFrame(Dots(1), 0);
-  const Bytes f2 = MakeFrame(Dots(2), 0);
-  const Bytes f3 = MakeFrame(Dots(3), 2);
-  const Bytes b3 = MakeBlock(Dots(4));
-  EXPECT_EQ(ParseAll(Join({f1, f2, f3, b3, f1})),
+  const Bytes f1 = FrameBytes(PatternDots(1), 0);
+  const Bytes f2 = FrameBytes(PatternDots(2), 0);
+  const Bytes f3 = FrameBytes(PatternDots(3), 2);
+  const Bytes b3 = BlockBytes(PatternDots(4));
+  EXPECT_EQ(ParseAll(Joined({f1, f2, f3, b3, f1})),
             (std::vector<Unit>{Frame(f1), Frame(f2), Frame(f3), Block(b3), Frame(f1)}));
 }
 
 TEST(FrameParserTest, EverySplitPointAcrossTwoReadsGivesTheSameUnits) {
-  const Bytes frame = MakeFrame(Dots(7), 2);
-  const Bytes block = MakeBlock(Dots(8));
-  const Bytes stream = Join({Bytes{0x42}, frame, block});
+  const Bytes frame = FrameBytes(PatternDots(7), 2);
+  const Bytes block = BlockBytes(PatternDots(8));
+  const Bytes stream = Joined({Bytes{0x42}, frame, block});
   const std::vector<Unit> expected{Garbage({0x42}), Frame(frame), Block(block)};
   for (std::size_t split = 0; split <= stream.size(); ++split) {
     FrameParser parser;
@@ -146,7 +125,7 @@ TEST(FrameParserTest, EverySplitPointAcrossTwoReadsGivesTheSameUnits) {
 }
 
 TEST(FrameParserTest, ByteByByteFeedingGivesTheSameUnits) {
-  const Bytes frame = MakeFrame(Dots(11), 0);
+  const Bytes frame = FrameBytes(PatternDots(11), 0);
   FrameParser parser;
   std::vector<Unit> units;
   for (std::uint8_t b : frame) {
@@ -157,22 +136,22 @@ TEST(FrameParserTest, ByteByByteFeedingGivesTheSameUnits) {
 
 TEST(FrameParserTest, AFrameCutShortIsGarbageAndTheNextFrameIsStillFound) {
   // A writer gave up after 300 bytes; the next send starts a fresh frame.
-  const Bytes full = MakeFrame(Dots(1), 0);
+  const Bytes full = FrameBytes(PatternDots(1), 0);
   const Bytes cut(full.begin(), full.begin() + 300);
-  const Bytes next = MakeFrame(Dots(2), 0);
-  EXPECT_EQ(ParseAll(Join({cut, next})), (std::vector<Unit>{Garbage(cut), Frame(next)}));
+  const Bytes next = FrameBytes(PatternDots(2), 0);
+  EXPECT_EQ(ParseAll(Joined({cut, next})), (std::vector<Unit>{Garbage(cut), Frame(next)}));
 }
 
 TEST(FrameParserTest, AMissingBlockDoesNotSwallowTheNextFrame) {
   // The second write failed: a frame announcing a block, then a new frame.
-  const Bytes announcing = MakeFrame(Dots(1), 2);
-  const Bytes next = MakeFrame(Dots(2), 0);
-  EXPECT_EQ(ParseAll(Join({announcing, next})),
+  const Bytes announcing = FrameBytes(PatternDots(1), 2);
+  const Bytes next = FrameBytes(PatternDots(2), 0);
+  EXPECT_EQ(ParseAll(Joined({announcing, next})),
             (std::vector<Unit>{Frame(announcing), Frame(next)}));
 }
 
 TEST(FrameParserTest, QuietLineFlushesGarbageButKeepsAUnitInProgress) {
-  const Bytes frame = MakeFrame(Dots(1), 0);
+  const Bytes frame = FrameBytes(PatternDots(1), 0);
   FrameParser parser;
   EXPECT_TRUE(parser.Feed(Bytes{0x01, 0x02}).empty());
   EXPECT_EQ(parser.TakeGarbage(), std::vector<Unit>{Garbage({0x01, 0x02})});
@@ -184,8 +163,8 @@ TEST(FrameParserTest, QuietLineFlushesGarbageButKeepsAUnitInProgress) {
 }
 
 TEST(FrameParserTest, AbandonReportsPartialUnitsAndForgetsAnExpectedBlock) {
-  const Bytes frame = MakeFrame(Dots(1), 2);
-  const Bytes block = MakeBlock(Dots(2));
+  const Bytes frame = FrameBytes(PatternDots(1), 2);
+  const Bytes block = BlockBytes(PatternDots(2));
   FrameParser parser;
   parser.Feed(frame);
   parser.Feed(Bytes(block.begin(), block.begin() + 10));
@@ -194,7 +173,8 @@ TEST(FrameParserTest, AbandonReportsPartialUnitsAndForgetsAnExpectedBlock) {
 
   parser.Feed(frame);
   EXPECT_TRUE(parser.Abandon().empty());  // nothing of the block came
-  EXPECT_EQ(parser.Feed(MakeFrame(Dots(3), 0)), std::vector<Unit>{Frame(MakeFrame(Dots(3), 0))});
+  EXPECT_EQ(parser.Feed(FrameBytes(PatternDots(3), 0)),
+            std::vector<Unit>{Frame(FrameBytes(PatternDots(3), 0))});
 }
 
 TEST(FrameParserTest, EndlessNoiseComesBackInBoundedPieces) {

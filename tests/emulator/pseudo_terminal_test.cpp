@@ -18,6 +18,7 @@
 #include "emulator/port_link.h"
 #include "emulator/pseudo_terminal.h"
 #include "emulator/stop_signal.h"
+#include "test_kit.h"
 
 namespace emulator {
 namespace {
@@ -26,12 +27,7 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes MakeFrame(std::uint8_t fill) {
-  Bytes frame{0xAA, 0x01, 0x00, 0x00};
-  frame.resize(4 + kDotBytes, fill);
-  std::uint8_t sum = 0;
-  for (std::size_t i = 1; i < frame.size(); ++i) sum ^= frame[i];
-  frame.push_back(sum);
-  return frame;
+  return tablica::testing::FrameBytes(Bytes(kDotBytes, fill));
 }
 
 // Opens the port as the program does: lock, then exclusive use.

@@ -14,7 +14,7 @@
 #include "pty_peer.h"
 #include "serial/serial_link.h"
 #include "temp_folder.h"
-#include "board_bytes.h"
+#include "test_kit.h"
 
 namespace tablica {
 namespace {

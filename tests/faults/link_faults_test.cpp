@@ -23,15 +23,15 @@
 #include "recording_platform.h"
 #include "serial/serial_link.h"
 #include "temp_folder.h"
-#include "board_bytes.h"
+#include "test_kit.h"
 
 namespace tablica {
 namespace {
 
 using namespace std::chrono_literals;
+using faults::RecordingPlatform;
 using testing::ExpectedWire;
 using testing::RandomPicture;
-using faults::RecordingPlatform;
 using testing_support::Hex;
 using testing_support::PtyPeer;
 using testing_support::ScopedConfigHome;

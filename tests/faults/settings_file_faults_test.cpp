@@ -18,6 +18,7 @@
 #include "serial/comm_settings.h"
 #include "serial/serial_link.h"
 #include "temp_folder.h"
+#include "test_kit.h"
 
 namespace tablica {
 namespace {
@@ -146,10 +147,11 @@ TEST_F(SettingsFileFaults, AFaultyFileLeavesNoPortAndTheSendSaysSo) {
   } platform;
   std::vector<std::string> shown;
   SerialLink link(settings, platform, [&](const std::string& text) { shown.push_back(text); });
-  std::uint8_t block[517] = {0xAA};
-  EXPECT_TRUE(link.WriteComBlock(block, 517));
+  testing::WireBytes block = testing::FrameBytes(testing::WireBytes(testing::kDotBytes, 0));
+  const testing::WireBytes before = block;
+  EXPECT_TRUE(link.WriteComBlock(block.data(), 517));
   EXPECT_EQ(shown, std::vector<std::string>{"Nie wybrano portu komunikacyjnego."});
-  EXPECT_EQ(block[0], 0xAA);
+  EXPECT_EQ(block, before);
 }
 
 }  // namespace

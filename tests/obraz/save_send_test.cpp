@@ -5,8 +5,8 @@
 #include <QProcess>
 
 #include "board/bitmap.h"
-#include "board/board_frame.h"
 #include "obraz_fixture.h"
+#include "support/test_kit.h"
 
 namespace tablica::obraz_testing {
 namespace {
@@ -100,13 +100,13 @@ TEST_F(ObrazTest, SendPutsTheFrameOfTheSavedBitmapOnTheWire) {
   QTest::mouseClick(&Button("saveButton"), Qt::LeftButton);
   QTest::mouseClick(&Button("sendButton"), Qt::LeftButton);
 
-  // The frame the main window sends for the saved file.
+  // The frame a board must get for the saved file (from the test kit).
   const BitmapLoadResult bitmap = LoadBitmapFile(saved);
   ASSERT_TRUE(bitmap.Ok()) << bitmap.error;
-  BoardFrame expected;
-  BuildBoardFrame(expected, bitmap.bitmap, false);
+  ASSERT_EQ(bitmap.bitmap.Width(), 128);
+  ASSERT_EQ(bitmap.bitmap.Height(), 32);
   EXPECT_THAT(platform.writeRequests,
-              ElementsAre(std::vector<std::uint8_t>(expected.bytes.begin(), expected.bytes.end())));
+              ElementsAre(testing::FrameBytes(testing::DotBytes(bitmap.bitmap))));
   EXPECT_THAT(shown, IsEmpty());
 }
 

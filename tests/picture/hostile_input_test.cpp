@@ -17,11 +17,11 @@
 
 #include <gtest/gtest.h>
 
-#include "bmp_writer.h"
 #include "board/bitmap.h"
 #include "picture/convert.h"
 #include "picture/whole_files.h"
 #include "support/temp_folder.h"
+#include "test_kit.h"
 
 namespace tablica::picture {
 namespace {

@@ -5,11 +5,11 @@
 #include <thread>
 #include <vector>
 
-#include "board_bytes.h"
 #include "fake_serial_platform.h"
 #include "session/board_session.h"
 #include "session/session_worker.h"
 #include "temp_folder.h"
+#include "test_kit.h"
 
 namespace tablica {
 namespace {

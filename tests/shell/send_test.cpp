@@ -13,21 +13,19 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-// The frame a board expects, written out from its layout: start byte,
-// header 1, 0, and 2 when a second board follows; dots set where the picture
-// is black; the XOR of everything between start byte and checksum.
-std::vector<std::uint8_t> ExpectedFrame(bool secondBoard, int darkX, int darkY) {
-  std::vector<std::uint8_t> bytes(517, 0);
-  bytes[0] = 0xAA;
-  bytes[1] = 0x01;
-  bytes[3] = secondBoard ? 0x02 : 0x00;
-  bytes[4 + 16 * darkY + darkX / 8] = static_cast<std::uint8_t>(0x80 >> (darkX % 8));
-  for (int i = 1; i < 516; ++i) bytes[516] ^= bytes[i];
-  return bytes;
+// The frame a board expects (from the test kit): one dot lit where the
+// picture is black, header 2 when a second board follows.
+std::vector<std::uint8_t> DotsWithOneLit(int darkX, int darkY) {
+  return testing::DotBytesWhere([&](int x, int y) { return x == darkX && y == darkY; });
 }
 
-std::vector<std::uint8_t> SecondBlock(const std::vector<std::uint8_t>& frame) {
-  return {frame.begin() + 4, frame.end()};
+std::vector<std::uint8_t> ExpectedFrame(bool secondBoard, int darkX, int darkY) {
+  return testing::FrameBytes(DotsWithOneLit(darkX, darkY),
+                             secondBoard ? testing::kHeaderWithBlock : testing::kHeaderAlone);
+}
+
+std::vector<std::uint8_t> SecondBlock(int darkX, int darkY) {
+  return testing::BlockBytes(DotsWithOneLit(darkX, darkY));
 }
 
 class SendTest : public WindowTest {
@@ -57,7 +55,7 @@ TEST_F(SendTest, SecondBoardGetsItsOwnPictureBehindTheFrame) {
   QTest::mouseClick(&Button("Button4"), Qt::LeftButton);
   QTest::mouseClick(&Button("Button1"), Qt::LeftButton);
 
-  const std::vector<std::uint8_t> second = SecondBlock(ExpectedFrame(true, 127, 31));
+  const std::vector<std::uint8_t> second = SecondBlock(127, 31);
   ASSERT_EQ(second.back(), 0x02);
   EXPECT_THAT(platform.writeRequests, ElementsAre(ExpectedFrame(true, 0, 0), second));
   EXPECT_THAT(shown, IsEmpty());
@@ -68,7 +66,7 @@ TEST_F(SendTest, WithoutASecondFileTheFirstPictureGoesToBothBoards) {
   QTest::mouseClick(&Find<QCheckBox>("CheckBox1"), Qt::LeftButton);
   QTest::mouseClick(&Button("Button1"), Qt::LeftButton);
   const std::vector<std::uint8_t> frameBytes = ExpectedFrame(true, 0, 0);
-  EXPECT_THAT(platform.writeRequests, ElementsAre(frameBytes, SecondBlock(frameBytes)));
+  EXPECT_THAT(platform.writeRequests, ElementsAre(frameBytes, SecondBlock(0, 0)));
 }
 
 TEST_F(SendTest, UntickedBoxSendsOneFrameAlthoughASecondFileIsChosen) {

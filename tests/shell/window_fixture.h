@@ -14,7 +14,7 @@
 #include <QLineEdit>
 
 #include "shell/TZapisBitmapy.h"
-#include "support/bmp_writer.h"
+#include "support/test_kit.h"
 #include "window_test_kit.h"
 
 namespace tablica::window_testing {

@@ -14,12 +14,12 @@
 #include <fstream>
 #include <random>
 
-#include "board_bytes.h"
 #include "board/send_command.h"
 #include "emulator_process.h"
 #include "pty_peer.h"
 #include "serial/serial_link.h"
 #include "temp_folder.h"
+#include "test_kit.h"
 
 namespace tablica {
 namespace {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fake_serial_platform.h"
+#include "test_kit.h"
 
 namespace tablica::tools {
 namespace {
@@ -20,103 +21,25 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-// A 128 x 32 picture as pixel colour indices, top row first.
-using Pixels = std::vector<std::vector<int>>;
-
-Pixels Uniform(int index) {
-  return Pixels(32, std::vector<int>(128, index));
+// A picture with something to see in every byte, no two rows alike: the
+// colour-table index of pixel (x, y).
+auto Pattern(int seed) {
+  return [seed](int x, int y) { return (x * 3 + y * 7 + seed) % 5 < 2 ? 0 : 1; };
 }
 
-// Writes a bottom-up 1-bit .bmp with a black/white colour table.
-void WriteBmp(const fs::path& path, const Pixels& pixels) {
-  const std::uint32_t stride = 16, height = 32, offset = 14 + 40 + 8;
-  Bytes file;
-  auto u16 = [&](std::uint32_t v) {
-    file.push_back(v & 0xFF);
-    file.push_back((v >> 8) & 0xFF);
-  };
-  auto u32 = [&](std::uint32_t v) {
-    u16(v & 0xFFFF);
-    u16(v >> 16);
-  };
-  file.push_back('B');
-  file.push_back('M');
-  u32(offset + stride * height);
-  u32(0);
-  u32(offset);
-  u32(40);
-  u32(128);
-  u32(height);
-  u16(1);
-  u16(1);
-  u32(0);
-  u32(stride * height);
-  u32(2835);
-  u32(2835);
-  u32(2);
-  u32(2);
-  u32(0x000000);
-  u32(0xFFFFFF);
-  for (int y = 31; y >= 0; --y) {
-    for (int byte = 0; byte < 16; ++byte) {
-      std::uint8_t b = 0;
-      for (int bit = 0; bit < 8; ++bit) {
-        if (pixels[static_cast<std::size_t>(y)][static_cast<std::size_t>(byte * 8 + bit)]) {
-          b |= static_cast<std::uint8_t>(0x80 >> bit);
-        }
-      }
-      file.push_back(b);
-    }
-  }
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+// A bottom-up 1-bit .bmp with a black/white colour table.
+void WriteBmp(const fs::path& path, int seed) {
+  testing::WriteBmp(path, testing::OneBitLayout(128, 32, Pattern(seed)));
 }
 
 // The 512 dot bytes the board should get: a dot is lit (bit set) where the
 // pixel has colour index 0.
-Bytes DotsOf(const Pixels& pixels) {
-  Bytes dots(512, 0);
-  for (int y = 0; y < 32; ++y) {
-    for (int x = 0; x < 128; ++x) {
-      if (pixels[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] == 0) {
-        dots[static_cast<std::size_t>(16 * y + x / 8)] |=
-            static_cast<std::uint8_t>(0x80 >> (x % 8));
-      }
-    }
-  }
-  return dots;
+Bytes DotsOf(int seed) {
+  return testing::DotBytesWhere([&](int x, int y) { return Pattern(seed)(x, y) == 0; });
 }
 
 Bytes Frame(const Bytes& dots, bool can) {
-  Bytes frame{0xAA, 0x01, 0x00, static_cast<std::uint8_t>(can ? 2 : 0)};
-  frame.insert(frame.end(), dots.begin(), dots.end());
-  std::uint8_t sum = 0;
-  for (std::size_t i = 1; i < frame.size(); ++i) sum ^= frame[i];
-  frame.push_back(sum);
-  return frame;
-}
-
-Bytes Block(const Bytes& dots) {
-  Bytes block = dots;
-  std::uint8_t sum = 3;
-  for (std::uint8_t b : dots) sum ^= b;
-  block.push_back(sum);
-  return block;
-}
-
-Bytes Join(const Bytes& a, const Bytes& b) {
-  Bytes all = a;
-  all.insert(all.end(), b.begin(), b.end());
-  return all;
-}
-
-// A picture with something to see in every byte: no two rows alike.
-Pixels Pattern(int seed) {
-  Pixels p = Uniform(1);
-  for (int y = 0; y < 32; ++y) {
-    for (int x = 0; x < 128; ++x) p[y][x] = ((x * 3 + y * 7 + seed) % 5) < 2 ? 0 : 1;
-  }
-  return p;
+  return testing::FrameBytes(dots, can ? testing::kHeaderWithBlock : testing::kHeaderAlone);
 }
 
 class SendToolTest : public ::testing::Test {
@@ -126,8 +49,8 @@ class SendToolTest : public ::testing::Test {
               ("send-tool-" + std::to_string(::getpid()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(folder_);
-    WriteBmp(folder_ / "first.bmp", Pattern(1));
-    WriteBmp(folder_ / "second.bmp", Pattern(2));
+    WriteBmp(folder_ / "first.bmp", 1);
+    WriteBmp(folder_ / "second.bmp", 2);
   }
   void TearDown() override { fs::remove_all(folder_); }
 
@@ -155,7 +78,7 @@ TEST_F(SendToolTest, SendsOneFrameToThePortNamedInTheSettingsFile) {
   EXPECT_EQ(Run({"first.bmp"}), kExitSent);
   EXPECT_TRUE(messages_.empty());
   EXPECT_EQ(platform_.CountCalls("open COM7"), 1);
-  EXPECT_EQ(platform_.wire, Frame(DotsOf(Pattern(1)), false));
+  EXPECT_EQ(platform_.wire, Frame(DotsOf(1), false));
 }
 
 TEST_F(SendToolTest, PortOptionWinsOverTheSettingsFile) {
@@ -167,13 +90,14 @@ TEST_F(SendToolTest, PortOptionWinsOverTheSettingsFile) {
 
 TEST_F(SendToolTest, CanAloneRepeatsTheFirstPictureForTheSecondBoard) {
   EXPECT_EQ(Run({"--port", "3", "--can", "first.bmp"}), kExitSent);
-  const Bytes dots = DotsOf(Pattern(1));
-  EXPECT_EQ(platform_.wire, Join(Frame(dots, true), Block(dots)));
+  const Bytes dots = DotsOf(1);
+  EXPECT_EQ(platform_.wire, testing::Joined({Frame(dots, true), testing::BlockBytes(dots)}));
 }
 
 TEST_F(SendToolTest, SecondPictureGoesToTheSecondBoardAndImpliesCan) {
   EXPECT_EQ(Run({"--second", "second.bmp", "--port", "3", "first.bmp"}), kExitSent);
-  EXPECT_EQ(platform_.wire, Join(Frame(DotsOf(Pattern(1)), true), Block(DotsOf(Pattern(2)))));
+  EXPECT_EQ(platform_.wire,
+            testing::Joined({Frame(DotsOf(1), true), testing::BlockBytes(DotsOf(2))}));
   ASSERT_EQ(platform_.writeRequests.size(), 2u);
   EXPECT_EQ(platform_.writeRequests[0].size(), 517u);
   EXPECT_EQ(platform_.writeRequests[1].size(), 513u);
@@ -229,7 +153,8 @@ TEST_F(SendToolTest, ConvertSendsWhatTheConverterMadeTextForTheFirstBoardOnly) {
   EXPECT_EQ(
       Run({"--convert", "--port", "3", "--text", "Dzień dobry", "--second", "photo.jpg"}, convert),
       kExitSent);
-  EXPECT_EQ(platform_.wire, Join(Frame(DotsOf(Pattern(2)), true), Block(DotsOf(Pattern(1)))));
+  EXPECT_EQ(platform_.wire,
+            testing::Joined({Frame(DotsOf(2), true), testing::BlockBytes(DotsOf(1))}));
   ASSERT_EQ(asked.size(), 2u);
   EXPECT_EQ(asked[0].first.text, std::vector<std::string>{"Dzień dobry"});
   EXPECT_EQ(asked[1].first.text, std::vector<std::string>{});

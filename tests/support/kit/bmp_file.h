@@ -1,8 +1,8 @@
 #pragma once
 
-// Builds Windows bitmap files byte by byte for tests, independently of the
-// program's own reader and encoder, so a test can make any header size, bit
-// depth, row order, and (by patching the result) any kind of damage.
+// Windows bitmap files made byte by byte, independently of the program's own
+// reader and encoder, so a test can make any header size, bit depth, row
+// order, and (by patching the result) any kind of damage.
 
 #include <array>
 #include <cstddef>
@@ -158,11 +158,25 @@ std::vector<std::uint8_t> OneBitRows(int width, int height, IndexAt indexAt) {
   return rows;
 }
 
+// A 1-bit picture of `width` x `height` whose pixel (x, y) has the
+// colour-table index `indexAt(x, y)` (black 0, white 1 unless a palette is
+// set afterwards).
+template <class IndexAt>
+BmpLayout OneBitLayout(int width, int height, IndexAt indexAt, bool topDown = false) {
+  BmpLayout layout{.width = width, .height = height, .topDown = topDown};
+  layout.rows = OneBitRows(width, height, indexAt);
+  return layout;
+}
+
 inline void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("WriteBytes: cannot write " + path.string());
+}
+
+inline void WriteBmp(const std::filesystem::path& path, const BmpLayout& layout) {
+  WriteBytes(path, MakeBmp(layout));
 }
 
 }  // namespace tablica::testing
