@@ -1,6 +1,7 @@
 // The picture conversion's figures: a 12-megapixel JPEG (made here) turned
 // into the board's dots, by tablica-convert and, side by side in the same
-// run, by ImageMagick; and two lines of text drawn in GNU Unifont. Prints
+// run, by ImageMagick; a tall, thin picture placed to fill the board; and
+// two lines of text drawn in GNU Unifont. Prints
 // one table (Markdown) and nothing that passes or fails.
 //
 //   bench/run    builds in release mode and runs this after tablica_bench
@@ -9,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
+#include <QImage>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -53,6 +55,21 @@ void LoadThenConvert(benchmark::State& state) {
   }
 }
 BENCHMARK(LoadThenConvert)->Unit(benchmark::kMillisecond);
+
+// A black 1 x 250000 picture placed to fill the board: only the part the
+// board shows is scaled.
+void ThinPictureFill(benchmark::State& state) {
+  QImage thin(1, 250000, QImage::Format_Mono);
+  thin.fill(0);
+  tablica::picture::ConvertOptions options;
+  options.placement = tablica::picture::Placement::Fill;
+  for (auto _ : state) {
+    const auto result = tablica::picture::ConvertImage(thin, options);
+    if (!result.Ok()) state.SkipWithError(result.error.c_str());
+    benchmark::DoNotOptimize(result.dots);
+  }
+}
+BENCHMARK(ThinPictureFill)->Unit(benchmark::kMillisecond);
 
 void RenderTwoLines(benchmark::State& state) {
   tablica::picture::ConvertOptions options;
@@ -155,6 +172,8 @@ int main(int argc, char** argv) {
               Ms(results.Seconds("ConvertJpeg/1")).c_str());
   std::printf("| In the library: the whole JPEG decoded, then scaled to dots | %s | | |\n",
               Ms(results.Seconds("LoadThenConvert")).c_str());
+  std::printf("| In the library: a black 1 × 250000 picture placed to fill the board | %s | | |\n",
+              Ms(results.Seconds("ThinPictureFill")).c_str());
   std::printf("| Two lines of text in GNU Unifont to dots | %s | | |\n",
               Ms(results.Seconds("RenderTwoLines")).c_str());
   benchmark::Shutdown();

@@ -121,6 +121,39 @@ std::string Encoded(const QImage& image, const char* format) {
   return bytes.toStdString();
 }
 
+// A black GIF (Qt writes none): a logical screen, one frame, its pixels
+// coded with a clear code before each so that every code is 3 bits.
+std::string Gif(int screenW, int screenH, int frameW, int frameH) {
+  std::string out = "GIF89a";
+  const auto le16 = [&out](int v) {
+    out.push_back(static_cast<char>(v & 0xFF));
+    out.push_back(static_cast<char>(v >> 8));
+  };
+  le16(screenW);
+  le16(screenH);
+  out += std::string("\x80\0\0\0\0\0\xFF\xFF\xFF\x2C", 10);
+  le16(0);
+  le16(0);
+  le16(frameW);
+  le16(frameH);
+  out += std::string("\0\x02", 2);
+  std::string codes;
+  unsigned bits = 0;
+  int count = 0;
+  const auto put = [&](unsigned code) {
+    bits |= code << count;
+    for (count += 3; count >= 8; count -= 8, bits >>= 8) codes.push_back(static_cast<char>(bits));
+  };
+  for (int i = 0; i < frameW * frameH; ++i) put(4), put(0);
+  put(5);
+  if (count > 0) codes.push_back(static_cast<char>(bits));
+  for (std::size_t at = 0; at < codes.size(); at += 255) {
+    const std::string block = codes.substr(at, 255);
+    out += static_cast<char>(block.size()) + block;
+  }
+  return out + std::string("\0\x3B", 2);
+}
+
 // Pictures in the formats people have, each behind the byte that picks the
 // conversion's options: small photos-like gradients with a shape, a
 // transparent one, a damaged one.
@@ -146,6 +179,13 @@ void PictureSeeds(const fs::path& folder) {
             "\x00" + Encoded(photo.convertToFormat(QImage::Format_Mono), "BMP"));
   const std::string jpeg = Encoded(photo, "JPEG");
   WriteSeed(folder, "jpeg-cut", "\x01" + jpeg.substr(0, jpeg.size() / 2));
+  // A tall, thin black picture placed to fill the board: scaled whole it
+  // would take gigabytes.
+  QImage thin(1, 250000, QImage::Format_Mono);
+  thin.fill(0);
+  WriteSeed(folder, "png-thin-fill", "\x01" + Encoded(thin, "PNG"));
+  WriteSeed(folder, "gif-cut", "\x02" + Gif(10, 10, 10, 10).substr(0, 40));
+  WriteSeed(folder, "gif-large-screen", "\x00" + Gif(10000, 10000, 2, 2));
 }
 
 }  // namespace

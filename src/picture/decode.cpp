@@ -124,17 +124,6 @@ PictureCheck CheckPicture(const QByteArray& data, const std::string& name) {
     check.error = TooManyPixels(name, width, height);
   } else if (!whole) {
     check.error = Damaged(name);
-  } else {
-    // A picture within the limit whose decoder needs more bytes a pixel
-    // than the ceiling allows for (a floating-point format).
-    const int bits = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
-    const std::int64_t megabytes = width * height * bits / 8 / (1024 * 1024);
-    if (megabytes > kDecodeLimitMb) {
-      check.error = "Obraz " + name + " (" + std::to_string(width) + " × " +
-                    std::to_string(height) + " pikseli po " + std::to_string(bits) +
-                    " bitów) zająłby w pamięci " + std::to_string(megabytes) + " MB, ponad " +
-                    std::to_string(kDecodeLimitMb) + " MB; takiego nie wczytuję.";
-    }
   }
   return check;
 }

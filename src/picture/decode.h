@@ -33,7 +33,7 @@ inline constexpr std::int64_t kMaxPicturePixels = 64'000'000;
 inline constexpr std::int64_t kMaxPictureFileBytes = 512LL * 1024 * 1024;
 // Qt's ceiling while decoding, in megabytes, one setting for the whole
 // process: the largest accepted picture at 8 bytes a pixel (16 bits a
-// channel), with room to spare.
+// channel, the most a PNG decodes to), with room to spare.
 inline constexpr int kDecodeLimitMb = static_cast<int>(kMaxPicturePixels * 8 / (1024 * 1024)) + 16;
 
 // A picture read for conversion: already upright (EXIF orientation
