@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <algorithm>
+#include <mutex>
 
 #include "board/bitmap.h"
 #include "picture/convert_options.h"
@@ -138,7 +139,10 @@ std::string PictureFrames::Open(const QByteArray& data, const std::string& name)
   name_ = name;
   check_ = CheckPicture(data_, name_);
   if (!check_.Ok()) return check_.error;
-  QImageReader::setAllocationLimit(kDecodeLimitMb);
+  // One setting for the whole process, made once: readers on several
+  // threads never write it at the same time.
+  static std::once_flag ceiling;
+  std::call_once(ceiling, [] { QImageReader::setAllocationLimit(kDecodeLimitMb); });
   buffer_ = std::make_unique<QBuffer>(&data_);
   buffer_->open(QIODevice::ReadOnly);
   reader_ = std::make_unique<QImageReader>(buffer_.get(), check_.format);
