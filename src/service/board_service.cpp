@@ -1,0 +1,287 @@
+#include "service/board_service.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <map>
+#include <mutex>
+
+#include "session/session_worker.h"
+#include "show/board_output.h"
+#include "show/show_clock.h"
+#include "show/show_file.h"
+#include "show/show_player.h"
+#include "show/show_timeline.h"
+
+namespace tablica::service {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+std::string_view KindName(show::Showing showing) {
+  switch (showing) {
+    case show::Showing::Picture:
+      return "picture";
+    case show::Showing::Text:
+      return "text";
+    default:
+      return "show";
+  }
+}
+
+// How a log line calls a content.
+std::string Described(show::Showing showing) {
+  switch (showing) {
+    case show::Showing::Picture:
+      return "obraz";
+    case show::Showing::Text:
+      return "tekst";
+    default:
+      return "pokaz";
+  }
+}
+
+// "Strona 1: tekst nie mieści się …" of the one-page show a request's
+// content was read as becomes "Tekst nie mieści się …": the request named no
+// page.
+std::string WithoutPageName(const std::string& error) {
+  constexpr std::string_view kPage = "Strona 1: ";
+  if (!error.starts_with(kPage)) return error;
+  QString rest = QString::fromStdString(error.substr(kPage.size()));
+  if (!rest.isEmpty()) rest[0] = rest[0].toUpper();
+  return rest.toStdString();
+}
+
+std::chrono::system_clock::time_point SystemTime(const QDateTime& moment) {
+  return std::chrono::system_clock::time_point(milliseconds(moment.toMSecsSinceEpoch()));
+}
+
+std::string Joined(const std::vector<std::string>& messages) {
+  std::string text;
+  for (const std::string& message : messages) text += (text.empty() ? "" : " ") + message;
+  return text;
+}
+
+}  // namespace
+
+struct Content::Parts {
+  std::unique_ptr<show::ShowTimeline> timeline;
+  show::Showing showing = show::Showing::Show;
+  BoardDots first;
+  std::optional<milliseconds> seconds;
+};
+
+Content::Content(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
+Content::Content(Content&&) noexcept = default;
+Content& Content::operator=(Content&&) noexcept = default;
+Content::~Content() = default;
+const BoardDots& Content::FirstDots() const {
+  return parts_->first;
+}
+std::string_view Content::Kind() const {
+  return KindName(parts_->showing);
+}
+std::optional<milliseconds> Content::Seconds() const {
+  return parts_->seconds;
+}
+
+struct BoardService::State {
+  ServiceSetup setup;
+  std::optional<std::uint8_t> port;
+  std::unique_ptr<show::ShowClock> ownClock;
+  show::ShowClock* clock = nullptr;
+  std::unique_ptr<show::ShowPlayer> player;
+  // Content is read one request at a time: a few large pictures decoded at
+  // once must not take the machine's memory.
+  std::mutex preparing;
+
+  mutable std::mutex mutex;  // guards what follows
+  BoardDots now;
+  std::optional<LastSend> lastSend;
+  long long sends = 0;
+  long long failedSends = 0;
+
+  std::mutex observing;  // held while observers are called
+  std::map<int, std::function<void(const FrameEvent&)>> observers;
+  int nextObserver = 1;
+
+  // Last: stopped (after the frame in flight) before the player goes.
+  std::unique_ptr<SessionWorker> worker;
+
+  void Log(const std::string& line) const {
+    if (setup.log) setup.log(line);
+  }
+
+  void Heard(const show::FrameRecord& record) {
+    FrameEvent frame{record.first, record.second, SystemTime(record.moment), record.ok,
+                     Joined(record.messages)};
+    bool recovered = false;
+    {
+      std::lock_guard lock(mutex);
+      ++sends;
+      if (!frame.ok) ++failedSends;
+      if (frame.ok) now = frame.first;
+      recovered = frame.ok && lastSend && !lastSend->ok;
+      lastSend = LastSend{frame.ok, frame.at, frame.message};
+    }
+    if (recovered) Log("Tablica znów odbiera ramki.");
+    std::lock_guard lock(observing);
+    for (const auto& [id, observer] : observers) observer(frame);
+  }
+
+  ContentResult Made(const show::ShowSpec& spec, show::Showing showing,
+                     std::optional<milliseconds> seconds) {
+    const QDateTime now = QDateTime::currentDateTime();
+    show::TimelineResult made = show::MakeTimeline(spec, now);
+    if (!made.timeline) return {std::nullopt, WithoutPageName(made.error)};
+    auto parts = std::make_unique<Content::Parts>();
+    parts->first = made.timeline->At(milliseconds(0), now).first;
+    parts->timeline = std::move(made.timeline);
+    parts->showing = showing;
+    parts->seconds = seconds;
+    return {Content(std::move(parts)), {}};
+  }
+};
+
+BoardService::BoardService(std::unique_ptr<BoardSession> session, ServiceSetup setup,
+                           show::ShowClock* clock)
+    : state_(std::make_unique<State>()) {
+  State& state = *state_;
+  state.setup = std::move(setup);
+  if (session->PortNumber() != kNoPort) state.port = session->PortNumber();
+  if (!clock) {
+    state.ownClock = std::make_unique<show::SystemClock>();
+    clock = state.ownClock.get();
+  }
+  state.clock = clock;
+  show::PlayerOptions options;
+  options.showMessage = [&state](const std::string& message) { state.Log(message); };
+  state.player = std::make_unique<show::ShowPlayer>(*clock, options);
+  state.player->SetFrameObserver(
+      [&state](const show::FrameRecord& record) { state.Heard(record); });
+  state.worker = std::make_unique<SessionWorker>(
+      std::move(session), [&state](const std::string& message) { state.Log(message); });
+  show::ShowPlayer* player = state.player.get();
+  state.worker->Post([player](BoardSession& board, std::stop_token stop) {
+    show::SessionOutput output(board);
+    player->Run(output, stop);
+  });
+}
+
+BoardService::~BoardService() {
+  // The worker asks the player to stop and waits for the frame in flight.
+  state_->worker.reset();
+}
+
+ContentResult BoardService::PictureContent(std::span<const std::uint8_t> bytes,
+                                           const picture::ConvertOptions& options) {
+  if (bytes.empty()) return {std::nullopt, "Nie przysłano obrazu (puste ciało zapytania)."};
+  show::ContentSpec content;
+  content.kind = show::ContentKind::Picture;
+  content.options = options;
+  content.options.text.clear();
+  content.picture.data.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  std::lock_guard lock(state_->preparing);
+  return state_->Made(show::OnePageShow(content), show::Showing::Picture, std::nullopt);
+}
+
+ContentResult BoardService::JsonContent(std::string_view json) {
+  const QByteArray bytes(json.data(), static_cast<qsizetype>(json.size()));
+  QJsonParseError parsed{};
+  const QJsonDocument document = QJsonDocument::fromJson(bytes, &parsed);
+  if (parsed.error != QJsonParseError::NoError) {
+    return {std::nullopt, "Treść nie jest poprawnym JSON-em (błąd przy znaku " +
+                              std::to_string(parsed.offset + 1) + ")."};
+  }
+  if (!document.isObject()) {
+    return {std::nullopt,
+            "Treść musi być obiektem JSON: pokazem (z polem „pages”) albo jedną stroną "
+            "(z polem „text”, „picture”, „scroll” albo „animation”)."};
+  }
+  const QJsonObject object = document.object();
+  const bool isShow = object.contains("pages");
+  const QByteArray showJson = isShow ? bytes
+                                     : QJsonDocument(QJsonObject{{"pages", QJsonArray{object}}})
+                                           .toJson(QJsonDocument::Compact);
+  std::lock_guard lock(state_->preparing);
+  show::ShowSpecResult spec = show::ParseShow(showJson, {}, show::ShowOrigin::Network, "treści");
+  if (!spec.show) return {std::nullopt, isShow ? spec.error : WithoutPageName(spec.error)};
+  show::Showing showing = show::Showing::Show;
+  std::optional<milliseconds> seconds;
+  if (!isShow) {
+    const show::PageSpec& page = spec.show->pages.front();
+    seconds = page.seconds;
+    if (!page.second && page.first.kind == show::ContentKind::Text) showing = show::Showing::Text;
+    if (!page.second && page.first.kind == show::ContentKind::Picture) {
+      showing = show::Showing::Picture;
+    }
+  }
+  return state_->Made(*spec.show, showing, seconds);
+}
+
+ContentResult BoardService::TextContent(const std::vector<std::string>& lines) {
+  if (lines.empty() || lines.size() > static_cast<std::size_t>(picture::kMaxTextLines)) {
+    return {std::nullopt, "Tekst dla tablicy to jedna albo dwie linie."};
+  }
+  show::ContentSpec content;
+  content.kind = show::ContentKind::Text;
+  content.options.text = lines;
+  std::lock_guard lock(state_->preparing);
+  return state_->Made(show::OnePageShow(content), show::Showing::Text, std::nullopt);
+}
+
+void BoardService::Play(Content content) {
+  const show::Showing showing = content.parts_->showing;
+  state_->player->Play(std::move(content.parts_->timeline), showing);
+  state_->Log("Pokazuję " + Described(showing) + ".");
+}
+
+void BoardService::Notify(Content content, milliseconds length) {
+  const show::Showing showing = content.parts_->showing;
+  state_->player->Notify(std::move(content.parts_->timeline), length);
+  state_->Log("Powiadomienie (" + Described(showing) + ") na " +
+              std::to_string((length.count() + 999) / 1000) + " s.");
+}
+
+void BoardService::Blank() {
+  state_->player->Blank();
+  state_->Log("Tablica wygaszona.");
+}
+
+ServiceStatus BoardService::Status() const {
+  const show::PlayerStatus player = state_->player->Status();
+  ServiceStatus status;
+  status.port = state_->port;
+  status.name = state_->setup.name;
+  status.version = state_->setup.version;
+  status.showing = player.showing == show::Showing::Nothing
+                       ? std::string("blank")
+                       : std::string(show::NameOf(player.showing));
+  std::lock_guard lock(state_->mutex);
+  status.lastSend = state_->lastSend;
+  status.sends = state_->sends;
+  status.failedSends = state_->failedSends;
+  return status;
+}
+
+BoardDots BoardService::BoardNow() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->now;
+}
+
+int BoardService::AddFrameObserver(std::function<void(const FrameEvent&)> observer) {
+  std::lock_guard lock(state_->observing);
+  const int id = state_->nextObserver++;
+  state_->observers.emplace(id, std::move(observer));
+  return id;
+}
+
+void BoardService::RemoveFrameObserver(int id) {
+  std::lock_guard lock(state_->observing);
+  state_->observers.erase(id);
+}
+
+}  // namespace tablica::service

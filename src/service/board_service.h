@@ -1,0 +1,152 @@
+#pragma once
+
+// The board on the network, without the network: one object owns the
+// board's port through a board session on a worker thread, and one player
+// on that thread writes every frame, so bytes of different requests never
+// mix on the wire. Requests hand it content (a picture, text, a show, or a
+// page of a show), checked whole before anything changes on the board; it
+// shows one content at a time, lets a notification interrupt it for its
+// seconds, and tells what it does: a status, the dots the board shows now,
+// and every frame written, to any number of observers (the live board of
+// the web page, the MQTT publisher).
+//
+// Every member may be called from any thread at once (the HTTP server's
+// workers, the MQTT client's thread). Observers are called on the writing
+// thread as each frame is written, and must return quickly.
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "board/board_dots.h"
+#include "picture/convert_options.h"
+#include "session/board_session.h"
+
+namespace tablica::show {
+class ShowClock;
+}
+
+namespace tablica::service {
+
+// A line for the log (Polish); the log adds the local time.
+using LogFn = std::function<void(const std::string& line)>;
+
+// One frame written, or tried.
+struct FrameEvent {
+  BoardDots first;
+  std::optional<BoardDots> second;  // the board behind CAN, when the content has one
+  // The moment the frame was made for: its last byte at the board.
+  std::chrono::system_clock::time_point at;
+  bool ok = true;
+  std::string message;  // what the link said about a failed frame (Polish)
+};
+
+struct LastSend {
+  bool ok = true;
+  std::chrono::system_clock::time_point at;
+  std::string message;  // empty when it went well
+};
+
+struct ServiceStatus {
+  std::optional<std::uint8_t> port;  // unset: no port chosen
+  std::string name;
+  // "picture", "text", "show", "notification" or "blank" (also before the
+  // first content: the service leaves the board as it found it).
+  std::string showing;
+  std::optional<LastSend> lastSend;  // unset before the first frame
+  long long sends = 0;               // frames written, those that failed included
+  long long failedSends = 0;
+  std::string version;
+};
+
+// Content read from a request and checked whole: every picture read, every
+// text drawn. Only a BoardService shows it.
+class Content {
+ public:
+  Content(Content&&) noexcept;
+  Content& operator=(Content&&) noexcept;
+  ~Content();
+  // The board's dots at the content's start (a preview).
+  const BoardDots& FirstDots() const;
+  // What a status calls it: "picture", "text" or "show".
+  std::string_view Kind() const;
+  // The length a request gave inside the content ("seconds" of a page),
+  // for a notification that carries its own.
+  std::optional<std::chrono::milliseconds> Seconds() const;
+
+ private:
+  friend class BoardService;
+  struct Parts;
+  explicit Content(std::unique_ptr<Parts> parts);
+  std::unique_ptr<Parts> parts_;
+};
+
+struct ContentResult {
+  std::optional<Content> content;
+  std::string error;  // Polish, when there is no content
+};
+
+// The longest notification, in seconds (a day).
+inline constexpr int kMaxNotifySeconds = 86'400;
+
+struct ServiceSetup {
+  std::string name;
+  std::string version;
+  LogFn log;
+};
+
+class BoardService {
+ public:
+  // Starts playing on `session`'s thread (nothing is written until the first
+  // content comes). `clock` (for tests) outlives the service; null: the
+  // system's clock.
+  BoardService(std::unique_ptr<BoardSession> session, ServiceSetup setup,
+               show::ShowClock* clock = nullptr);
+  // Ends after the frame in flight.
+  ~BoardService();
+  BoardService(const BoardService&) = delete;
+  BoardService& operator=(const BoardService&) = delete;
+
+  // --- content, checked whole; nothing changes on the board ---
+  // Any picture the converter reads, with its options (placement, dots,
+  // threshold, lit parts; any text in `options` is ignored).
+  ContentResult PictureContent(std::span<const std::uint8_t> bytes,
+                               const picture::ConvertOptions& options);
+  // JSON: a show (an object with "pages"), or one page's content as a show
+  // writes it ({"text": [...], "font", "size", "align"}, {"picture":
+  // "data:...", "place", ...}, {"scroll": ...}, {"animation": "data:..."}),
+  // optionally with "seconds". Pictures only inline: a file named by a
+  // request is never opened.
+  ContentResult JsonContent(std::string_view json);
+  // Lines of text in the default font, the largest that fits (MQTT's text).
+  ContentResult TextContent(const std::vector<std::string>& lines);
+
+  // --- what the board shows ---
+  // Shows `content` from its start, instead of what shows now.
+  void Play(Content content);
+  // Shows `content` for `length`, then the content goes on where it would
+  // be by then.
+  void Notify(Content content, std::chrono::milliseconds length);
+  void Blank();
+
+  // --- what it tells ---
+  ServiceStatus Status() const;
+  // The dots the board received last (blank before the first frame).
+  BoardDots BoardNow() const;
+  // `observer` hears every frame from now on; the returned number removes
+  // it. After RemoveFrameObserver returns, it is not called again.
+  int AddFrameObserver(std::function<void(const FrameEvent&)> observer);
+  void RemoveFrameObserver(int id);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace tablica::service

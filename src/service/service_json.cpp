@@ -1,0 +1,85 @@
+#include "service/service_json.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace tablica::service {
+
+namespace {
+
+QJsonArray Rows(const BoardDots& dots) {
+  QJsonArray rows;
+  for (int y = 0; y < kBoardHeight; ++y) {
+    QByteArray row(kBoardWidth, '0');
+    for (int x = 0; x < kBoardWidth; ++x) {
+      if (dots.IsLit(x, y)) row[x] = '1';
+    }
+    rows.append(QString::fromLatin1(row));
+  }
+  return rows;
+}
+
+QJsonValue TextOrNull(const std::string& text) {
+  return text.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(QString::fromStdString(text));
+}
+
+std::string Compact(const QJsonObject& object) {
+  return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+}
+
+}  // namespace
+
+std::string IsoLocalTime(std::chrono::system_clock::time_point moment) {
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(moment.time_since_epoch()).count();
+  const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms);
+  return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs).toStdString();
+}
+
+std::string StatusJson(const ServiceStatus& status) {
+  QJsonObject object;
+  object["port"] = status.port ? QJsonValue(*status.port) : QJsonValue(QJsonValue::Null);
+  object["name"] = QString::fromStdString(status.name);
+  object["showing"] = QString::fromStdString(status.showing);
+  if (status.lastSend) {
+    object["last_send"] = QJsonObject{
+        {"ok", status.lastSend->ok},
+        {"at", QString::fromStdString(IsoLocalTime(status.lastSend->at))},
+        {"message", TextOrNull(status.lastSend->message)},
+    };
+  } else {
+    object["last_send"] = QJsonValue(QJsonValue::Null);
+  }
+  object["sends"] = static_cast<qint64>(status.sends);
+  object["failed_sends"] = static_cast<qint64>(status.failedSends);
+  object["version"] = QString::fromStdString(status.version);
+  return Compact(object);
+}
+
+std::string BoardJson(const BoardDots& dots) {
+  return Compact(
+      QJsonObject{{"width", kBoardWidth}, {"height", kBoardHeight}, {"rows", Rows(dots)}});
+}
+
+std::string FrameJson(const FrameEvent& frame) {
+  QJsonObject object{
+      {"rows", Rows(frame.first)},
+      {"at", QString::fromStdString(IsoLocalTime(frame.at))},
+      {"ok", frame.ok},
+      {"message", TextOrNull(frame.message)},
+  };
+  if (frame.second) object["second"] = Rows(*frame.second);
+  return Compact(object);
+}
+
+std::string ErrorJson(const std::string& message) {
+  return Compact(QJsonObject{{"error", QString::fromStdString(message)}});
+}
+
+std::string OkJson() {
+  return R"({"ok":true})";
+}
+
+}  // namespace tablica::service

@@ -1,0 +1,37 @@
+#pragma once
+
+// The JSON the service answers with: its status, the board's dots, one frame
+// of the live board, a refusal. Made with Qt's JSON classes.
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "board/board_dots.h"
+#include "service/board_service.h"
+
+namespace tablica::service {
+
+// A moment as ISO 8601 local time with its offset and milliseconds
+// ("2026-12-08T23:40:01.123+01:00").
+std::string IsoLocalTime(std::chrono::system_clock::time_point moment);
+
+// {"port": 7, "name": ..., "showing": ..., "last_send": {"ok", "at",
+// "message"} or null, "sends": N, "failed_sends": N, "version": ...}
+std::string StatusJson(const ServiceStatus& status);
+
+// {"width": 128, "height": 32, "rows": [32 strings of 128 '0'/'1']}
+std::string BoardJson(const BoardDots& dots);
+
+// One frame of the live board: {"rows": [...], "second": [...] (only with
+// the board behind CAN), "at": ISO 8601, "ok": bool, "message": text or
+// null}.
+std::string FrameJson(const FrameEvent& frame);
+
+// {"error": "<message>"}
+std::string ErrorJson(const std::string& message);
+
+// {"ok": true}
+std::string OkJson();
+
+}  // namespace tablica::service

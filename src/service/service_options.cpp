@@ -1,0 +1,198 @@
+#include "service/service_options.h"
+
+#include <charconv>
+
+#include "picture/convert_options.h"
+
+namespace tablica::service {
+
+namespace {
+
+constexpr std::size_t kMaxNameLength = 64;
+
+template <typename Number>
+std::optional<Number> WholeNumber(std::string_view text) {
+  Number value{};
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// Options that take a value, and what their value is called in messages.
+bool TakesValue(std::string_view option) {
+  return option == "--port" || option == "--listen" || option == "--token-file" ||
+         option == "--name" || option == "--mqtt" || option == "--mqtt-user" ||
+         option == "--mqtt-password-file" || option == "--max-upload";
+}
+
+// Stores `value` of `option`; returns the Polish reason it is wrong, or empty.
+std::string Store(std::string_view option, const std::string& value, ServiceOptions& options,
+                  MqttOptions& mqtt, bool& mqttGiven) {
+  if (option == "--port") {
+    const auto number = WholeNumber<int>(value);
+    // 255 is the settings' "no port"; it cannot be asked for.
+    if (!number || *number < 1 || *number > 254) {
+      return "Numer portu musi być liczbą z zakresu 1..254: " + value + ".";
+    }
+    options.port = static_cast<std::uint8_t>(*number);
+  } else if (option == "--listen") {
+    const auto where = ParseHostPort(value);
+    if (!where) {
+      return "Adres do nasłuchu musi mieć postać ADRES:PORT (np. 127.0.0.1:8080): " + value + ".";
+    }
+    options.listen = *where;
+  } else if (option == "--token-file") {
+    options.tokenFile = picture::PathFromUtf8(value);
+  } else if (option == "--name") {
+    if (std::string problem = CheckBoardName(value); !problem.empty()) return problem;
+    options.name = value;
+  } else if (option == "--mqtt") {
+    const auto where = ParseHostPort(value);
+    if (!where) {
+      return "Adres brokera MQTT musi mieć postać ADRES:PORT (np. 127.0.0.1:1883): " + value + ".";
+    }
+    mqtt.broker = *where;
+    mqttGiven = true;
+  } else if (option == "--mqtt-user") {
+    mqtt.user = value;
+  } else if (option == "--mqtt-password-file") {
+    mqtt.passwordFile = picture::PathFromUtf8(value);
+  } else if (option == "--max-upload") {
+    const auto bytes = WholeNumber<std::uint64_t>(value);
+    if (!bytes || *bytes == 0) {
+      return "Największy rozmiar przesyłanych danych musi być liczbą bajtów większą od zera: " +
+             value + ".";
+    }
+    options.maxUpload = *bytes;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::optional<HostPort> ParseHostPort(std::string_view text) {
+  std::string_view host;
+  std::string_view port;
+  if (text.starts_with('[')) {
+    const std::size_t close = text.find(']');
+    if (close == std::string_view::npos || close + 1 >= text.size() || text[close + 1] != ':') {
+      return std::nullopt;
+    }
+    host = text.substr(1, close - 1);
+    port = text.substr(close + 2);
+  } else {
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    host = text.substr(0, colon);
+    port = text.substr(colon + 1);
+    if (host.find(':') != std::string_view::npos) return std::nullopt;  // IPv6 needs brackets
+  }
+  const auto number = WholeNumber<int>(port);
+  if (host.empty() || !number || *number < 1 || *number > 65535) return std::nullopt;
+  for (char c : host) {
+    if (static_cast<unsigned char>(c) <= ' ' || c == '/' || c == '[' || c == ']') {
+      return std::nullopt;
+    }
+  }
+  return HostPort{std::string(host), *number};
+}
+
+bool IsLoopbackHost(std::string_view host) {
+  if (host == "localhost" || host == "::1") return true;
+  // 127.0.0.0/8, written as four decimal numbers.
+  if (!host.starts_with("127.")) return false;
+  int parts = 0;
+  std::size_t start = 0;
+  while (start <= host.size()) {
+    const std::size_t dot = std::min(host.find('.', start), host.size());
+    const auto part = WholeNumber<int>(host.substr(start, dot - start));
+    if (!part || *part > 255 || dot - start > 3) return false;
+    ++parts;
+    start = dot + 1;
+  }
+  return parts == 4;
+}
+
+std::string CheckBoardName(std::string_view name) {
+  if (name.empty()) return "Nazwa tablicy nie może być pusta.";
+  if (name.size() > kMaxNameLength) {
+    return "Nazwa tablicy może mieć najwyżej " + std::to_string(kMaxNameLength) + " znaki.";
+  }
+  for (char c : name) {
+    const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '-' || c == '_';
+    if (!safe) {
+      return "Nazwa tablicy „" + std::string(name) +
+             "” może zawierać tylko litery łacińskie, cyfry, „-” i „_” (jest częścią tematów "
+             "MQTT); podaj inną opcją --name.";
+    }
+  }
+  if (name == "all") return "Nazwa „all” jest zajęta przez tematy dla wszystkich tablic.";
+  return {};
+}
+
+ParsedServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
+  ServiceOptions options;
+  MqttOptions mqtt;
+  bool mqttGiven = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string option = args[i];
+    std::string value;
+    bool inlineValue = false;
+    if (option == "--help" || option == "-h") return {std::nullopt, true, {}};
+    if (const std::size_t equals = option.find('=');
+        option.starts_with("--") && equals != std::string::npos) {
+      value = option.substr(equals + 1);
+      option.resize(equals);
+      inlineValue = true;
+    }
+    if (!TakesValue(option)) {
+      return {std::nullopt, false,
+              option.starts_with("-") ? "Nieznana opcja: " + option + "."
+                                      : "Nieoczekiwany argument: " + option + "."};
+    }
+    if (!inlineValue) {
+      if (i + 1 >= args.size()) return {std::nullopt, false, "Brak wartości po " + option + "."};
+      value = args[++i];
+    }
+    if (std::string problem = Store(option, value, options, mqtt, mqttGiven); !problem.empty()) {
+      return {std::nullopt, false, problem};
+    }
+  }
+  if (!mqttGiven && (mqtt.user || mqtt.passwordFile)) {
+    return {std::nullopt, false,
+            "Opcje --mqtt-user i --mqtt-password-file działają tylko z --mqtt."};
+  }
+  if (mqtt.passwordFile && !mqtt.user) {
+    return {std::nullopt, false, "Opcja --mqtt-password-file wymaga --mqtt-user."};
+  }
+  if (mqttGiven) options.mqtt = mqtt;
+  return {options, false, {}};
+}
+
+std::string ServiceUsage() {
+  return "Użycie: tablica-serwer [--port N] [--listen ADRES:PORT] [--token-file PLIK]\n"
+         "                      [--name NAZWA] [--mqtt ADRES:PORT [--mqtt-user U\n"
+         "                      --mqtt-password-file PLIK]] [--max-upload BAJTY]\n"
+         "\n"
+         "Tablica w sieci: przyjmuje obrazy, tekst, pokazy i powiadomienia przez HTTP\n"
+         "(i MQTT) i pokazuje je na tablicy; strona z podglądem tablicy pod adresem /.\n"
+         "\n"
+         "  --port N                 port COM N zamiast portu z pliku ustaw.txt\n"
+         "  --listen ADRES:PORT      gdzie słuchać (domyślnie 127.0.0.1:8080)\n"
+         "  --token-file PLIK        żeton dostępu z pliku: każde zapytanie API musi mieć\n"
+         "                           nagłówek „Authorization: Bearer ŻETON”; konieczny,\n"
+         "                           gdy adres nie jest adresem pętli zwrotnej\n"
+         "  --name NAZWA             nazwa tablicy w tematach MQTT (domyślnie nazwa\n"
+         "                           komputera): litery, cyfry, „-” i „_”\n"
+         "  --mqtt ADRES:PORT        broker MQTT\n"
+         "  --mqtt-user U            użytkownik brokera\n"
+         "  --mqtt-password-file P   hasło brokera z pliku\n"
+         "  --max-upload BAJTY       największe przyjmowane ciało zapytania\n"
+         "                           (domyślnie 33554432, czyli 32 MiB)\n"
+         "  --help                   ten opis\n";
+}
+
+}  // namespace tablica::service

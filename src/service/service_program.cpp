@@ -1,0 +1,144 @@
+#include "service/service_program.h"
+
+#include <QGuiApplication>
+#include <QSysInfo>
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "picture/convert.h"
+#include "service/access_token.h"
+#include "service/board_service.h"
+#include "service/http_api.h"
+#include "service/mqtt_bridge.h"
+#include "service/service_log.h"
+#include "service/service_options.h"
+#include "service/stop_wait.h"
+#include "tools/console_output.h"
+
+#ifndef TABLICA_VERSION
+#define TABLICA_VERSION "0"
+#endif
+
+namespace tablica::service {
+
+namespace {
+
+// The board's name: --name, or the host name up to its first dot.
+std::string BoardName(const ServiceOptions& options, std::string& error) {
+  if (options.name) return *options.name;
+  std::string host = QSysInfo::machineHostName().toStdString();
+  host = host.substr(0, host.find('.'));
+  if (!CheckBoardName(host).empty()) {
+    error = "Nazwa komputera „" + host +
+            "” nie nadaje się na nazwę tablicy w tematach MQTT (tylko litery łacińskie, cyfry, "
+            "„-” i „_”); podaj nazwę opcją --name.";
+  }
+  return host;
+}
+
+std::string PageAddress(const HostPort& listen, int port) {
+  const bool ipv6 = listen.host.find(':') != std::string::npos;
+  std::string host = listen.host == "0.0.0.0" || listen.host == "::" ? "ADRES-KOMPUTERA"
+                     : ipv6                                          ? "[" + listen.host + "]"
+                                                                     : listen.host;
+  return "http://" + host + ":" + std::to_string(port) + "/";
+}
+
+struct Prepared {
+  ServiceOptions options;
+  std::string name;
+  std::optional<std::string> token;
+};
+
+// The command line and what it names, checked before anything starts.
+std::optional<Prepared> Prepare(const std::vector<std::string>& args, int& exitCode) {
+  const ParsedServiceOptions parsed = ParseServiceOptions(args);
+  exitCode = kExitUsage;
+  if (parsed.help) {
+    std::fputs(ServiceUsage().c_str(), stdout);
+    exitCode = kExitDone;
+    return std::nullopt;
+  }
+  if (!parsed.options) {
+    std::fprintf(stderr, "%s\n\n%s", parsed.error.c_str(), ServiceUsage().c_str());
+    return std::nullopt;
+  }
+  Prepared prepared{*parsed.options, {}, std::nullopt};
+  std::string error;
+  prepared.name = BoardName(prepared.options, error);
+  if (prepared.options.tokenFile && error.empty()) {
+    TokenResult token = ReadTokenFile(*prepared.options.tokenFile);
+    prepared.token = token.token;
+    error = token.error;
+  }
+  if (error.empty()) {
+    error = CheckListenNeedsToken(prepared.options.listen.host, prepared.token.has_value());
+  }
+  if (!error.empty()) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return std::nullopt;
+  }
+  return prepared;
+}
+
+}  // namespace
+
+int RunServiceProgram(int argc, char** argv) {
+  tools::PrepareConsoleOutput();
+  StopWait stop;  // before any thread starts
+  picture::PrepareHeadlessGui();
+  QGuiApplication app(argc, argv);
+  std::vector<std::string> args;
+  const QStringList words = QCoreApplication::arguments();
+  for (qsizetype i = 1; i < words.size(); ++i) args.push_back(words[i].toStdString());
+  int exitCode = kExitUsage;
+  const std::optional<Prepared> prepared = Prepare(args, exitCode);
+  if (!prepared) return exitCode;
+  const ServiceOptions& options = prepared->options;
+
+  ServiceLog log;
+  log.Line("tablica-serwer " TABLICA_VERSION ", tablica „" + prepared->name + "”.");
+  auto session = BoardSession::Native(log.Fn());
+  const std::uint8_t port = session->OpenFromSettings(kSettingsFileName, options.port);
+  log.Line(port == kNoPort ? std::string("Nie wybrano portu tablicy: ramki nie dotrą do tablicy.")
+                           : "Tablica na porcie COM" + std::to_string(port) + ".");
+  BoardService service(std::move(session), {prepared->name, TABLICA_VERSION, log.Fn()});
+
+  HttpSetup http;
+  http.token = prepared->token;
+  http.maxUpload = options.maxUpload;
+  http.log = log.Fn();
+  HttpApi api(service, http);
+  if (std::string error = api.Bind(options.listen.host, options.listen.port); !error.empty()) {
+    log.Line(error);
+    return kExitFailed;
+  }
+  std::unique_ptr<MqttBridge> mqtt;
+  if (options.mqtt) {
+    MqttStart started = StartMqtt(service, *options.mqtt, prepared->name, log.Fn());
+    if (!started.bridge) {
+      log.Line(started.error);
+      return kExitFailed;
+    }
+    mqtt = std::move(started.bridge);
+  }
+  log.Line("Strona tablicy: " + PageAddress(options.listen, api.BoundPort()) +
+           (prepared->token ? " (API wymaga żetonu)." : ""));
+  std::atomic<bool> ending = false;
+  std::thread serving([&api, &stop, &ending] {
+    api.Serve();
+    if (!ending) stop.Request();  // the server failed on its own
+  });
+  stop.Wait();
+  ending = true;
+  log.Line("Kończę pracę po ramce, która jest w drodze.");
+  mqtt.reset();
+  api.Stop();
+  serving.join();
+  return kExitDone;
+}
+
+}  // namespace tablica::service

@@ -1,0 +1,343 @@
+// The board's web page: a picture or two lines of text, the service's own
+// preview of them, "Wyślij", a notification, "Wygaś", the status, and the
+// live board drawn dot by dot from /api/live. Nothing here is fetched from
+// anywhere but this service.
+"use strict";
+
+const WIDTH = 128;
+const HEIGHT = 32;
+const TOKEN_KEY = "tablica-token";
+const SHOWING = {
+  picture: "obraz",
+  text: "tekst",
+  show: "pokaz",
+  notification: "powiadomienie",
+  blank: "nic (tablica wygaszona)",
+};
+
+const $ = (id) => document.getElementById(id);
+let picture = null; // {bytes, type, name}
+let source = "picture";
+
+// --- the board, drawn as the virtual board draws it -------------------------
+
+function drawBoard(canvas, rows) {
+  const context = canvas.getContext("2d");
+  const border = 4;
+  const pitch = (canvas.width - 2 * border) / WIDTH;
+  const radius = pitch * 0.38;
+  context.fillStyle = "#141210";
+  context.fillRect(0, 0, canvas.width, canvas.height);
+  for (const lit of [false, true]) {
+    context.fillStyle = lit ? "#ffb020" : "#4a3820";
+    context.beginPath();
+    for (let y = 0; y < HEIGHT; y++) {
+      const row = rows ? rows[y] : "";
+      for (let x = 0; x < WIDTH; x++) {
+        if ((row && row[x] === "1") !== lit) continue;
+        const cx = border + (x + 0.5) * pitch;
+        const cy = border + (y + 0.5) * pitch;
+        context.moveTo(cx + radius, cy);
+        context.arc(cx, cy, radius, 0, 2 * Math.PI);
+      }
+    }
+    context.fill();
+  }
+}
+
+// --- talking to the service --------------------------------------------------
+
+let tokenWaiters = null;
+
+function askForToken(problem) {
+  if (!tokenWaiters) {
+    tokenWaiters = [];
+    $("tokenProblem").textContent = problem || "";
+    $("token").value = "";
+    $("tokenDialog").showModal();
+  }
+  return new Promise((resolve) => tokenWaiters.push(resolve));
+}
+
+function tokenGiven(event) {
+  event.preventDefault();
+  const token = $("token").value.trim();
+  if (!token) return;
+  sessionStorage.setItem(TOKEN_KEY, token);
+  $("tokenDialog").close();
+  const waiters = tokenWaiters || [];
+  tokenWaiters = null;
+  waiters.forEach((resolve) => resolve());
+}
+
+function headers(more) {
+  const all = Object.assign({}, more);
+  const token = sessionStorage.getItem(TOKEN_KEY);
+  if (token) all.Authorization = "Bearer " + token;
+  return all;
+}
+
+// A request to the API; asks for the token (once) when the service wants
+// one, and answers with the reply's JSON or throws its Polish error.
+async function api(method, path, body, type) {
+  for (;;) {
+    const reply = await fetch(path, {
+      method,
+      body,
+      headers: headers(type ? { "Content-Type": type } : {}),
+      cache: "no-store",
+    });
+    if (reply.status === 401) {
+      const hadToken = sessionStorage.getItem(TOKEN_KEY) !== null;
+      sessionStorage.removeItem(TOKEN_KEY);
+      await askForToken(hadToken ? "Ten żeton nie pasuje. Spróbuj jeszcze raz." : "");
+      continue;
+    }
+    let answer = null;
+    try {
+      answer = await reply.json();
+    } catch (error) {
+      answer = null;
+    }
+    if (!reply.ok) {
+      throw new Error((answer && answer.error) || "Serwer odpowiedział błędem " + reply.status + ".");
+    }
+    return answer;
+  }
+}
+
+// What the page would show: the picture with its choices, or the text.
+function currentContent() {
+  if (source === "text") {
+    const lines = [$("line1").value];
+    if ($("line2").value !== "") lines.push($("line2").value);
+    const json = JSON.stringify({ text: lines, align: $("align").value });
+    return { query: "", body: json, type: "application/json" };
+  }
+  if (!picture) return null;
+  const query = new URLSearchParams();
+  query.set("place", $("place").value);
+  const dots = $("dots").value;
+  if (dots === "threshold") {
+    query.set("dots", "threshold");
+    query.set("threshold", $("threshold").value);
+  } else if (dots !== "auto") {
+    query.set("dots", dots);
+  }
+  query.set("lit", $("lit").value);
+  return { query: query.toString(), body: picture.bytes, type: picture.type };
+}
+
+function withQuery(path, query, more) {
+  const all = new URLSearchParams(query);
+  for (const [key, value] of Object.entries(more || {})) all.set(key, value);
+  const text = all.toString();
+  return text ? path + "?" + text : path;
+}
+
+// --- preview -----------------------------------------------------------------
+
+let previewTimer = null;
+let previewAsked = 0;
+
+function schedulePreview() {
+  clearTimeout(previewTimer);
+  previewTimer = setTimeout(updatePreview, 120);
+}
+
+async function updatePreview() {
+  const content = currentContent();
+  const asked = ++previewAsked;
+  if (!content) {
+    drawBoard($("preview"), null);
+    $("previewProblem").textContent = "";
+    return;
+  }
+  try {
+    const board = await api("POST", withQuery("/api/preview", content.query), content.body,
+      content.type);
+    if (asked !== previewAsked) return;
+    drawBoard($("preview"), board.rows);
+    $("previewProblem").textContent = "";
+  } catch (error) {
+    if (asked === previewAsked) $("previewProblem").textContent = error.message;
+  }
+}
+
+// --- actions -----------------------------------------------------------------
+
+function showResult(text, bad) {
+  $("result").textContent = text;
+  $("result").className = bad ? "bad" : "";
+}
+
+async function act(work, done) {
+  try {
+    await work();
+    showResult(done, false);
+  } catch (error) {
+    showResult(error.message, true);
+  }
+  refreshStatus();
+}
+
+function send() {
+  const content = currentContent();
+  if (!content) return showResult("Najpierw wybierz obraz albo wpisz tekst.", true);
+  act(() => api("POST", withQuery("/api/board", content.query), content.body, content.type),
+    "Wysłano na tablicę.");
+}
+
+function notify() {
+  const content = currentContent();
+  if (!content) return showResult("Najpierw wybierz obraz albo wpisz tekst.", true);
+  const seconds = $("seconds").value;
+  act(() => api("POST", withQuery("/api/notify", content.query, { seconds }), content.body,
+    content.type), "Powiadomienie na " + seconds + " s wysłane.");
+}
+
+function blank() {
+  act(() => api("DELETE", "/api/board"), "Tablica wygaszona.");
+}
+
+// --- status ------------------------------------------------------------------
+
+function timeOf(iso) {
+  const moment = new Date(iso);
+  return isNaN(moment) ? iso : moment.toLocaleString("pl-PL");
+}
+
+async function refreshStatus() {
+  try {
+    const status = await api("GET", "/api/status");
+    $("boardName").textContent = status.name ? "„" + status.name + "”" : "";
+    $("statusPort").textContent = status.port === null ? "nie wybrano" : "COM" + status.port;
+    $("statusShowing").textContent = SHOWING[status.showing] || status.showing;
+    const last = status.last_send;
+    const lastText = !last ? "jeszcze żadnej"
+      : last.ok ? "dotarła, " + timeOf(last.at)
+      : "nie dotarła, " + timeOf(last.at) + (last.message ? ": " + last.message : "");
+    $("statusLast").textContent = lastText;
+    $("statusLast").className = last && !last.ok ? "bad" : "";
+    $("statusSends").textContent = status.sends + " / " + status.failed_sends;
+    $("statusVersion").textContent = status.version;
+  } catch (error) {
+    $("statusShowing").textContent = error.message;
+  }
+}
+
+// --- the live board ----------------------------------------------------------
+
+function liveNote(text) {
+  $("liveState").textContent = text;
+}
+
+async function followLive() {
+  for (;;) {
+    try {
+      const reply = await fetch("/api/live", { headers: headers({}), cache: "no-store" });
+      if (reply.status === 401) {
+        sessionStorage.removeItem(TOKEN_KEY);
+        await askForToken("");
+        continue;
+      }
+      if (!reply.ok || !reply.body) {
+        let text = "Podgląd na żywo niedostępny (" + reply.status + ").";
+        try { text = (await reply.json()).error || text; } catch (error) { /* keep */ }
+        throw new Error(text);
+      }
+      liveNote("Na żywo: każda ramka wysłana na tablicę.");
+      const reader = reply.body.getReader();
+      const decoder = new TextDecoder();
+      let buffered = "";
+      for (;;) {
+        const { value, done } = await reader.read();
+        if (done) break;
+        buffered += decoder.decode(value, { stream: true });
+        let end;
+        while ((end = buffered.indexOf("\n\n")) >= 0) {
+          liveEvent(buffered.slice(0, end));
+          buffered = buffered.slice(end + 2);
+        }
+      }
+      throw new Error("Połączenie z tablicą przerwane; łączę ponownie…");
+    } catch (error) {
+      liveNote(error.message);
+      await new Promise((resolve) => setTimeout(resolve, 3000));
+    }
+  }
+}
+
+let statusSoon = null;
+
+function liveEvent(text) {
+  let name = "message";
+  let data = "";
+  for (const line of text.split("\n")) {
+    if (line.startsWith("event:")) name = line.slice(6).trim();
+    else if (line.startsWith("data:")) data += line.slice(5).trim();
+  }
+  if (name !== "frame" || !data) return;
+  const frame = JSON.parse(data);
+  drawBoard($("live"), frame.rows);
+  $("live").dataset.frames = String(Number($("live").dataset.frames || 0) + 1);
+  if (!frame.ok) liveNote("Ramka nie dotarła do tablicy: " + (frame.message || ""));
+  // The status follows the frames, at most a few times a second.
+  if (!statusSoon) statusSoon = setTimeout(() => { statusSoon = null; refreshStatus(); }, 500);
+}
+
+// --- the page ----------------------------------------------------------------
+
+function choose(which) {
+  source = which;
+  $("pictureTab").setAttribute("aria-selected", String(which === "picture"));
+  $("textTab").setAttribute("aria-selected", String(which === "text"));
+  $("picturePanel").hidden = which !== "picture";
+  $("textPanel").hidden = which !== "text";
+  schedulePreview();
+}
+
+async function takeFile(file) {
+  if (!file) return;
+  picture = { bytes: await file.arrayBuffer(), type: file.type || "application/octet-stream",
+    name: file.name };
+  $("pictureName").textContent = file.name;
+  choose("picture");
+}
+
+function start() {
+  drawBoard($("live"), null);
+  drawBoard($("preview"), null);
+  $("pictureTab").addEventListener("click", () => choose("picture"));
+  $("textTab").addEventListener("click", () => choose("text"));
+  $("pictureFile").addEventListener("change", (event) => takeFile(event.target.files[0]));
+  const drop = $("drop");
+  for (const name of ["dragenter", "dragover"]) {
+    drop.addEventListener(name, (event) => { event.preventDefault(); drop.classList.add("over"); });
+  }
+  for (const name of ["dragleave", "drop"]) {
+    drop.addEventListener(name, () => drop.classList.remove("over"));
+  }
+  drop.addEventListener("drop", (event) => {
+    event.preventDefault();
+    takeFile(event.dataTransfer.files[0]);
+  });
+  $("dots").addEventListener("change", () => {
+    $("threshold").disabled = $("dots").value !== "threshold";
+  });
+  $("threshold").addEventListener("input", () => {
+    $("thresholdValue").textContent = $("threshold").value;
+  });
+  for (const id of ["place", "dots", "threshold", "lit", "line1", "line2", "align"]) {
+    $(id).addEventListener("input", schedulePreview);
+  }
+  $("send").addEventListener("click", send);
+  $("notify").addEventListener("click", notify);
+  $("blank").addEventListener("click", blank);
+  $("tokenForm").addEventListener("submit", tokenGiven);
+  refreshStatus();
+  setInterval(refreshStatus, 10000);
+  followLive();
+}
+
+document.addEventListener("DOMContentLoaded", start);

@@ -1,0 +1,177 @@
+#!/usr/bin/env python3
+"""tablica-serwer's guards, with the virtual board on its port: without the
+token, with a wrong one, a body over the limit, a show naming a file: each
+refused, and nothing reaches the board. Listening beyond the loopback
+interface without a token is refused at start; live-board listeners are
+limited, and the API goes on answering while they are all there."""
+
+import http.client
+import json
+import os
+import socket
+import subprocess
+import sys
+import time
+import unittest
+
+import e2e_lib as lib
+import service_lib as svc
+
+BIN = None
+PORT = 22
+TOKEN = "Xq7-test-token-9f2"
+LIMIT = 4096
+
+
+class ServiceSecurity(unittest.TestCase):
+    def setUp(self):
+        self.tmp = lib.TempFolder("service-security-")
+        self.config = self.tmp.join("config")
+        with open(self.tmp.join("token"), "w") as f:
+            f.write("  %s\n" % TOKEN)
+        self.board = lib.Emulator(BIN, PORT, self.config)
+        self.service = svc.Service(BIN, self.tmp.join(), self.config, PORT, "--token-file",
+                                   self.tmp.join("token"), "--max-upload", str(LIMIT), token=TOKEN)
+
+    def tearDown(self):
+        code = self.service.stop()
+        self.board.stop()
+        self.tmp.remove()
+        self.assertEqual(code, 0, self.service.log())
+
+    def assertNothingSent(self):
+        self.assertEqual(self.board.quiet(1.0), [], "a refused request reached the board")
+        self.assertEqual(self.service.status()["sends"], 0)
+
+    def test_without_the_token_or_with_a_wrong_one_nothing_is_sent(self):
+        body = json.dumps({"text": ["Włamanie"]}).encode()
+        for token in (None, "wrong", TOKEN + "x", TOKEN[:-1], ""):
+            for method, path, data in (("GET", "/api/status", None),
+                                       ("POST", "/api/board", body),
+                                       ("POST", "/api/notify?seconds=5", body),
+                                       ("DELETE", "/api/board", None),
+                                       ("GET", "/api/board.json", None),
+                                       ("GET", "/api/live", None)):
+                reply = self.service.request(method, path, data, "application/json", token=token)
+                self.assertEqual(reply.status, 401, (token, path))
+                self.assertEqual(reply.headers.get("WWW-Authenticate"), "Bearer")
+                self.assertIn("żetonu", reply.json()["error"])
+        # The page itself needs no token (it asks for it).
+        self.assertEqual(self.service.request("GET", "/", token=None).status, 200)
+        self.assertNothingSent()
+        self.assertEqual(self.service.post_json("/api/board", {"text": ["Swój"]}).status, 200)
+        self.assertEqual(self.board.units(1)[0]["event"], "frame")
+
+    def test_a_body_over_the_limit_is_refused_before_it_is_read(self):
+        reply = self.service.request("POST", "/api/board", b"P6\n" + b"\0" * LIMIT, "image/png")
+        self.assertEqual(reply.status, 413)
+        self.assertIn("za duże", reply.json()["error"])
+        # Declared far larger than anything sent: the answer comes at once,
+        # without waiting for the body, and nothing more follows it.
+        with socket.create_connection((svc.HOST, self.service.http_port), timeout=20) as raw:
+            raw.sendall(b"POST /api/board HTTP/1.1\r\nHost: x\r\nContent-Type: image/png\r\n"
+                        b"Authorization: Bearer " + TOKEN.encode() +
+                        b"\r\nContent-Length: 1000000000\r\n\r\n" + b"\0" * 100)
+            started = time.monotonic()
+            answer = b""
+            while b"}" not in answer:
+                chunk = raw.recv(65536)
+                if not chunk:
+                    break
+                answer += chunk
+            self.assertLess(time.monotonic() - started, 2)
+            self.assertTrue(answer.startswith(b"HTTP/1.1 413"), answer[:100])
+            self.assertIn(b"Connection: close", answer)
+            while True:  # the rest of the body is never taken for a request
+                chunk = raw.recv(65536)
+                if not chunk:
+                    break
+                answer += chunk
+        self.assertEqual(answer.count(b"HTTP/1.1"), 1, answer)
+        # Chunked, without a length: cut at the limit.
+        connection = http.client.HTTPConnection(
+            svc.HOST, self.service.http_port, timeout=10)
+        connection.request("POST", "/api/board", body=iter([b"\0" * 1024] * 8),
+                           headers={"Authorization": "Bearer " + TOKEN,
+                                    "Content-Type": "image/png", "Transfer-Encoding": "chunked"},
+                           encode_chunked=True)
+        self.assertEqual(connection.getresponse().status, 413)
+        connection.close()
+        self.assertNothingSent()
+
+    def test_a_show_naming_a_file_is_refused(self):
+        secret = self.tmp.join("secret.bmp")
+        lib.write_bmp(secret, lib.pattern(3))
+        for show in ({"pages": [{"picture": secret, "seconds": 2}]},
+                     {"pages": [{"animation": "secret.bmp"}]},
+                     {"picture": "file://" + secret},
+                     {"pages": [{"text": ["a"], "font": "/usr/share/fonts/truetype/unifont/unifont.ttf",
+                                 "seconds": 1}]}):
+            reply = self.service.post_json("/api/board", show)
+            self.assertEqual(reply.status, 422, show)
+            self.assertIn("nie może wskazywać plików", reply.json()["error"], show)
+        self.assertNothingSent()
+
+    def test_live_listeners_are_limited_and_the_api_still_answers(self):
+        listeners = [svc.LiveEvents(self.service) for _ in range(8)]
+        try:
+            self.assertEqual([l.status for l in listeners], [200] * 8)
+            extra = svc.LiveEvents(self.service)
+            self.assertEqual(extra.status, 503)
+            self.assertIn("spróbuj", json.loads(extra.reply.read())["error"])
+            extra.close()
+            for _ in range(20):
+                self.assertEqual(self.service.request("GET", "/api/status").status, 200)
+            self.assertEqual(self.service.post_json("/api/board", {"text": ["Dla wszystkich"]}).status,
+                             200)
+            self.board.units(1)
+            for listener in listeners:
+                listener.wait(2)
+        finally:
+            for listener in listeners:
+                listener.close()
+        # The places are given back once the listeners have gone.
+        deadline = time.monotonic() + 20
+        while True:
+            again = svc.LiveEvents(self.service)
+            again.close()
+            if again.status == 200 or time.monotonic() > deadline:
+                break
+            time.sleep(0.5)
+        self.assertEqual(again.status, 200)
+
+
+class ServiceStart(unittest.TestCase):
+    def run_service(self, *args):
+        return subprocess.run([os.path.join(BIN, "tablica-serwer"), *args],
+                              env=dict(os.environ, QT_QPA_PLATFORM="offscreen"),
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                              timeout=30)
+
+    def test_beyond_loopback_only_with_a_token_file(self):
+        result = self.run_service("--listen", "0.0.0.0:%d" % svc.free_port(), "--name", "x")
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("--token-file", result.stderr)
+        self.assertIn("żetonu", result.stderr)
+
+    def test_bad_command_lines_are_refused(self):
+        tmp = lib.TempFolder("service-start-")
+        try:
+            empty = tmp.join("empty")
+            open(empty, "w").close()
+            for args, says in ((["--token-file", empty, "--name", "x"], "pusty"),
+                               (["--token-file", tmp.join("none"), "--name", "x"], "Nie mogę odczytać"),
+                               (["--name", "a/b"], "litery"),
+                               (["--port", "300"], "1..254"),
+                               (["--token", "abc"], "Nieznana opcja")):
+                result = self.run_service(*args)
+                self.assertEqual(result.returncode, 2, args)
+                self.assertIn(says, result.stderr, args)
+        finally:
+            tmp.remove()
+        self.assertIn("--token-file", self.run_service("--help").stdout)
+
+
+if __name__ == "__main__":
+    BIN = sys.argv.pop(1)
+    unittest.main()

@@ -1,0 +1,218 @@
+// The board service against the scripted serial platform: content arrives
+// as the picture library makes it, refused content writes nothing, a
+// notification gives the board back, and what the service tells (status,
+// the board now, its observers) is what went out.
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <condition_variable>
+#include <mutex>
+
+#include "board_bytes.h"
+#include "fake_serial_platform.h"
+#include "picture/convert.h"
+#include "picture_gui.h"
+#include "service/board_service.h"
+
+namespace tablica::service {
+namespace {
+
+using namespace std::chrono_literals;
+
+class ServiceOnFake : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { testing::EnsurePictureGui(); }
+  void SetUp() override {
+    auto session = std::make_unique<BoardSession>(platform_);
+    session->OpenFromSettings("brak-pliku.txt", 7);
+    service_ = std::make_unique<BoardService>(
+        std::move(session), ServiceSetup{"hala", "9.9.9", [this](const std::string& line) {
+                                           std::lock_guard lock(mutex_);
+                                           log_.push_back(line);
+                                         }});
+    service_->AddFrameObserver([this](const FrameEvent& frame) {
+      std::lock_guard lock(mutex_);
+      frames_.push_back(frame);
+      heard_.notify_all();
+    });
+  }
+
+  // Waits until `count` frames were written (or fails after a while).
+  std::vector<FrameEvent> Frames(std::size_t count) {
+    std::unique_lock lock(mutex_);
+    heard_.wait_for(lock, 10s, [&] { return frames_.size() >= count; });
+    return frames_;
+  }
+  // Ends the service (the frame in flight is finished) and gives what went
+  // out on the wire.
+  std::vector<std::uint8_t> StopAndWire() {
+    service_.reset();
+    return platform_.wire;
+  }
+
+  testing::FakeSerialPlatform platform_;
+  std::unique_ptr<BoardService> service_;
+  std::mutex mutex_;
+  std::condition_variable heard_;
+  std::vector<FrameEvent> frames_;
+  std::vector<std::string> log_;
+};
+
+BoardDots Text(std::vector<std::string> lines) {
+  picture::ConvertOptions options;
+  options.text = std::move(lines);
+  const picture::DotsResult made = picture::RenderText(options);
+  EXPECT_TRUE(made.Ok()) << made.error;
+  return made.dots;
+}
+
+TEST_F(ServiceOnFake, TextGoesOutAsTheLibraryDrawsIt) {
+  ContentResult content = service_->JsonContent(R"({"text": ["Peron 3", "odjazd 12:45"]})");
+  ASSERT_TRUE(content.content) << content.error;
+  EXPECT_EQ(content.content->Kind(), "text");
+  const BoardDots expected = Text({"Peron 3", "odjazd 12:45"});
+  EXPECT_EQ(content.content->FirstDots(), expected);
+  service_->Play(std::move(*content.content));
+
+  const std::vector<FrameEvent> frames = Frames(1);
+  ASSERT_GE(frames.size(), 1U);
+  EXPECT_TRUE(frames[0].ok);
+  EXPECT_EQ(frames[0].first, expected);
+  EXPECT_EQ(service_->BoardNow(), expected);
+  const ServiceStatus status = service_->Status();
+  EXPECT_EQ(status.showing, "text");
+  EXPECT_EQ(status.port, 7);
+  EXPECT_EQ(status.name, "hala");
+  EXPECT_EQ(status.version, "9.9.9");
+  EXPECT_GE(status.sends, 1);
+  EXPECT_EQ(status.failedSends, 0);
+  ASSERT_TRUE(status.lastSend);
+  EXPECT_TRUE(status.lastSend->ok);
+
+  // A still page is written once; every frame on the wire is that text.
+  const std::vector<std::uint8_t> wire = StopAndWire();
+  const std::vector<std::uint8_t> one = testing::ExpectedWire(expected);
+  ASSERT_FALSE(wire.empty());
+  ASSERT_EQ(wire.size() % one.size(), 0U);
+  for (std::size_t at = 0; at < wire.size(); at += one.size()) {
+    ASSERT_TRUE(std::equal(one.begin(), one.end(), wire.begin() + static_cast<long>(at))) << at;
+  }
+}
+
+TEST_F(ServiceOnFake, RefusedContentWritesNothing) {
+  struct Refusal {
+    std::string json;
+    std::string says;  // part of the message
+  };
+  const std::vector<Refusal> refusals = {
+      {"not json", "nie jest poprawnym JSON-em"},
+      {"[1, 2]", "obiektem JSON"},
+      {R"({"text": ["To jest zdecydowanie za długi tekst dla tablicy"], "size": 16})",
+       "Tekst nie mieści się na tablicy"},
+      {R"({"text": ["a", "b", "c"]})", "text"},
+      {R"({"text": ["a"], "colour": "red"})", "colour"},
+      {R"({"picture": "logo.png"})", "nie może wskazywać plików"},
+      {R"({"text": ["a"], "font": "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"})",
+       "nie może wskazywać plików"},
+      {R"({"pages": [{"picture": "/etc/hostname", "seconds": 5}]})", "Strona 1"},
+      {R"({"pages": [{"text": ["a"], "seconds": 5}, {"animation": "../flaga.gif"}]})", "Strona 2"},
+      {R"({"picture": "data:image/png;base64,AAAA"})", ""},
+  };
+  for (const Refusal& refusal : refusals) {
+    const ContentResult result = service_->JsonContent(refusal.json);
+    EXPECT_FALSE(result.content) << refusal.json;
+    EXPECT_FALSE(result.error.empty()) << refusal.json;
+    EXPECT_NE(result.error.find(refusal.says), std::string::npos)
+        << refusal.json << " -> " << result.error;
+  }
+  const std::string notPicture = "GIF89a this is not a picture at all";
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(notPicture.data());
+  EXPECT_FALSE(service_->PictureContent({bytes, notPicture.size()}, {}).content);
+  EXPECT_FALSE(service_->PictureContent({}, {}).content);
+  EXPECT_FALSE(service_->TextContent({}).content);
+  EXPECT_FALSE(service_->TextContent({"1", "2", "3"}).content);
+
+  EXPECT_EQ(service_->Status().sends, 0);
+  EXPECT_EQ(service_->Status().showing, "blank");
+  EXPECT_FALSE(service_->Status().lastSend);
+  EXPECT_TRUE(StopAndWire().empty());
+}
+
+TEST_F(ServiceOnFake, PictureTakesTheConvertersOptions) {
+  QImage image(300, 90, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  for (int x = 0; x < 300; x += 7) {
+    for (int y = 0; y < 90; ++y) image.setPixel(x, y, qRgb(x % 256, 40, 200 - y));
+  }
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(image.save(&buffer, "PNG"));
+  picture::ConvertOptions options;
+  options.placement = picture::Placement::Fill;
+  options.dots = picture::DotsMethod::Diffusion;
+  options.lit = picture::LitSide::Bright;
+  const std::span bytes(reinterpret_cast<const std::uint8_t*>(png.constData()),
+                        static_cast<std::size_t>(png.size()));
+  const picture::DotsResult expected = picture::ConvertPictureData(bytes, "obraz", options);
+  ASSERT_TRUE(expected.Ok()) << expected.error;
+
+  ContentResult content = service_->PictureContent(bytes, options);
+  ASSERT_TRUE(content.content) << content.error;
+  EXPECT_EQ(content.content->Kind(), "picture");
+  EXPECT_EQ(content.content->FirstDots(), expected.dots);
+  service_->Play(std::move(*content.content));
+  EXPECT_EQ(Frames(1).at(0).first, expected.dots);
+  EXPECT_EQ(service_->Status().showing, "picture");
+}
+
+TEST_F(ServiceOnFake, NotificationGivesTheBoardBack) {
+  const BoardDots content = Text({"Treść"});
+  const BoardDots notice = Text({"Uwaga!"});
+  service_->Play(std::move(*service_->TextContent({"Treść"}).content));
+  ASSERT_EQ(Frames(1).size(), 1U);
+  service_->Notify(std::move(*service_->TextContent({"Uwaga!"}).content), 400ms);
+  EXPECT_EQ(service_->Status().showing, "notification");
+  const std::vector<FrameEvent> frames = Frames(3);
+  ASSERT_GE(frames.size(), 3U);
+  EXPECT_EQ(frames[0].first, content);
+  EXPECT_EQ(frames[1].first, notice);
+  EXPECT_EQ(frames[2].first, content);  // the still page is written again
+  EXPECT_GE(frames[2].at - frames[1].at, 350ms);
+  EXPECT_EQ(service_->Status().showing, "text");
+
+  service_->Blank();
+  const std::vector<FrameEvent> blanked = Frames(4);
+  ASSERT_GE(blanked.size(), 4U);
+  EXPECT_EQ(blanked[3].first, BoardDots());
+  EXPECT_EQ(service_->BoardNow(), BoardDots());
+  EXPECT_EQ(service_->Status().showing, "blank");
+}
+
+TEST_F(ServiceOnFake, FailedFrameIsCountedToldAndPlayedAgain) {
+  // The line reports an error on the first write: the link gives up on
+  // that frame and closes the port; the player pauses and brings it back.
+  platform_.QueueFailedWrite(WriteFailure::Other);
+  platform_.lineScript.push_back(LineState{.errorMask = 1});
+  const BoardDots text = Text({"X"});
+  service_->Play(std::move(*service_->TextContent({"X"}).content));
+  const std::vector<FrameEvent> frames = Frames(2);
+  ASSERT_GE(frames.size(), 2U);
+  EXPECT_FALSE(frames[0].ok);
+  EXPECT_EQ(frames[0].message, "Wystąpił błąd transmisji.");
+  EXPECT_TRUE(frames[1].ok);
+  EXPECT_EQ(frames[1].first, text);
+  const ServiceStatus status = service_->Status();
+  EXPECT_EQ(status.sends, 2);
+  EXPECT_EQ(status.failedSends, 1);
+  ASSERT_TRUE(status.lastSend);
+  EXPECT_TRUE(status.lastSend->ok);
+  EXPECT_EQ(service_->BoardNow(), text);
+  std::lock_guard lock(mutex_);
+  EXPECT_NE(std::find(log_.begin(), log_.end(), "Tablica znów odbiera ramki."), log_.end());
+}
+
+}  // namespace
+}  // namespace tablica::service
