@@ -330,6 +330,7 @@ function start() {
   });
   for (const id of ["place", "dots", "threshold", "lit", "line1", "line2", "align"]) {
     $(id).addEventListener("input", schedulePreview);
+    $(id).addEventListener("change", schedulePreview);
   }
   $("send").addEventListener("click", send);
   $("notify").addEventListener("click", notify);

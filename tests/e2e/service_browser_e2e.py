@@ -1,0 +1,130 @@
+#!/usr/bin/env python3
+"""The service's web page in a real browser (Debian's headless Chromium,
+driven by Selenium): the token given once when the page asks for it, a
+picture chosen and text typed, "Wyślij" pressed: the virtual board receives
+the frame tablica-convert makes for the same content, and the page's live
+board shows the same dots (read back from the page's canvas)."""
+
+import os
+import sys
+import tempfile
+import time
+import unittest
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service as DriverService
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import Select, WebDriverWait
+
+import e2e_lib as lib
+import service_lib as svc
+
+BIN = None
+PORT = 23
+TOKEN = "browser-token-41"
+
+# The dots the page's canvas shows: the centre of every dot, lit where it
+# is bright (the lit colour's red is 255, an unlit dot's 74).
+READ_CANVAS = """
+const canvas = document.getElementById(arguments[0]);
+const pixels = canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height).data;
+const pitch = (canvas.width - 8) / 128;
+const rows = [];
+for (let y = 0; y < 32; y++) {
+  let row = "";
+  for (let x = 0; x < 128; x++) {
+    const cx = Math.floor(4 + (x + 0.5) * pitch), cy = Math.floor(4 + (y + 0.5) * pitch);
+    row += pixels[4 * (cy * canvas.width + cx)] > 200 ? "1" : "0";
+  }
+  rows.push(row);
+}
+return rows;
+"""
+
+
+def start_browser(profile):
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu",
+                     "--disable-background-networking", "--disable-component-update",
+                     "--disable-sync", "--no-first-run", "--disable-dev-shm-usage",
+                     "--user-data-dir=" + profile, "--window-size=1280,1100"):
+        options.add_argument(argument)
+    return webdriver.Chrome(service=DriverService("/usr/bin/chromedriver"), options=options)
+
+
+class PageInBrowser(unittest.TestCase):
+    def setUp(self):
+        self.tmp = lib.TempFolder("service-browser-")
+        self.config = self.tmp.join("config")
+        with open(self.tmp.join("token"), "w") as f:
+            f.write(TOKEN + "\n")
+        self.board = lib.Emulator(BIN, PORT, self.config)
+        self.service = svc.Service(BIN, self.tmp.join(), self.config, PORT, "--token-file",
+                                   self.tmp.join("token"), token=TOKEN)
+        self.browser = start_browser(tempfile.mkdtemp(prefix="chromium-", dir=self.tmp.join()))
+        self.wait = WebDriverWait(self.browser, 20)
+
+    def tearDown(self):
+        self.browser.quit()
+        code = self.service.stop()
+        self.board.stop()
+        self.tmp.remove()
+        self.assertEqual(code, 0, self.service.log())
+
+    def element(self, name):
+        return self.browser.find_element(By.ID, name)
+
+    def sent_and_shown(self, expected, what):
+        """Presses "Wyślij": the board gets `expected`, the live board shows it."""
+        self.element("send").click()
+        unit = self.board.units(1)[0]
+        self.assertEqual(bytes.fromhex(unit["bytes"]), expected, what + ": other dots on the board")
+        self.wait.until(lambda _: self.element("result").text == "Wysłano na tablicę.")
+        rows = svc.frame_rows(expected)
+        deadline = time.monotonic() + 15
+        while self.browser.execute_script(READ_CANVAS, "live") != rows:
+            self.assertLess(time.monotonic(), deadline, what + ": the live board shows other dots")
+            time.sleep(0.2)
+
+    def test_picture_and_text_sent_from_the_page(self):
+        self.browser.get("http://%s:%d/" % (svc.HOST, self.service.http_port))
+        # The page asks for the token once.
+        self.wait.until(lambda _: self.element("tokenDialog").is_displayed())
+        self.element("token").send_keys(TOKEN)
+        self.element("tokenForm").submit()
+        self.wait.until(lambda _: self.element("statusPort").text == "COM%d" % PORT)
+        self.assertEqual(self.browser.execute_script(
+            "return sessionStorage.getItem('tablica-token')"), TOKEN)
+
+        photo = self.tmp.join("zdjecie.ppm")
+        svc.write_ppm(photo, 256, 160, 9)
+        self.element("pictureFile").send_keys(photo)
+        Select(self.element("place")).select_by_value("fill")
+        Select(self.element("dots")).select_by_value("diffusion")
+        Select(self.element("lit")).select_by_value("bright")
+        expected = svc.converted_frame(BIN, self.tmp.join(), "--place", "fill", "--dots",
+                                       "diffusion", "--lit", "bright", photo)
+        # The service's preview is what the board will get.
+        rows = svc.frame_rows(expected)
+        self.wait.until(lambda _: self.browser.execute_script(READ_CANVAS, "preview") == rows)
+        self.sent_and_shown(expected, "picture")
+
+        self.element("textTab").click()
+        self.element("line1").send_keys("Zażółć")
+        self.element("line2").send_keys("gęślą jaźń")
+        expected = svc.converted_frame(BIN, self.tmp.join(), "--text", "Zażółć", "--text",
+                                       "gęślą jaźń")
+        self.sent_and_shown(expected, "text")
+        self.wait.until(lambda _: self.element("statusShowing").text == "tekst")
+
+        self.element("blank").click()
+        self.assertEqual(bytes.fromhex(self.board.units(1)[0]["bytes"]),
+                         lib.expected_frame([[1] * 128] * 32, False))
+        self.assertEqual(self.browser.execute_script(
+            "return sessionStorage.getItem('tablica-token')"), TOKEN)
+
+
+if __name__ == "__main__":
+    BIN = sys.argv.pop(1)
+    unittest.main()
