@@ -43,7 +43,7 @@ struct HttpApi::State {
   // What a request may not do, decided from its headers alone: 0 when it
   // may go on, otherwise the status it gets (and `message`).
   int Check(const httplib::Request& request, std::string& message) const {
-    if (setup.token && request.path.starts_with("/api/") &&
+    if (setup.token && !IsPageFile(request.path) &&
         !BearerMatches(request.get_header_value("Authorization"), *setup.token)) {
       message =
           "Brak żetonu dostępu albo żeton jest zły (potrzebny nagłówek „Authorization: Bearer "

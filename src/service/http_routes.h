@@ -25,5 +25,8 @@ void AddLiveRoute(httplib::Server& server, LiveFeed& feed);
 
 // The web page: /, its script and its style, from the program's resources.
 void AddWebPage(httplib::Server& server);
+// Whether `path` is one of the page's files: the only requests that need no
+// token (the page asks for it).
+bool IsPageFile(const std::string& path);
 
 }  // namespace tablica::service

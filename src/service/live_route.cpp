@@ -11,7 +11,7 @@ namespace {
 
 // A comment line this often keeps proxies from closing a quiet stream and
 // finds listeners that have gone.
-constexpr std::chrono::seconds kKeepAlive{15};
+constexpr std::chrono::seconds kKeepAlive{10};
 
 }  // namespace
 

@@ -24,6 +24,13 @@ constexpr WebFile kFiles[] = {
 
 }  // namespace
 
+bool IsPageFile(const std::string& path) {
+  for (const WebFile& file : kFiles) {
+    if (path == file.path) return true;
+  }
+  return false;
+}
+
 void AddWebPage(httplib::Server& server) {
   for (const WebFile& file : kFiles) {
     QFile resource(QString::fromLatin1(file.resource));

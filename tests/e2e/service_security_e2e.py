@@ -56,6 +56,9 @@ class ServiceSecurity(unittest.TestCase):
                 self.assertEqual(reply.status, 401, (token, path))
                 self.assertEqual(reply.headers.get("WWW-Authenticate"), "Bearer")
                 self.assertIn("żetonu", reply.json()["error"])
+        # However the address is written, only the page's own files are open.
+        for path in ("/%61pi/status", "//api/status", "/api/nothing", "/app.js/../api/status"):
+            self.assertEqual(self.service.request("GET", path, token=None).status, 401, path)
         # The page itself needs no token (it asks for it).
         self.assertEqual(self.service.request("GET", "/", token=None).status, 200)
         self.assertNothingSent()

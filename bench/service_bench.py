@@ -1,0 +1,144 @@
+#!/usr/bin/env python3
+"""Figures of tablica-serwer (a Markdown table; nothing passes or fails on a
+time), with the virtual board reading at 38400 baud on its port:
+  - from the POST of a line of text to its frame's last byte at the board,
+    less the frame's wire time;
+  - 1,000 requests from 8 clients at once while a show plays: every request
+    answered, every frame whole with a right checksum, resident memory
+    before and after, requests a second;
+  - the service's CPU time while idle (TABLICA_BENCH_IDLE_SECONDS, 60 by
+    default).
+Usage: service_bench.py BIN_DIR"""
+
+import json
+import os
+import statistics
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+import e2e_lib as lib  # noqa: E402
+import service_lib as svc  # noqa: E402
+
+BAUD = 38400
+FRAME_WIRE = 517 * 10 / BAUD  # seconds
+CLIENTS = 8
+REQUESTS = 1000
+CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def resident_kib(pid):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
+
+
+def latency(service, board, rounds=20):
+    """POST of a text to its frame's last byte at the board, less its wire time."""
+    figures = []
+    for i in range(rounds):
+        started = time.monotonic()
+        reply = service.post_json("/api/board", {"text": ["Pomiar %d" % i]})
+        assert reply.status == 200, reply.body
+        unit = board.units(1)[0]
+        assert unit["event"] == "frame" and unit["checksum_ok"], unit
+        figures.append(unit["t"] - started - FRAME_WIRE)
+        time.sleep(0.3)
+    return figures
+
+
+def load(service):
+    """REQUESTS requests from CLIENTS clients at once; their statuses."""
+    kinds = [("GET", "/api/status", None, None),
+             ("GET", "/api/board.json", None, None),
+             ("GET", "/api/board.png", None, None),
+             ("POST", "/api/preview", json.dumps({"text": ["Podgląd", "obciążenia"]}).encode(),
+              "application/json")]
+    statuses = []
+    lock = threading.Lock()
+
+    def client(number):
+        for i in range(REQUESTS // CLIENTS):
+            method, path, body, kind = kinds[(number + i) % len(kinds)]
+            status = service.request(method, path, body, kind).status
+            with lock:
+                statuses.append(status)
+
+    threads = [threading.Thread(target=client, args=(n,)) for n in range(CLIENTS)]
+    started = time.monotonic()
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    return statuses, time.monotonic() - started
+
+
+def main():
+    bin_dir = sys.argv[1]
+    idle_seconds = float(os.environ.get("TABLICA_BENCH_IDLE_SECONDS", "60"))
+    work = lib.TempFolder("service-bench-")
+    board = lib.Emulator(bin_dir, 19, work.join("config"), extra=("--baud", str(BAUD)))
+    service = svc.Service(bin_dir, work.join(), work.join("config"), 19)
+    pid = service.proc.pid
+    rows = []
+    try:
+        figures = latency(service, board)
+        rows.append(("POST of a line of text to its frame's last byte at the board, less the "
+                     "frame's wire time (%.1f ms; median of %d)" % (FRAME_WIRE * 1000, len(figures)),
+                     "%.1f ms" % (statistics.median(figures) * 1000)))
+        rows.append(("The same, the slowest of %d" % len(figures), "%.1f ms" % (max(figures) * 1000)))
+
+        show = {"pages": [{"scroll": "Pociąg do Krakowa odjedzie z peronu 3 o 12:45.",
+                           "speed": 40}]}
+        assert service.post_json("/api/board", show).status == 200
+        time.sleep(1)
+        board.quiet(0.5)
+        before = resident_kib(pid)
+        statuses, seconds = load(service)
+        middle = resident_kib(pid)
+        statuses2, seconds2 = load(service)
+        after = resident_kib(pid)
+        units = board.quiet(0.5)
+        frames = [u for u in units if u["event"] == "frame"]
+        whole = all(u["checksum_ok"] and len(u["bytes"]) == 2 * 517 for u in frames)
+        stray = [u for u in units if u["event"] != "frame"]
+        answered = sum(1 for s in statuses + statuses2 if s == 200)
+        rows.append(("%d requests from %d clients at once while a show plays, twice: answered "
+                     "200" % (REQUESTS, CLIENTS), "%d of %d" % (answered, 2 * REQUESTS)))
+        rows.append(("Requests a second (status, board.json, board.png, preview in turn)",
+                     "%.0f" % ((len(statuses) + len(statuses2)) / (seconds + seconds2))))
+        rows.append(("Frames written meanwhile: whole with a right checksum; stray bytes",
+                     "%d of %d; %d" % (sum(1 for u in frames if u["checksum_ok"]), len(frames),
+                                       len(stray)) + ("" if whole else " (NOT WHOLE)")))
+        rows.append(("Resident memory before, after 1,000 and after 2,000 requests",
+                     "%.1f / %.1f / %.1f MiB" % (before / 1024, middle / 1024, after / 1024)))
+
+        assert service.request("DELETE", "/api/board").status == 200
+        time.sleep(1)
+        start_cpu = cpu_seconds(pid)
+        time.sleep(idle_seconds)
+        idle = cpu_seconds(pid) - start_cpu
+        rows.append(("CPU time of the idle service over %.0f s (share of one core)" % idle_seconds,
+                     "%.2f s (%.3f %%)" % (idle, 100 * idle / idle_seconds)))
+    finally:
+        service.stop()
+        board.stop()
+        work.remove()
+
+    print("| tablica-serwer, virtual board at %d baud | Figure |" % BAUD)
+    print("| --- | ---: |")
+    for measure, figure in rows:
+        print("| %s | %s |" % (measure, figure))
+
+
+if __name__ == "__main__":
+    main()
