@@ -1,10 +1,7 @@
 // The board's routes: what it shows and what it is told to show.
 
-#include <QBuffer>
-#include <QImage>
 #include <span>
 
-#include "picture/convert.h"
 #include "service/http_routes.h"
 #include "service/request_content.h"
 #include "service/service_json.h"
@@ -104,16 +101,6 @@ class BoardRoutes {
     Answer(response, BoardJson(taken.content->FirstDots()));
   }
 
-  void Png(httplib::Response& response) {
-    const QImage image = picture::DrawPreview(service_.BoardNow());
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    response.status = 200;
-    response.set_content(png.constData(), static_cast<std::size_t>(png.size()), "image/png");
-  }
-
  private:
   // The body, or a refusal when it is longer than the limit (a chunked
   // body has no length to refuse it by before it comes).
@@ -151,8 +138,9 @@ void AddBoardRoutes(httplib::Server& server, BoardService& service, const HttpSe
   server.Get("/api/board.json", [&service](const httplib::Request&, httplib::Response& response) {
     Answer(response, BoardJson(service.BoardNow()));
   });
-  server.Get("/api/board.png", [routes](const httplib::Request&, httplib::Response& response) {
-    routes->Png(response);
+  server.Get("/api/board.png", [&service](const httplib::Request&, httplib::Response& response) {
+    response.status = 200;
+    response.set_content(BoardPng(service.BoardNow()), "image/png");
   });
   server.Post("/api/board", [routes](const httplib::Request& request, httplib::Response& response,
                                      const httplib::ContentReader& reader) {

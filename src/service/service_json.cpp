@@ -1,9 +1,12 @@
 #include "service/service_json.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include "picture/convert.h"
 
 namespace tablica::service {
 
@@ -72,6 +75,14 @@ std::string FrameJson(const FrameEvent& frame) {
   };
   if (frame.second) object["second"] = Rows(*frame.second);
   return Compact(object);
+}
+
+std::string BoardPng(const BoardDots& dots) {
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  picture::DrawPreview(dots).save(&buffer, "PNG");
+  return png.toStdString();
 }
 
 std::string ErrorJson(const std::string& message) {

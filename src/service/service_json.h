@@ -1,7 +1,8 @@
 #pragma once
 
-// The JSON the service answers with: its status, the board's dots, one frame
-// of the live board, a refusal. Made with Qt's JSON classes.
+// What the service answers with: its status, the board's dots, one frame
+// of the live board, a refusal (JSON, made with Qt's JSON classes), and
+// the board drawn as a PNG picture.
 
 #include <chrono>
 #include <optional>
@@ -27,6 +28,10 @@ std::string BoardJson(const BoardDots& dots);
 // the board behind CAN), "at": ISO 8601, "ok": bool, "message": text or
 // null}.
 std::string FrameJson(const FrameEvent& frame);
+
+// The board as the virtual board draws it, as PNG bytes (board.png, and
+// the image MQTT publishes).
+std::string BoardPng(const BoardDots& dots);
 
 // {"error": "<message>"}
 std::string ErrorJson(const std::string& message);

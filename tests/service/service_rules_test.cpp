@@ -107,7 +107,7 @@ TEST(AccessToken, BearerTable) {
 }
 
 TEST(AccessToken, FileTable) {
-  testing::TempFolder folder;
+  testing_support::TempFolder folder;
   struct FileCase {
     std::string content;
     std::optional<std::string> token;
