@@ -10,7 +10,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "board_bytes.h"
+#include "test_kit.h"
 #include "fake_serial_platform.h"
 #include "picture/convert.h"
 #include "picture_gui.h"
