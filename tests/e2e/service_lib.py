@@ -93,7 +93,7 @@ class Service:
         self.token = token
         env = dict(os.environ, XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="offscreen")
         self.proc = subprocess.Popen(
-            [os.path.join(bin_dir, "tablica-serwer"), "--port", str(port),
+            [os.path.join(os.path.abspath(bin_dir), "tablica-serwer"), "--port", str(port),
              "--listen", "%s:%d" % (HOST, self.http_port), "--name", "test", *args],
             cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.lines = []

@@ -215,8 +215,8 @@ async function refreshStatus() {
     $("statusShowing").textContent = SHOWING[status.showing] || status.showing;
     const last = status.last_send;
     const lastText = !last ? "jeszcze żadnej"
-      : last.ok ? "dotarła, " + timeOf(last.at)
-      : "nie dotarła, " + timeOf(last.at) + (last.message ? ": " + last.message : "");
+      : last.ok ? "wysłana, " + timeOf(last.at)
+      : "nieudana, " + timeOf(last.at) + (last.message ? ": " + last.message : "");
     $("statusLast").textContent = lastText;
     $("statusLast").className = last && !last.ok ? "bad" : "";
     $("statusSends").textContent = status.sends + " / " + status.failed_sends;
