@@ -87,10 +87,11 @@ def main():
     idle_seconds = float(os.environ.get("TABLICA_BENCH_IDLE_SECONDS", "60"))
     work = lib.TempFolder("service-bench-")
     board = lib.Emulator(bin_dir, 19, work.join("config"), extra=("--baud", str(BAUD)))
-    service = svc.Service(bin_dir, work.join(), work.join("config"), 19)
-    pid = service.proc.pid
+    service = None
     rows = []
     try:
+        service = svc.Service(bin_dir, work.join(), work.join("config"), 19)
+        pid = service.proc.pid
         figures = latency(service, board)
         rows.append(("POST of a line of text to its frame's last byte at the board, less the "
                      "frame's wire time (%.1f ms; median of %d)" % (FRAME_WIRE * 1000, len(figures)),
@@ -130,7 +131,8 @@ def main():
         rows.append(("CPU time of the idle service over %.0f s (share of one core)" % idle_seconds,
                      "%.2f s (%.3f %%)" % (idle, 100 * idle / idle_seconds)))
     finally:
-        service.stop()
+        if service:
+            service.stop()
         board.stop()
         work.remove()
 
