@@ -95,8 +95,8 @@ TextBox Measure(const QFont& font, const QStringList& lines) {
   return box;
 }
 
-bool Fits(const TextBox& box, int lines, int factor) {
-  return box.width * factor <= kBoardWidth && box.lineHeight * lines * factor <= kBoardHeight;
+bool Fits(const TextBox& box, int lines, int factor, int maxWidth = kBoardWidth) {
+  return box.width * factor <= maxWidth && box.lineHeight * lines * factor <= kBoardHeight;
 }
 
 std::string Overflow(const TextBox& box, int lines, int factor) {
@@ -121,17 +121,18 @@ QImage DrawLine(const QFont& font, const QString& line, const TextBox& box) {
   return image;
 }
 
-}  // namespace
+// The font, its pixel size and its enlarging for `lines`, chosen as
+// RenderText chooses them; lines may be `maxWidth` dots wide.
+struct TextLayout {
+  QFont font;
+  int factor = 1;
+  TextBox box;
+  std::string error;
+};
 
-DotsResult RenderText(const ConvertOptions& options) {
-  if (!QGuiApplication::instance()) return {{}, "Tekst wymaga aplikacji Qt (QGuiApplication)."};
-  if (options.text.empty() || options.text.size() > static_cast<std::size_t>(kMaxTextLines)) {
-    return {{}, "Podaj jeden albo dwa wiersze tekstu."};
-  }
+TextLayout LayOut(const ConvertOptions& options, const QStringList& lines, int maxWidth) {
   const ChosenFont chosen = ChooseFont(options.font);
-  if (!chosen.error.empty()) return {{}, chosen.error};
-  QStringList lines;
-  for (const std::string& line : options.text) lines << QString::fromStdString(line);
+  if (!chosen.error.empty()) return {{}, 1, {}, chosen.error};
   const int count = static_cast<int>(lines.size());
 
   // Unifont's dots are made for 16 pixels: it is enlarged by whole factors
@@ -146,12 +147,14 @@ DotsResult RenderText(const ConvertOptions& options) {
     if (options.size) {
       if (*options.size % kUnifontPixels != 0) {
         return {{},
+                1,
+                {},
                 "GNU Unifont ma rozmiary 16, 32 ... punktów (wielokrotności 16), nie " +
                     std::to_string(*options.size) + "."};
       }
       factor = *options.size / kUnifontPixels;
     } else {
-      while (Fits(box, count, factor + 1)) ++factor;
+      while (Fits(box, count, factor + 1, maxWidth)) ++factor;
     }
   } else if (options.size) {
     pixels = *options.size;
@@ -165,18 +168,34 @@ DotsResult RenderText(const ConvertOptions& options) {
       const TextBox measured = Measure(FontAt(chosen.family, size), lines);
       if (measured.lineHeight * count > kBoardHeight) continue;
       if (lowEnough == 0) lowEnough = size;
-      if (measured.width <= kBoardWidth) pixels = size;
+      if (measured.width <= maxWidth) pixels = size;
     }
     if (pixels == 0) pixels = lowEnough != 0 ? lowEnough : kSmallestReadable;
     box = Measure(FontAt(chosen.family, pixels), lines);
   }
-  if (!Fits(box, count, factor)) return {{}, Overflow(box, count, factor)};
+  if (!Fits(box, count, factor, maxWidth)) return {{}, factor, box, Overflow(box, count, factor)};
+  return {FontAt(chosen.family, pixels), factor, box, {}};
+}
 
-  const QFont font = FontAt(chosen.family, pixels);
+}  // namespace
+
+DotsResult RenderText(const ConvertOptions& options) {
+  if (!QGuiApplication::instance()) return {{}, "Tekst wymaga aplikacji Qt (QGuiApplication)."};
+  if (options.text.empty() || options.text.size() > static_cast<std::size_t>(kMaxTextLines)) {
+    return {{}, "Podaj jeden albo dwa wiersze tekstu."};
+  }
+  QStringList lines;
+  for (const std::string& line : options.text) lines << QString::fromStdString(line);
+  const int count = static_cast<int>(lines.size());
+  const TextLayout layout = LayOut(options, lines, kBoardWidth);
+  if (!layout.error.empty()) return {{}, layout.error};
+  const TextBox& box = layout.box;
+  const int factor = layout.factor;
+
   BoardDots dots;
   const int blockTop = (kBoardHeight - box.lineHeight * count * factor) / 2;
   for (int i = 0; i < count; ++i) {
-    const QImage line = DrawLine(font, lines[i], box);
+    const QImage line = DrawLine(layout.font, lines[i], box);
     const int width = line.width() * factor;
     const int left = options.align == Alignment::Left    ? 0
                      : options.align == Alignment::Right ? kBoardWidth - width
@@ -190,6 +209,30 @@ DotsResult RenderText(const ConvertOptions& options) {
     }
   }
   return {dots, {}};
+}
+
+TextStripResult RenderTextStrip(const std::string& text, const ConvertOptions& options) {
+  if (!QGuiApplication::instance()) return {{}, "Tekst wymaga aplikacji Qt (QGuiApplication)."};
+  const QStringList lines{QString::fromStdString(text)};
+  const TextLayout layout = LayOut(options, lines, kMaxStripWidth);
+  if (!layout.error.empty()) {
+    if (layout.box.width * layout.factor > kMaxStripWidth) {
+      return {{}, "Tekst jest za długi: ma ponad " + std::to_string(kMaxStripWidth) + " punktów."};
+    }
+    return {{}, layout.error};
+  }
+  // Drawn as RenderText draws one line, set at the strip's left edge.
+  const QImage line = DrawLine(layout.font, lines[0], layout.box);
+  const int factor = layout.factor;
+  QImage strip(line.width() * factor, kBoardHeight, QImage::Format_Grayscale8);
+  strip.fill(0);
+  const int top = (kBoardHeight - layout.box.lineHeight * factor) / 2;
+  for (int y = 0; y < line.height() * factor; ++y) {
+    const uchar* from = line.constScanLine(y / factor);
+    uchar* to = strip.scanLine(top + y);
+    for (int x = 0; x < strip.width(); ++x) to[x] = from[x / factor] >= 128 ? 255 : 0;
+  }
+  return {std::move(strip), {}};
 }
 
 }  // namespace tablica::picture

@@ -8,11 +8,13 @@
 #include "picture/convert.h"
 #include "tools/console_output.h"
 #include "tools/convert_tool.h"
+#include "tools/play_tool.h"
 
 int main(int argc, char** argv) {
   tablica::tools::PrepareConsoleOutput();
   tablica::picture::PrepareHeadlessGui();
   QGuiApplication app(argc, argv);
+  if (tablica::tools::AsksToPlay(argc, argv)) return tablica::tools::RunPlayPreview();
   // Qt's own list, so that the words arrive as UTF-8 on every system.
   std::vector<std::string> args;
   const QStringList words = QCoreApplication::arguments();

@@ -7,12 +7,14 @@
 
 #include "serial/serial_platform.h"
 #include "tools/console_output.h"
+#include "tools/play_tool.h"
 #include "tools/send_tool.h"
 
 namespace tablica::tools {
 
 int RunSendProgram(int argc, char** argv) {
   PrepareConsoleOutput();
+  if (AsksToPlay(argc, argv)) return RunPlaySend(argc, argv);
   const auto parsed = ParseSendOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (parsed.help) {
     std::fputs(SendUsage().c_str(), stdout);

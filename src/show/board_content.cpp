@@ -1,0 +1,202 @@
+#include "show/board_content.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "picture/convert.h"
+#include "show/animation_frames.h"
+#include "show/clock_text.h"
+#include "show/show_fields.h"
+
+namespace tablica::show {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// A picture, converted once.
+class StillPicture : public BoardContent {
+ public:
+  explicit StillPicture(const BoardDots& dots) : dots_(dots) {}
+  Drawn DotsAt(milliseconds, const QDateTime&) override { return {dots_, {}}; }
+
+ private:
+  BoardDots dots_;
+};
+
+// One or two lines; drawn again only when a clock in them changes the text.
+class StillText : public BoardContent {
+ public:
+  StillText(picture::ConvertOptions options, const BoardDots& dots, std::vector<std::string> drawn)
+      : options_(std::move(options)),
+        clock_(HasClock(options_.text)),
+        dots_(dots),
+        drawnLines_(std::move(drawn)) {}
+  bool FollowsClock() const override { return clock_; }
+
+  Drawn DotsAt(milliseconds, const QDateTime& local) override {
+    if (!clock_) return {dots_, {}};
+    picture::ConvertOptions filled = options_;
+    filled.text = FillClock(options_.text, local);
+    if (filled.text == drawnLines_) return {dots_, {}};
+    drawnLines_ = filled.text;
+    const picture::DotsResult drawn = picture::RenderText(filled);
+    if (!drawn.Ok()) return {dots_, AsClause(drawn.error)};
+    dots_ = drawn.dots;
+    return {dots_, {}};
+  }
+
+ private:
+  picture::ConvertOptions options_;  // the lines as written, {time:} and all
+  bool clock_;
+  BoardDots dots_;
+  std::vector<std::string> drawnLines_;  // the text dots_ show
+};
+
+// One line moving right to left: at the start of a pass its first column
+// is just beyond the board's right edge, at the end its last column has
+// left the board on the left. Its place follows from the time alone.
+class ScrollingLine : public BoardContent {
+ public:
+  ScrollingLine(const ContentSpec& spec, QImage strip, std::string drawnText)
+      : options_(spec.options),
+        line_(spec.scroll),
+        clock_(HasClock(line_)),
+        speed_(spec.speed),
+        times_(spec.times.value_or(1)),
+        strip_(std::move(strip)),
+        drawnText_(std::move(drawnText)) {
+    const double dots = strip_.width() + kBoardWidth;
+    pass_ = milliseconds(std::max<long long>(1, std::llround(dots * 1000 / speed_)));
+  }
+  milliseconds PassLength() const override { return pass_; }
+  int Times() const override { return times_; }
+  bool FollowsClock() const override { return clock_; }
+
+  Drawn DotsAt(milliseconds into, const QDateTime& local) override {
+    std::string problem;
+    if (clock_) {
+      const std::string text = FillClock(line_, local);
+      if (text != drawnText_) {
+        drawnText_ = text;
+        picture::TextStripResult drawn = picture::RenderTextStrip(text, options_);
+        if (drawn.Ok()) {
+          strip_ = std::move(drawn.strip);
+        } else {
+          problem = "pole " + Quoted("scroll") + ": " + AsClause(drawn.error);
+        }
+      }
+    }
+    const long long inPass = into.count() % pass_.count();
+    const long long moved = static_cast<long long>(std::floor(inPass * speed_ / 1000));
+    return {Window(moved - kBoardWidth), problem};
+  }
+
+ private:
+  // The board showing the strip from its column `left` on.
+  BoardDots Window(long long left) const {
+    BoardDots dots;
+    for (int x = 0; x < kBoardWidth; ++x) {
+      const long long column = left + x;
+      if (column < 0 || column >= strip_.width()) continue;
+      for (int y = 0; y < kBoardHeight; ++y) {
+        if (strip_.constScanLine(y)[column] != 0) dots.SetLit(x, y);
+      }
+    }
+    return dots;
+  }
+
+  picture::ConvertOptions options_;
+  std::string line_;
+  bool clock_;
+  double speed_;
+  int times_;
+  QImage strip_;
+  std::string drawnText_;
+  milliseconds pass_{1};
+};
+
+// Frames, each for its own delay, looped.
+class Animation : public BoardContent {
+ public:
+  Animation(std::vector<AnimationFrame> frames, int times)
+      : frames_(std::move(frames)), times_(times) {
+    milliseconds end{0};
+    for (const AnimationFrame& frame : frames_) {
+      end += frame.delay;
+      ends_.push_back(end);
+    }
+  }
+  milliseconds PassLength() const override { return ends_.back(); }
+  int Times() const override { return times_; }
+
+  Drawn DotsAt(milliseconds into, const QDateTime&) override {
+    const milliseconds inLoop(into.count() % ends_.back().count());
+    const auto frame = std::upper_bound(ends_.begin(), ends_.end(), inLoop) - ends_.begin();
+    return {frames_[static_cast<std::size_t>(frame)].dots, {}};
+  }
+
+ private:
+  std::vector<AnimationFrame> frames_;
+  std::vector<milliseconds> ends_;  // when each frame's time is over, into the loop
+  int times_;
+};
+
+picture::DotsResult ConvertSource(const PictureSource& source,
+                                  const picture::ConvertOptions& options) {
+  if (!source.Inline()) return picture::ConvertPictureFile(source.path, options);
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(source.data.data());
+  return picture::ConvertPictureData({bytes, source.data.size()}, "z pokazu", options);
+}
+
+}  // namespace
+
+std::unique_ptr<BoardContent> MakeStill(const BoardDots& dots) {
+  return std::make_unique<StillPicture>(dots);
+}
+
+std::unique_ptr<BoardContent> MakeContent(const ContentSpec& spec, const QDateTime& now,
+                                          std::string& error) {
+  switch (spec.kind) {
+    case ContentKind::Text: {
+      const std::vector<std::string> lines = FillClock(spec.options.text, now);
+      picture::ConvertOptions filled = spec.options;
+      filled.text = lines;
+      const picture::DotsResult drawn = picture::RenderText(filled);
+      if (!drawn.Ok()) {
+        error = AsClause(drawn.error);
+        return nullptr;
+      }
+      return std::make_unique<StillText>(spec.options, drawn.dots, lines);
+    }
+    case ContentKind::Picture: {
+      const picture::DotsResult converted = ConvertSource(spec.picture, spec.options);
+      if (!converted.Ok()) {
+        error = "pole " + Quoted("picture") + ": " + AsClause(converted.error);
+        return nullptr;
+      }
+      return std::make_unique<StillPicture>(converted.dots);
+    }
+    case ContentKind::Scroll: {
+      const std::string text = FillClock(spec.scroll, now);
+      picture::TextStripResult drawn = picture::RenderTextStrip(text, spec.options);
+      if (!drawn.Ok()) {
+        error = "pole " + Quoted("scroll") + ": " + AsClause(drawn.error);
+        return nullptr;
+      }
+      return std::make_unique<ScrollingLine>(spec, std::move(drawn.strip), text);
+    }
+    case ContentKind::Animation: {
+      AnimationResult read = ReadAnimation(spec.picture, spec.options, kMaxAnimationFrames);
+      if (!read.Ok()) {
+        error = "pole " + Quoted("animation") + ": " + read.error;
+        return nullptr;
+      }
+      return std::make_unique<Animation>(std::move(read.frames), spec.times.value_or(1));
+    }
+  }
+  error = "nieznany rodzaj treści.";
+  return nullptr;
+}
+
+}  // namespace tablica::show

@@ -1,0 +1,56 @@
+#pragma once
+
+// One board's content on a page, read and drawn, ready to give its dots for
+// any moment: still text (a clock when it holds {time:}/{date:}), a still
+// picture, a scrolling line, an animation. What a content shows is a
+// function of the time into its page and of the local time only; a content
+// keeps what it has drawn only to draw it faster the next time.
+
+#include <QDateTime>
+#include <QImage>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "board/board_dots.h"
+#include "show/show_spec.h"
+
+namespace tablica::show {
+
+struct Drawn {
+  BoardDots dots;
+  // Polish, when the content could not be drawn for this moment (a clock
+  // whose text no longer fits): the dots are then the last good ones.
+  std::string problem;
+};
+
+class BoardContent {
+ public:
+  virtual ~BoardContent() = default;
+  // How long one pass of a scrolling line or one loop of an animation
+  // takes; zero for still content.
+  virtual std::chrono::milliseconds PassLength() const { return std::chrono::milliseconds(0); }
+  // Passes or loops a page without `seconds` shows (the content's `times`).
+  virtual int Times() const { return 1; }
+  bool Moving() const { return PassLength().count() > 0; }
+  // Whether the dots follow the local time (a clock).
+  virtual bool FollowsClock() const { return false; }
+  // The dots `into` the page at local time `local`.
+  virtual Drawn DotsAt(std::chrono::milliseconds into, const QDateTime& local) = 0;
+};
+
+// The content a spec describes, read and drawn once at local time `now`
+// (so that a clock's text is known to fit). On failure returns null and
+// the Polish reason, which starts in lower case, ready for the page's name
+// before it.
+std::unique_ptr<BoardContent> MakeContent(const ContentSpec& spec, const QDateTime& now,
+                                          std::string& error);
+
+// Content that shows `dots` and nothing else (a blank board).
+std::unique_ptr<BoardContent> MakeStill(const BoardDots& dots);
+
+// Animations with more frames are refused.
+inline constexpr int kMaxAnimationFrames = 10'000;
+
+}  // namespace tablica::show

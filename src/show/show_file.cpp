@@ -1,0 +1,291 @@
+#include "show/show_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
+
+#include "show/show_fields.h"
+
+namespace tablica::show {
+
+namespace {
+
+constexpr double kMaxSeconds = 1'000'000;  // about eleven and a half days
+constexpr double kMaxSpeed = 10'000;       // dots a second
+constexpr int kMaxTimes = 1'000'000;
+constexpr int kMaxFontSize = 1000;
+
+const std::vector<std::string_view> kKinds{"text", "picture", "scroll", "animation"};
+// Every field some kind of content takes.
+const std::vector<std::string_view> kContentFields{"font",  "size", "align",     "speed", "times",
+                                                   "place", "dots", "threshold", "lit"};
+
+std::chrono::milliseconds Millis(double seconds) {
+  return std::chrono::milliseconds(std::max<long long>(1, std::llround(seconds * 1000)));
+}
+
+// "data:image/png;base64,iVBOR..." to its bytes; false when it is not one.
+bool DecodeDataAddress(const std::string& text, std::string& bytes) {
+  const std::size_t comma = text.find(',');
+  if (!text.starts_with("data:") || comma == std::string::npos) return false;
+  const std::string head = text.substr(0, comma);
+  if (!head.ends_with(";base64")) return false;
+  const QByteArray base64 = QByteArray::fromRawData(
+      text.data() + comma + 1, static_cast<qsizetype>(text.size() - comma - 1));
+  const auto decoded =
+      QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors);
+  if (!decoded || decoded.decoded.isEmpty()) return false;
+  bytes = decoded.decoded.toStdString();
+  return true;
+}
+
+struct Context {
+  std::filesystem::path folder;
+  ShowOrigin origin = ShowOrigin::File;
+};
+
+void ReadPictureSource(FieldReader& fields, std::string_view key, const Context& context,
+                       PictureSource& source) {
+  const std::optional<std::string> text = fields.Text(key);
+  if (!text) return;
+  if (text->starts_with("data:")) {
+    if (!DecodeDataAddress(*text, source.data)) {
+      fields.FailField(key, "ma zły adres data: (potrzebny data:image/…;base64,…).");
+    }
+    return;
+  }
+  if (context.origin == ShowOrigin::Network) {
+    fields.FailField(key,
+                     "musi nieść obraz w sobie (data:image/…;base64,…): pokaz przysłany "
+                     "przez sieć nie może wskazywać plików.");
+    return;
+  }
+  if (text->empty()) {
+    fields.FailField(key, "nie może być puste.");
+    return;
+  }
+  const std::filesystem::path path = picture::PathFromUtf8(*text);
+  source.path = path.is_absolute() ? path : context.folder / path;
+}
+
+void ReadTextOptions(FieldReader& fields, const Context& context, ContentSpec& content) {
+  if (auto font = fields.Text("font")) {
+    const QString name = QString::fromStdString(*font);
+    const bool names_file =
+        name.contains('/') || name.contains('\\') || name.contains(':') || QFileInfo::exists(name);
+    if (context.origin == ShowOrigin::Network && names_file) {
+      fields.FailField("font",
+                       "musi być nazwą czcionki: pokaz przysłany przez sieć nie może "
+                       "wskazywać plików.");
+    }
+    content.options.font = *font;
+  }
+  content.options.size = fields.Integer("size", 1, kMaxFontSize);
+}
+
+void ReadPictureOptions(FieldReader& fields, ContentSpec& content) {
+  picture::ConvertOptions& options = content.options;
+  if (auto place = fields.Choice("place", {"fit", "fill", "stretch", "none"})) {
+    options.placement = *picture::PlacementNamed(*place);
+  }
+  if (auto dots = fields.Choice("dots", {"threshold", "diffusion", "ordered"})) {
+    options.dots = *picture::DotsMethodNamed(*dots);
+  }
+  options.level = fields.Integer("threshold", 0, 255);
+  if (options.level && options.dots != picture::DotsMethod::Threshold) {
+    fields.FailField("threshold",
+                     "działa tylko z " + Quoted("dots") + ": " + Quoted("threshold") + ".");
+  }
+  if (auto lit = fields.Choice("lit", {"dark", "bright"})) {
+    options.lit = *picture::LitSideNamed(*lit);
+  }
+}
+
+// One board's content: the kind named by its one content field, and the
+// options that kind takes. `pageFields` are the page's own fields, allowed
+// beside the content's.
+ContentSpec ReadContent(FieldReader& fields, const Context& context,
+                        std::initializer_list<std::string_view> pageFields) {
+  ContentSpec content;
+  std::vector<std::string_view> kinds;
+  for (std::string_view kind : kKinds) {
+    if (fields.Has(kind)) kinds.push_back(kind);
+  }
+  if (kinds.empty()) {
+    fields.Fail("brak treści: potrzebne jedno z pól " + Quoted("text") + ", " + Quoted("picture") +
+                ", " + Quoted("scroll") + " albo " + Quoted("animation") + ".");
+    return content;
+  }
+  if (kinds.size() > 1) {
+    fields.Fail("pola " + Quoted(kinds[0]) + " i " + Quoted(kinds[1]) +
+                " wykluczają się (jedna treść na tablicę).");
+    return content;
+  }
+  std::vector<std::string_view> known(pageFields);
+  known.push_back(kinds[0]);
+  const std::string_view kind = kinds[0];
+  if (kind == "text") {
+    content.kind = ContentKind::Text;
+    known.insert(known.end(), {"font", "size", "align"});
+    if (auto lines = fields.Lines("text", 1, picture::kMaxTextLines)) content.options.text = *lines;
+    ReadTextOptions(fields, context, content);
+    if (auto align = fields.Choice("align", {"left", "centre", "center", "right"})) {
+      content.options.align = *picture::AlignmentNamed(*align);
+    }
+  } else if (kind == "scroll") {
+    content.kind = ContentKind::Scroll;
+    known.insert(known.end(), {"font", "size", "speed", "times"});
+    if (auto line = fields.Text("scroll")) content.scroll = *line;
+    ReadTextOptions(fields, context, content);
+    content.speed = fields.Positive("speed", kMaxSpeed).value_or(content.speed);
+  } else {
+    content.kind = kind == "picture" ? ContentKind::Picture : ContentKind::Animation;
+    known.insert(known.end(), {"place", "dots", "threshold", "lit"});
+    if (content.kind == ContentKind::Animation) known.push_back("times");
+    ReadPictureSource(fields, kind, context, content.picture);
+    ReadPictureOptions(fields, content);
+  }
+  fields.OnlyKnown(known, kContentFields, kind);
+  content.times = fields.Integer("times", 1, kMaxTimes);
+  return content;
+}
+
+std::optional<PageSpec> ReadPage(const QJsonValue& value, int number, std::size_t pageCount,
+                                 const Context& context, std::string& error) {
+  const std::string where = "Strona " + std::to_string(number);
+  if (!value.isObject()) {
+    error = where + ": strona musi być obiektem JSON ({…}).";
+    return std::nullopt;
+  }
+  FieldReader fields(value.toObject(), where);
+  PageSpec page;
+  page.first = ReadContent(fields, context, {"seconds", "second"});
+  if (auto seconds = fields.Positive("seconds", kMaxSeconds)) page.seconds = Millis(*seconds);
+  if (fields.Ok() && fields.Has("second")) {
+    const QJsonValue second = fields.Object().value("second");
+    if (!second.isObject()) {
+      fields.FailField("second", "musi być obiektem JSON z treścią dla drugiej tablicy.");
+    } else {
+      FieldReader secondFields(second.toObject(), where + ", druga tablica");
+      page.second = ReadContent(secondFields, context, {});
+      if (!secondFields.Ok()) {
+        error = secondFields.Error();
+        return std::nullopt;
+      }
+    }
+  }
+  const bool moving = page.first.Moving() || (page.second && page.second->Moving());
+  const bool counted = page.first.times || (page.second && page.second->times);
+  if (fields.Ok() && page.seconds && counted) {
+    fields.Fail("pola " + Quoted("seconds") + " i " + Quoted("times") +
+                " wykluczają się (strona trwa albo tyle sekund, albo tyle przebiegów).");
+  }
+  if (fields.Ok() && !moving && !page.seconds && pageCount > 1) {
+    fields.Fail("brak pola " + Quoted("seconds") + " (ile sekund strona ma być pokazywana).");
+  }
+  if (!fields.Ok()) {
+    error = fields.Error();
+    return std::nullopt;
+  }
+  return page;
+}
+
+// "22:00-06:00" in minutes since midnight; the end may be 24:00.
+std::optional<BlankRange> ParseRange(const QString& text) {
+  static const QRegularExpression kRange(
+      QStringLiteral("^\\s*(\\d{1,2}):(\\d{2})\\s*-\\s*(\\d{1,2}):(\\d{2})\\s*$"));
+  const QRegularExpressionMatch match = kRange.match(text);
+  if (!match.hasMatch()) return std::nullopt;
+  const int fromHour = match.captured(1).toInt();
+  const int fromMinute = match.captured(2).toInt();
+  const int toHour = match.captured(3).toInt();
+  const int toMinute = match.captured(4).toInt();
+  if (fromHour > 23 || fromMinute > 59 || toMinute > 59 || toHour > 24 ||
+      (toHour == 24 && toMinute != 0)) {
+    return std::nullopt;
+  }
+  BlankRange range{fromHour * 60 + fromMinute, toHour * 60 + toMinute};
+  if (range.from == range.to) return std::nullopt;
+  return range;
+}
+
+}  // namespace
+
+ShowSpecResult ParseShow(const QByteArray& json, const std::filesystem::path& folder,
+                         ShowOrigin origin, const std::string& name) {
+  QJsonParseError parsed{};
+  const QJsonDocument document = QJsonDocument::fromJson(json, &parsed);
+  if (parsed.error != QJsonParseError::NoError) {
+    return {std::nullopt, "Plik " + name + " nie jest poprawnym JSON-em (błąd przy znaku " +
+                              std::to_string(parsed.offset + 1) + ")."};
+  }
+  if (!document.isObject()) {
+    return {std::nullopt, "Pokaz musi być obiektem JSON ({…}) z polem " + Quoted("pages") + "."};
+  }
+  FieldReader fields(document.object(), "Pokaz");
+  fields.OnlyKnown({"repeat", "blank", "refresh", "pages"});
+  ShowSpec show;
+  show.repeat = fields.Integer("repeat", 0, kMaxTimes).value_or(0);
+  if (auto refresh = fields.Positive("refresh", kMaxSeconds)) show.refresh = Millis(*refresh);
+  if (fields.Ok() && fields.Has("blank")) {
+    const QJsonValue blank = fields.Object().value("blank");
+    QJsonArray ranges = blank.toArray();
+    if (blank.isString()) ranges = QJsonArray{blank};
+    if (!blank.isString() && !blank.isArray()) {
+      fields.FailField("blank", "musi być listą przedziałów czasu, np. [\"22:00-06:00\"].");
+    }
+    for (const QJsonValue& range : ranges) {
+      const std::optional<BlankRange> parsedRange = ParseRange(range.toString());
+      if (!range.isString() || !parsedRange) {
+        fields.FailField("blank", "ma zły przedział czasu „" + range.toString().toStdString() +
+                                      "” (potrzebny np. „22:00-06:00”).");
+        break;
+      }
+      show.blank.push_back(*parsedRange);
+    }
+  }
+  const QJsonArray pages = fields.Object().value("pages").toArray();
+  if (fields.Ok() && (!fields.Object().value("pages").isArray() || pages.isEmpty())) {
+    fields.FailField("pages", "musi być niepustą listą stron.");
+  }
+  if (fields.Ok() && pages.size() > kMaxPages) {
+    fields.Fail("pokaz może mieć najwyżej " + std::to_string(kMaxPages) + " stron.");
+  }
+  if (!fields.Ok()) return {std::nullopt, fields.Error()};
+
+  const Context context{folder, origin};
+  for (qsizetype i = 0; i < pages.size(); ++i) {
+    std::string error;
+    std::optional<PageSpec> page = ReadPage(pages[i], static_cast<int>(i + 1),
+                                            static_cast<std::size_t>(pages.size()), context, error);
+    if (!page) return {std::nullopt, error};
+    show.pages.push_back(std::move(*page));
+  }
+  return {std::move(show), {}};
+}
+
+ShowSpecResult ReadShowFile(const std::filesystem::path& file) {
+  const std::string name = picture::Utf8Name(file);
+  QFile input(QString::fromStdU16String(file.u16string()));
+  if (!input.open(QIODevice::ReadOnly)) {
+    return {std::nullopt, "Nie mogę otworzyć pliku pokazu " + name + "."};
+  }
+  // Read no more than the limit, whatever the file claims (a FIFO, a device).
+  const QByteArray json = input.read(kMaxShowFileBytes + 1);
+  if (input.error() != QFileDevice::NoError) {
+    return {std::nullopt, "Nie mogę odczytać pliku pokazu " + name + "."};
+  }
+  if (json.size() > kMaxShowFileBytes) {
+    return {std::nullopt, "Plik pokazu " + name + " jest za duży (ponad 64 MiB)."};
+  }
+  std::filesystem::path folder = file.parent_path();
+  if (folder.empty()) folder = ".";
+  return ParseShow(json, folder, ShowOrigin::File, "pokazu " + name);
+}
+
+}  // namespace tablica::show

@@ -1,0 +1,269 @@
+#include "show/show_player.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tablica::show {
+
+namespace {
+
+using std::chrono::duration_cast;
+using std::chrono::microseconds;
+
+// A frame whose making took longer than this share of its wire time would
+// reach the board too late for its moment: it is made again.
+constexpr int kLatenessShare = 4;
+// At most this many frames in a row are made again; then one is written
+// whatever its moment, so a slow machine still shows the show.
+constexpr int kMostSkipsInARow = 3;
+
+using Frame = std::pair<BoardDots, std::optional<BoardDots>>;
+
+}  // namespace
+
+std::string_view NameOf(Showing showing) {
+  switch (showing) {
+    case Showing::Nothing:
+      return "nothing";
+    case Showing::Picture:
+      return "picture";
+    case Showing::Text:
+      return "text";
+    case Showing::Show:
+      return "show";
+    case Showing::Notification:
+      return "notification";
+    case Showing::Blank:
+      return "blank";
+  }
+  return "nothing";
+}
+
+struct ShowPlayer::Shared {
+  mutable std::mutex mutex;
+  // Handed over by other threads, taken at the player's next look.
+  std::unique_ptr<ShowTimeline> nextContent;
+  Showing nextShowing = Showing::Nothing;
+  bool blankNext = false;
+  std::unique_ptr<ShowTimeline> nextNotice;
+  milliseconds noticeLength{0};
+  std::function<void(const FrameRecord&)> observer;
+  PlayerStatus status;
+};
+
+// What the playing thread alone keeps.
+struct ShowPlayer::Playing {
+  std::unique_ptr<ShowTimeline> content;
+  Showing showing = Showing::Nothing;
+  SteadyTime contentStart{};
+  bool finished = false;
+  bool usesSecond = false;  // the content played last used the second board
+
+  std::unique_ptr<ShowTimeline> notice;
+  SteadyTime noticeStart{};
+  SteadyTime noticeEnd{};
+
+  std::optional<Frame> lastSent;  // unset: the next still moment is written
+  SteadyTime lastSentAt{};
+  bool lastFailed = false;
+  int failuresInARow = 0;
+  SteadyTime lineFreeAt{};  // when the line has sent what was written
+  int skippedInARow = 0;
+  std::vector<std::string> lastProblems;
+};
+
+ShowPlayer::ShowPlayer(ShowClock& clock, PlayerOptions options)
+    : clock_(clock), options_(std::move(options)), shared_(std::make_unique<Shared>()) {}
+
+ShowPlayer::~ShowPlayer() = default;
+
+void ShowPlayer::Play(std::unique_ptr<ShowTimeline> content, Showing showing) {
+  {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->nextContent = std::move(content);
+    shared_->nextShowing = showing;
+    shared_->blankNext = false;
+  }
+  wake_.Signal();
+}
+
+void ShowPlayer::Blank() {
+  {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->nextContent.reset();
+    shared_->blankNext = true;
+  }
+  wake_.Signal();
+}
+
+void ShowPlayer::Notify(std::unique_ptr<ShowTimeline> content, milliseconds length) {
+  {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->nextNotice = std::move(content);
+    shared_->noticeLength = length;
+  }
+  wake_.Signal();
+}
+
+void ShowPlayer::SetFrameObserver(std::function<void(const FrameRecord&)> observer) {
+  const std::lock_guard lock(shared_->mutex);
+  shared_->observer = std::move(observer);
+}
+
+PlayerStatus ShowPlayer::Status() const {
+  const std::lock_guard lock(shared_->mutex);
+  return shared_->status;
+}
+
+void ShowPlayer::TakeCommands(Playing& playing) {
+  const std::lock_guard lock(shared_->mutex);
+  const SteadyTime now = clock_.Now();
+  if (shared_->nextContent || shared_->blankNext) {
+    if (shared_->blankNext) {
+      playing.content = MakeBlankTimeline(playing.usesSecond);
+      playing.showing = Showing::Blank;
+    } else {
+      playing.content = std::move(shared_->nextContent);
+      playing.showing = shared_->nextShowing;
+      playing.usesSecond = playing.content->UsesSecondBoard();
+    }
+    shared_->blankNext = false;
+    playing.contentStart = now;
+    playing.finished = false;
+    playing.lastSent.reset();
+  }
+  if (shared_->nextNotice) {
+    playing.notice = std::move(shared_->nextNotice);
+    playing.noticeStart = now;
+    playing.noticeEnd = now + shared_->noticeLength;
+    playing.lastSent.reset();
+  }
+  shared_->status.showing = playing.notice ? Showing::Notification : playing.showing;
+  shared_->status.finished = playing.finished;
+}
+
+void ShowPlayer::Report(const std::vector<std::string>& problems, Playing& playing) {
+  if (problems == playing.lastProblems) return;
+  playing.lastProblems = problems;
+  if (!options_.showMessage) return;
+  for (const std::string& problem : problems) options_.showMessage(problem);
+}
+
+void ShowPlayer::Write(BoardOutput& output, Playing& playing, const Moment& moment,
+                       SteadyTime target, std::stop_token stop) {
+  const BoardDots* second = moment.second ? &*moment.second : nullptr;
+  const microseconds wire = output.WireTime(kFrameBytes + (second != nullptr ? kBlockBytes : 0));
+  const SteadyTime began = clock_.Now();
+  const QDateTime arrives = clock_.LocalAt(target);
+  const SendReport report = output.Write(moment.first, second);
+  // Nothing may wait in the system's buffers: the next frame is made for
+  // the moment this one has left.
+  output.Drain(duration_cast<milliseconds>(wire) * 2 + milliseconds(200));
+  playing.lineFreeAt = began + wire;
+  playing.lastSent = Frame{moment.first, moment.second};
+  playing.lastSentAt = began;
+  playing.lastFailed = !report.Ok();
+
+  const FrameRecord record{moment.first, moment.second, arrives, report.Ok(), report.messages};
+  std::function<void(const FrameRecord&)> observer;
+  {
+    const std::lock_guard lock(shared_->mutex);
+    PlayerStatus& status = shared_->status;
+    ++status.frames;
+    if (!report.Ok()) ++status.failedFrames;
+    if (moment.page >= 0) status.page = moment.page;
+    status.last = record;
+    observer = shared_->observer;
+  }
+  if (observer) observer(record);
+
+  if (report.Ok()) {
+    playing.failuresInARow = 0;
+    return;
+  }
+  // The port may have gone with the failure (an adapter pulled out): it is
+  // opened again, and after a pause that grows while frames keep failing,
+  // the show goes on where it would be by then.
+  output.Recover();
+  const int doublings = std::min(playing.failuresInARow, 16);
+  const milliseconds pause = std::min<milliseconds>(options_.failurePause * (1LL << doublings),
+                                                    options_.longestFailurePause);
+  ++playing.failuresInARow;
+  clock_.WaitUntil(clock_.Now() + pause, stop, wake_);
+}
+
+ShowPlayer::Ended ShowPlayer::Run(BoardOutput& output, std::stop_token stop) {
+  Playing playing;
+  playing.lineFreeAt = clock_.Now();
+  while (!stop.stop_requested()) {
+    wake_.Take();
+    TakeCommands(playing);
+    const SteadyTime now = clock_.Now();
+    if (playing.notice && now >= playing.noticeEnd) {
+      playing.notice.reset();
+      playing.lastSent.reset();  // the content comes back whole
+      continue;
+    }
+    ShowTimeline* timeline = playing.notice ? playing.notice.get() : playing.content.get();
+    if (timeline == nullptr || (!playing.notice && playing.finished)) {
+      if (timeline != nullptr && options_.endWhenDone) return Ended::Done;
+      clock_.WaitUntil(SteadyTime::max(), stop, wake_);
+      continue;
+    }
+    // A frame starts only when the one before has had its time on the line.
+    if (playing.lineFreeAt > now) {
+      clock_.WaitUntil(playing.lineFreeAt, stop, wake_);
+      continue;
+    }
+
+    const SteadyTime start = playing.notice ? playing.noticeStart : playing.contentStart;
+    const auto momentAt = [&](microseconds wire) {
+      const SteadyTime target = now + wire;
+      return timeline->At(std::chrono::round<milliseconds>(target - start), clock_.LocalAt(target));
+    };
+    microseconds wire = output.WireTime(kFrameBytes);
+    Moment moment = momentAt(wire);
+    if (moment.second) {
+      wire = output.WireTime(kFrameBytes + kBlockBytes);
+      moment = momentAt(wire);
+    }
+    Report(moment.problems, playing);
+    if (moment.ended) {
+      if (playing.notice) {
+        playing.notice.reset();
+        playing.lastSent.reset();
+      } else {
+        playing.finished = true;
+        const std::lock_guard lock(shared_->mutex);
+        shared_->status.finished = true;
+      }
+      continue;
+    }
+
+    const std::optional<milliseconds> refresh = timeline->Refresh();
+    const bool refreshDue = refresh && playing.lastSent && now >= playing.lastSentAt + *refresh;
+    const bool changed = !playing.lastSent || playing.lastSent->first != moment.first ||
+                         playing.lastSent->second != moment.second;
+    if (!moment.moving && !changed && !refreshDue && !playing.lastFailed) {
+      // Wake in time for the next change to reach the board at its moment.
+      SteadyTime wakeAt = SteadyTime::max();
+      if (moment.nextChange != milliseconds::max()) wakeAt = start + moment.nextChange - wire;
+      if (refresh) wakeAt = std::min(wakeAt, playing.lastSentAt + *refresh);
+      if (playing.notice) wakeAt = std::min(wakeAt, playing.noticeEnd);
+      clock_.WaitUntil(wakeAt, stop, wake_);
+      continue;
+    }
+    // Made too slowly to reach the board at its moment: made again for a
+    // later one rather than shown late.
+    if (moment.moving && clock_.Now() - now > wire / kLatenessShare &&
+        playing.skippedInARow < kMostSkipsInARow) {
+      ++playing.skippedInARow;
+      continue;
+    }
+    playing.skippedInARow = 0;
+    Write(output, playing, moment, now + wire, stop);
+  }
+  return Ended::Stopped;
+}
+
+}  // namespace tablica::show

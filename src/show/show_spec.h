@@ -1,0 +1,73 @@
+#pragma once
+
+// A show as its file describes it, checked field by field but not yet
+// drawn: the pages, what each board shows on them, and how long. The
+// timeline (show_timeline.h) is made from it once every picture has been
+// read and every text drawn.
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "picture/convert_options.h"
+
+namespace tablica::show {
+
+enum class ContentKind {
+  Text,       // one or two lines, still (a clock when they hold {time:}/{date:})
+  Picture,    // any picture, still
+  Scroll,     // one line moving right to left across the board
+  Animation,  // a picture with several frames, each for its own delay
+};
+
+// Where a picture or an animation comes from: a file, or its bytes carried
+// in the show itself (a data: address).
+struct PictureSource {
+  std::filesystem::path path;  // resolved against the show's folder
+  std::string data;            // the decoded bytes when inline
+  bool Inline() const { return path.empty(); }
+};
+
+// What one board shows on a page.
+struct ContentSpec {
+  ContentKind kind = ContentKind::Text;
+  // The text lines (Text), the one line (Scroll), the picture options
+  // (Picture, Animation) and the text options (font, size, align).
+  picture::ConvertOptions options;
+  std::string scroll;        // Scroll: the line
+  PictureSource picture;     // Picture, Animation
+  double speed = 16;         // Scroll: dots a second
+  std::optional<int> times;  // Scroll: passes, Animation: loops
+
+  bool Moving() const { return kind == ContentKind::Scroll || kind == ContentKind::Animation; }
+};
+
+struct PageSpec {
+  ContentSpec first;
+  std::optional<ContentSpec> second;  // the board behind CAN
+  // How long the page shows; unset: as long as its moving content takes
+  // (`times` passes or loops), or for ever on a show's only page.
+  std::optional<std::chrono::milliseconds> seconds;
+};
+
+// A local-time range in which the board is kept blank; `to` before `from`
+// passes midnight. Minutes since midnight.
+struct BlankRange {
+  int from = 0;
+  int to = 0;
+  // Whether minute `minute` of the day (0..1439) falls in the range.
+  bool Contains(int minute) const {
+    return from <= to ? minute >= from && minute < to : minute >= from || minute < to;
+  }
+};
+
+struct ShowSpec {
+  int repeat = 0;  // passes of the whole show; 0: for ever
+  std::vector<BlankRange> blank;
+  std::optional<std::chrono::milliseconds> refresh;  // still pages sent again this often
+  std::vector<PageSpec> pages;
+};
+
+}  // namespace tablica::show

@@ -1,0 +1,89 @@
+#pragma once
+
+// What the board shows at any moment of a show: a function of the time
+// since the show started and of the local time (clocks, blank ranges), with
+// the moment it may next change. Made from a ShowSpec once every picture is
+// read and every text drawn, so a show that has a timeline can be played to
+// its end without a refusal.
+
+#include <QDateTime>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "board/board_dots.h"
+#include "show/board_content.h"
+#include "show/show_spec.h"
+
+namespace tablica::show {
+
+using std::chrono::milliseconds;
+
+struct Moment {
+  bool ended = false;  // the show's passes are over
+  bool blank = false;  // inside a blank range
+  int page = -1;       // 0-based; -1 when blank or ended
+  bool moving =
+      false;  // a scrolling line or an animation: a new frame whenever the line can take one
+  BoardDots first;
+  std::optional<BoardDots> second;  // the board behind CAN, on pages that have one
+  // For still moments, the time since the start at which the board may
+  // show something else (the page ends, a clock's second or a blank range's
+  // minute comes); for moving ones, the moment itself.
+  milliseconds nextChange{0};
+  std::vector<std::string> problems;  // Polish, when a clock's text could not be drawn
+};
+
+class ShowTimeline {
+ public:
+  struct Page {
+    std::unique_ptr<BoardContent> first;
+    std::unique_ptr<BoardContent> second;  // may be null
+    std::optional<milliseconds> length;    // unset: for ever
+  };
+  ShowTimeline(std::vector<Page> pages, const ShowSpec& spec);
+
+  // The board `elapsed` after the start, at local time `local`.
+  Moment At(milliseconds elapsed, const QDateTime& local);
+
+  // One pass through every page; unset when a page shows for ever.
+  std::optional<milliseconds> PassLength() const { return pass_; }
+  std::optional<milliseconds> Refresh() const { return refresh_; }
+  int Repeat() const { return repeat_; }
+  // Plays `passes` passes (0: for ever) instead of the show's own repeat.
+  void SetRepeat(int passes) { repeat_ = passes; }
+  // Blank ranges apply (they do unless switched off, e.g. for a preview).
+  void UseBlankRanges(bool use) { useBlank_ = use; }
+  bool UsesSecondBoard() const { return usesSecond_; }
+  int PageCount() const { return static_cast<int>(pages_.size()); }
+
+ private:
+  std::vector<Page> pages_;
+  std::vector<milliseconds> starts_;  // each page's start into a pass
+  std::optional<milliseconds> pass_;
+  std::optional<milliseconds> refresh_;
+  std::vector<BlankRange> blank_;
+  int repeat_ = 0;
+  bool useBlank_ = true;
+  bool usesSecond_ = false;
+};
+
+struct TimelineResult {
+  std::unique_ptr<ShowTimeline> timeline;
+  std::string error;  // Polish, naming the page: "Strona 3: tekst nie mieści się ..."
+};
+
+// Reads every picture and draws every text of `spec` (clocks at local time
+// `now`); the first that cannot be refuses the whole show.
+TimelineResult MakeTimeline(const ShowSpec& spec, const QDateTime& now);
+
+// The board kept blank for ever, and the second board too when asked.
+std::unique_ptr<ShowTimeline> MakeBlankTimeline(bool secondBoard);
+
+// A show of one page that shows `content` for ever (a picture or text sent
+// as it is; a notification).
+ShowSpec OnePageShow(const ContentSpec& content);
+
+}  // namespace tablica::show

@@ -1,0 +1,283 @@
+// The show file: every field checked for its name, type and range, every
+// picture read and every text drawn before the first byte; a refusal names
+// the page and the field, and the port is not even opened.
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <string>
+#include <vector>
+
+#include "fake_serial_platform.h"
+#include "session/board_session.h"
+#include "show/show_clock.h"
+#include "show/show_file.h"
+#include "show/show_timeline.h"
+#include "show_files.h"
+#include "temp_folder.h"
+#include "tools/play_tool.h"
+
+namespace tablica::show {
+namespace {
+
+using testing::GifBytes;
+using testing::WriteText;
+
+class ShowFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QImage logo(64, 32, QImage::Format_RGB32);
+    logo.fill(Qt::white);
+    WriteText(folder_.path() / "logo.png", testing::PngBytes(logo));
+    const std::string gif =
+        GifBytes(16, 8,
+                 {testing::BarFrame(16, 8, 4, 10), testing::BarFrame(16, 8, 8, 10),
+                  testing::BarFrame(16, 8, 12, 10)});
+    WriteText(folder_.path() / "flaga.gif", gif);
+    WriteText(folder_.path() / "polowa.gif", gif.substr(0, gif.size() / 2));
+    WriteText(folder_.path() / "notatki.txt", "to nie jest obraz");
+  }
+
+  // Plays `json` as tablica-send --play would, to a fake port 7; returns
+  // what it said.
+  std::vector<std::string> Play(const std::string& json, int& exitCode) {
+    WriteText(folder_.path() / "pokaz.json", json);
+    std::vector<std::string> said;
+    BoardSession session(platform_, [&said](const std::string& m) { said.push_back(m); });
+    SimulatedClock clock(QDateTime(QDate(2024, 5, 1), QTime(12, 0)));
+    std::stop_source stop;
+    clock.StopAt(std::chrono::seconds(60), stop);
+    exitCode = tools::PlayShowFile(
+        folder_.path() / "pokaz.json", 7, session, clock, stop.get_token(),
+        [&said](const std::string& m) { said.push_back(m); }, folder_.path() / "brak-ustaw.txt");
+    return said;
+  }
+
+  testing_support::TempFolder folder_;
+  tablica::testing::FakeSerialPlatform platform_;
+};
+
+struct BadShow {
+  const char* what;
+  std::string json;
+  std::vector<std::string> said;  // each must be in the message
+};
+
+// A page of the show, wrapped in a show of one page.
+std::string One(const std::string& page) {
+  return R"({"pages": [)" + page + "]}";
+}
+const std::string kText = R"({"text": ["Peron 3"], "seconds": 5})";
+
+TEST_F(ShowFileTest, EveryBadShowIsRefusedNamingPageAndFieldAndNothingIsOpened) {
+  const std::vector<BadShow> cases = {
+      {"not JSON", "{\"pages\": [", {"nie jest poprawnym JSON-em"}},
+      {"a list, not an object", "[]", {"Pokaz musi być obiektem"}},
+      {"an unknown field",
+       R"({"colour": 1, "pages": [)" + kText + "]}",
+       {"Pokaz: nieznane pole „colour”."}},
+      {"a negative repeat",
+       R"({"repeat": -1, "pages": [)" + kText + "]}",
+       {"Pokaz: pole „repeat”", "całkowitą"}},
+      {"repeat as text", R"({"repeat": "2", "pages": [)" + kText + "]}", {"Pokaz: pole „repeat”"}},
+      {"repeat not whole",
+       R"({"repeat": 1.5, "pages": [)" + kText + "]}",
+       {"Pokaz: pole „repeat”"}},
+      {"refresh of zero", R"({"refresh": 0, "pages": [)" + kText + "]}", {"Pokaz: pole „refresh”"}},
+      {"a blank range past 24:00",
+       R"({"blank": ["25:00-06:00"], "pages": [)" + kText + "]}",
+       {"Pokaz: pole „blank”", "25:00-06:00"}},
+      {"an empty blank range",
+       R"({"blank": ["10:00-10:00"], "pages": [)" + kText + "]}",
+       {"Pokaz: pole „blank”"}},
+      {"blank as a number", R"({"blank": 22, "pages": [)" + kText + "]}", {"Pokaz: pole „blank”"}},
+      {"no pages", R"({"pages": []})", {"Pokaz: pole „pages”"}},
+      {"pages as an object", R"({"pages": {}})", {"Pokaz: pole „pages”"}},
+      {"a page that is a number", R"({"pages": [1]})", {"Strona 1:", "obiektem"}},
+      {"a page without content", One(R"({"seconds": 3})"), {"Strona 1:", "brak treści"}},
+      {"two contents",
+       One(R"({"text": ["A"], "picture": "logo.png", "seconds": 3})"),
+       {"Strona 1:", "„text”", "„picture”"}},
+      {"three lines of text",
+       One(R"({"text": ["A", "B", "C"], "seconds": 3})"),
+       {"Strona 1: pole „text”"}},
+      {"text as a number", One(R"({"text": 5, "seconds": 3})"), {"Strona 1: pole „text”"}},
+      {"seconds as text", One(R"({"text": ["A"], "seconds": "10"})"), {"Strona 1: pole „seconds”"}},
+      {"seconds of zero", One(R"({"text": ["A"], "seconds": 0})"), {"Strona 1: pole „seconds”"}},
+      {"a still page without seconds among others",
+       R"({"pages": [)" + kText + R"(, {"text": ["B"]}]})",
+       {"Strona 2:", "„seconds”"}},
+      {"speed on a text page",
+       One(R"({"text": ["A"], "speed": 5, "seconds": 3})"),
+       {"Strona 1: pole „speed”", "„text”"}},
+      {"a field no content has",
+       One(R"({"text": ["A"], "colour": "red", "seconds": 3})"),
+       {"Strona 1: nieznane pole „colour”"}},
+      {"a negative speed", One(R"({"scroll": "Uwaga", "speed": -3})"), {"Strona 1: pole „speed”"}},
+      {"times of zero",
+       One(R"({"animation": "flaga.gif", "times": 0})"),
+       {"Strona 1: pole „times”"}},
+      {"times with seconds",
+       One(R"({"scroll": "Uwaga", "times": 2, "seconds": 5})"),
+       {"Strona 1:", "„seconds”", "„times”"}},
+      {"an unknown placement",
+       One(R"({"picture": "logo.png", "place": "middle", "seconds": 3})"),
+       {"Strona 1: pole „place”", "middle"}},
+      {"an unknown dots method",
+       One(R"({"picture": "logo.png", "dots": "halftone", "seconds": 3})"),
+       {"Strona 1: pole „dots”"}},
+      {"a threshold over 255",
+       One(R"({"picture": "logo.png", "threshold": 300, "seconds": 3})"),
+       {"Strona 1: pole „threshold”"}},
+      {"a threshold with diffusion",
+       One(R"({"picture": "logo.png", "dots": "diffusion", "threshold": 100, "seconds": 3})"),
+       {"Strona 1: pole „threshold”", "„dots”"}},
+      {"an unknown lit side",
+       One(R"({"picture": "logo.png", "lit": "yes", "seconds": 3})"),
+       {"Strona 1: pole „lit”"}},
+      {"an unknown alignment",
+       One(R"({"text": ["A"], "align": "top", "seconds": 3})"),
+       {"Strona 1: pole „align”"}},
+      {"a size of zero",
+       One(R"({"text": ["A"], "size": 0, "seconds": 3})"),
+       {"Strona 1: pole „size”"}},
+      {"a font that is a number",
+       One(R"({"text": ["A"], "font": 7, "seconds": 3})"),
+       {"Strona 1: pole „font”"}},
+      {"second that is text",
+       One(R"({"text": ["A"], "second": "B", "seconds": 3})"),
+       {"Strona 1: pole „second”"}},
+      {"seconds inside second",
+       One(R"({"text": ["A"], "second": {"text": ["B"], "seconds": 2}})"),
+       {"Strona 1, druga tablica: nieznane pole „seconds”"}},
+      {"a bad field for the second board",
+       One(R"({"text": ["A"], "second": {"picture": "logo.png", "lit": 1}, "seconds": 2})"),
+       {"Strona 1, druga tablica: pole „lit”"}},
+      {"a missing picture",
+       R"({"pages": [)" + kText + R"(, {"picture": "brak.png", "seconds": 3}]})",
+       {"Strona 2: pole „picture”: nie mogę otworzyć pliku", "brak.png"}},
+      {"a file that is not a picture",
+       One(R"({"picture": "notatki.txt", "seconds": 3})"),
+       {"Strona 1: pole „picture”", "notatki.txt"}},
+      {"a bad data address",
+       One(R"({"picture": "data:image/png;base64,@@@", "seconds": 3})"),
+       {"Strona 1: pole „picture”", "data:"}},
+      {"text that does not fit",
+       R"({"pages": [)" + kText + "," + kText +
+           R"(, {"text": ["ABCDEFGHIJKLMNOPQ", "x"], "seconds": 3}]})",
+       {"Strona 3: tekst nie mieści się na tablicy 128 × 32: jest o 8 punktów za szeroki."}},
+      {"a clock that does not fit",
+       One(R"({"text": ["{date:dddd d MMMM yyyy}"], "seconds": 3})"),
+       {"Strona 1: tekst nie mieści się"}},
+      {"a scrolling line too high",
+       One(R"({"scroll": "Uwaga", "size": 48})"),
+       {"Strona 1: pole „scroll”", "za wysoki"}},
+      {"a font that is not there",
+       One(R"({"text": ["A"], "font": "Brak Takiej", "seconds": 3})"),
+       {"Strona 1:", "czcionki „Brak Takiej”"}},
+      {"a broken animation",
+       One(R"({"animation": "polowa.gif"})"),
+       {"Strona 1: pole „animation”", "polowa.gif", "uszkodzony"}},
+      {"a second board's missing animation",
+       One(R"({"text": ["A"], "second": {"animation": "brak.gif"}, "seconds": 2})"),
+       {"Strona 1, druga tablica: pole „animation”", "brak.gif"}},
+  };
+  for (const BadShow& bad : cases) {
+    SCOPED_TRACE(bad.what);
+    int exitCode = 0;
+    const std::vector<std::string> said = Play(bad.json, exitCode);
+    EXPECT_EQ(exitCode, 1);
+    ASSERT_EQ(said.size(), 1u) << (said.empty() ? "" : said[0]);
+    for (const std::string& part : bad.said)
+      EXPECT_NE(said[0].find(part), std::string::npos) << said[0];
+    EXPECT_TRUE(platform_.calls.empty()) << platform_.calls.front();
+    EXPECT_TRUE(platform_.wire.empty());
+  }
+}
+
+TEST_F(ShowFileTest, AShowFromTheNetworkCarriesItsPicturesAndNamesNoFile) {
+  QImage picture(128, 32, QImage::Format_RGB32);
+  picture.fill(Qt::black);
+  const QByteArray inline64 = QByteArray::fromStdString(testing::PngBytes(picture)).toBase64();
+  const std::string good =
+      R"({"pages": [{"picture": "data:image/png;base64,)" + inline64.toStdString() + R"("}]})";
+  const ShowSpecResult spec =
+      ParseShow(QByteArray::fromStdString(good), folder_.path(), ShowOrigin::Network);
+  ASSERT_TRUE(spec.show) << spec.error;
+  TimelineResult made = MakeTimeline(*spec.show, QDateTime::currentDateTime());
+  ASSERT_TRUE(made.timeline) << made.error;
+  EXPECT_EQ(made.timeline->At(milliseconds(0), QDateTime::currentDateTime()).first.LitCount(),
+            128 * 32);
+
+  const std::string logo = (folder_.path() / "logo.png").string();
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {R"({"pages": [{"picture": "logo.png"}]})", "Strona 1: pole „picture”"},
+      {R"({"pages": [{"picture": ")" + logo + R"("}]})", "Strona 1: pole „picture”"},
+      {R"({"pages": [{"animation": "flaga.gif"}]})", "Strona 1: pole „animation”"},
+      {R"({"pages": [{"text": ["A"], "second": {"picture": "logo.png"}}]})",
+       "Strona 1, druga tablica: pole „picture”"},
+      {R"({"pages": [{"text": ["A"], "font": "/usr/share/fonts/x.ttf"}]})",
+       "Strona 1: pole „font”"},
+      {R"({"pages": [{"scroll": "A", "font": "C:\\Windows\\Fonts\\x.ttf"}]})",
+       "Strona 1: pole „font”"},
+  };
+  for (const auto& [json, said] : refused) {
+    SCOPED_TRACE(json);
+    const ShowSpecResult parsed =
+        ParseShow(QByteArray::fromStdString(json), folder_.path(), ShowOrigin::Network);
+    EXPECT_FALSE(parsed.show);
+    EXPECT_NE(parsed.error.find(said), std::string::npos) << parsed.error;
+    EXPECT_NE(parsed.error.find("przez sieć"), std::string::npos) << parsed.error;
+  }
+}
+
+TEST_F(ShowFileTest, EveryFieldOfAGoodShowIsTaken) {
+  const std::string json = R"({
+    "repeat": 3, "blank": ["22:00-06:00", "12:00-12:30"], "refresh": 60,
+    "pages": [
+      {"text": "Peron 3", "font": "Unifont", "size": 16, "align": "left", "seconds": 2.5},
+      {"picture": "logo.png", "place": "fill", "dots": "threshold", "threshold": 90,
+       "lit": "bright", "seconds": 5},
+      {"scroll": "Uwaga!", "speed": 40, "times": 2},
+      {"animation": "flaga.gif", "place": "stretch", "dots": "ordered", "times": 3},
+      {"text": ["T1"], "second": {"scroll": "T2", "speed": 8}, "seconds": 4}
+    ]})";
+  const ShowSpecResult spec =
+      ParseShow(QByteArray::fromStdString(json), folder_.path(), ShowOrigin::File);
+  ASSERT_TRUE(spec.show) << spec.error;
+  const ShowSpec& show = *spec.show;
+  EXPECT_EQ(show.repeat, 3);
+  ASSERT_EQ(show.blank.size(), 2u);
+  EXPECT_EQ(show.blank[0].from, 22 * 60);
+  EXPECT_EQ(show.blank[0].to, 6 * 60);
+  EXPECT_EQ(show.blank[1].to, 12 * 60 + 30);
+  EXPECT_EQ(show.refresh, milliseconds(60'000));
+  ASSERT_EQ(show.pages.size(), 5u);
+  const ContentSpec& text = show.pages[0].first;
+  EXPECT_EQ(text.options.text, std::vector<std::string>{"Peron 3"});
+  EXPECT_EQ(text.options.font, "Unifont");
+  EXPECT_EQ(text.options.size, 16);
+  EXPECT_EQ(text.options.align, picture::Alignment::Left);
+  EXPECT_EQ(show.pages[0].seconds, milliseconds(2500));
+  const ContentSpec& picture = show.pages[1].first;
+  EXPECT_EQ(picture.kind, ContentKind::Picture);
+  EXPECT_EQ(picture.picture.path, folder_.path() / "logo.png");
+  EXPECT_EQ(picture.options.placement, picture::Placement::Fill);
+  EXPECT_EQ(picture.options.level, 90);
+  EXPECT_EQ(picture.options.lit, picture::LitSide::Bright);
+  EXPECT_EQ(show.pages[2].first.speed, 40);
+  EXPECT_EQ(show.pages[2].first.times, 2);
+  EXPECT_FALSE(show.pages[2].seconds);
+  EXPECT_EQ(show.pages[3].first.options.dots, picture::DotsMethod::Ordered);
+  EXPECT_EQ(show.pages[3].first.options.placement, picture::Placement::Stretch);
+  ASSERT_TRUE(show.pages[4].second);
+  EXPECT_EQ(show.pages[4].second->kind, ContentKind::Scroll);
+  EXPECT_EQ(show.pages[4].second->speed, 8);
+
+  TimelineResult made = MakeTimeline(show, QDateTime::currentDateTime());
+  ASSERT_TRUE(made.timeline) << made.error;
+  EXPECT_TRUE(made.timeline->UsesSecondBoard());
+}
+
+}  // namespace
+}  // namespace tablica::show
