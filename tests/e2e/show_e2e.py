@@ -1,0 +1,181 @@
+#!/usr/bin/env python3
+"""tablica-send --play to the virtual board at 38400 baud, with a show of
+every kind of page. Still pages must arrive as tablica-convert's bitmap for
+the same content, a clock as the bitmap of a time within the play, scroll
+frames as one line shifted by the distance the elapsed time gives, the
+animation's frames as each frame converted alone, in order, and a page for
+the second board as the frame with its block. A show that is refused sends
+nothing."""
+
+import json
+import os
+import struct
+import subprocess
+import sys
+import time
+import unittest
+
+import e2e_lib as lib
+
+BIN = None
+PORT = 13
+SPEED = 64  # the scrolling line's dots a second
+
+
+def bmp_dots(path):
+    """The 512 dot bytes of a 128 x 32 one-bit bitmap: lit where the pixel
+    has colour 0, rows from the top."""
+    with open(path, "rb") as f:
+        data = f.read()
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    assert (width, abs(height)) == (128, 32), (width, height)
+    rows = [data[offset + 16 * r:offset + 16 * r + 16] for r in range(32)]
+    if height > 0:
+        rows.reverse()
+    return bytes(0xFF ^ b for row in rows for b in row)
+
+
+def shifted(dots, by):
+    """`dots` moved `by` columns to the right (dots leaving the board go)."""
+    out = bytearray(512)
+    for y in range(32):
+        for x in range(128):
+            if dots[16 * y + x // 8] & (0x80 >> (x % 8)) and 0 <= x + by < 128:
+                out[16 * y + (x + by) // 8] |= 0x80 >> ((x + by) % 8)
+    return bytes(out)
+
+
+class ShowEndToEnd(unittest.TestCase):
+    def setUp(self):
+        self.tmp = lib.TempFolder("show-e2e-")
+        self.config = self.tmp.join("config")
+        self.board = lib.Emulator(BIN, PORT, self.config, extra=("--baud", "38400"))
+
+    def tearDown(self):
+        self.board.stop()
+        self.tmp.remove()
+
+    def run_tool(self, name, *args, timeout=120):
+        return subprocess.run([os.path.join(BIN, name), *args], cwd=self.tmp.join(),
+                              env=dict(os.environ, XDG_CONFIG_HOME=self.config),
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                              timeout=timeout)
+
+    def converted(self, *args):
+        """The dots tablica-convert makes of `args` (options and input)."""
+        out = self.tmp.join("expected-%d.bmp" % len(os.listdir(self.tmp.join())))
+        result = self.run_tool("tablica-convert", *args, out)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return bmp_dots(out)
+
+    def make_pictures(self):
+        subprocess.run(["convert", "-size", "96x48", "xc:white", "-fill", "gray40",
+                        "-draw", "circle 48,24 48,4", self.tmp.join("logo.png")], check=True)
+        frames = []
+        for i, bar in enumerate((10, 30, 50)):
+            frame = self.tmp.join("klatka%d.png" % i)
+            subprocess.run(["convert", "-size", "64x32", "xc:white", "-fill", "black",
+                            "-draw", "rectangle 0,0 %d,31" % bar, frame], check=True)
+            frames.append(frame)
+        subprocess.run(["convert", "-delay", "40", *frames, "-loop", "0",
+                        self.tmp.join("flaga.gif")], check=True)
+        return frames
+
+    def test_a_show_of_every_kind_of_page_arrives_as_the_converter_makes_each(self):
+        frames = self.make_pictures()
+        show = {"repeat": 1, "pages": [
+            {"text": ["Peron 3: Kraków", "odjazd 12:45"], "seconds": 1.5},
+            {"picture": "logo.png", "dots": "diffusion", "seconds": 1},
+            {"text": ["{time:HH:mm:ss}"], "seconds": 2.2},
+            {"scroll": "AB", "speed": SPEED},
+            {"animation": "flaga.gif", "place": "stretch"},
+            {"text": ["Tablica 1"], "second": {"text": ["Tablica 2"]}, "seconds": 1},
+        ]}
+        with open(self.tmp.join("pokaz.json"), "w") as f:
+            json.dump(show, f, ensure_ascii=False)
+        started = time.time()
+        result = self.run_tool("tablica-send", "--play", "pokaz.json", "--port", str(PORT))
+        ended = time.time()
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.stderr, "")
+        units = self.board.quiet(1.0)
+        self.assertTrue(all(u.get("checksum_ok") for u in units), [u["event"] for u in units])
+
+        text = self.converted("--text", "Peron 3: Kraków", "--text", "odjazd 12:45")
+        logo = self.converted("--dots", "diffusion", self.tmp.join("logo.png"))
+        line = self.converted("--text", "AB", "--align", "left")
+        animation = [self.converted("--place", "stretch", frame) for frame in frames]
+        board1 = self.converted("--text", "Tablica 1")
+        board2 = self.converted("--text", "Tablica 2")
+        clocks = {}
+        for second in range(int(started) - 1, int(ended) + 2):
+            shown = time.strftime("%H:%M:%S", time.localtime(second))
+            clocks[self.converted("--text", shown)] = shown
+
+        # Each unit, named by the page it belongs to.
+        kinds = []
+        scroll = []
+        for unit in units:
+            data = bytes.fromhex(unit["bytes"])
+            dots = data[4:516] if unit["event"] == "frame" else data[:512]
+            if unit["event"] == "block":
+                self.assertEqual(kinds[-1], "second board")
+                self.assertEqual(dots, board2)
+                kinds.append("block")
+            elif data[3] == 2:
+                self.assertEqual(dots, board1)
+                kinds.append("second board")
+            elif dots == text:
+                kinds.append("text")
+            elif dots == logo:
+                kinds.append("picture")
+            elif dots in clocks:
+                kinds.append("clock " + clocks[dots])
+            elif dots in animation:
+                kinds.append("animation %d" % animation.index(dots))
+            else:
+                moved = next((m for m in range(0, 161) if shifted(line, 128 - m) == dots), None)
+                self.assertIsNotNone(moved, "unit %d is none of the pages" % len(kinds))
+                kinds.append("scroll")
+                scroll.append((unit["t"], moved))
+
+        # The pages in their order, each whole.
+        order = []
+        for kind in kinds:
+            page = kind.split(" ")[0]
+            if not order or order[-1] != page:
+                order.append(page)
+        self.assertEqual(order, ["text", "picture", "clock", "scroll", "animation", "second",
+                                 "block"], kinds)
+        self.assertEqual(kinds.count("text"), 1)
+        self.assertEqual(kinds.count("picture"), 1)
+        clock_frames = [k for k in kinds if k.startswith("clock")]
+        self.assertGreaterEqual(len(clock_frames), 2)
+        self.assertEqual(len(set(clock_frames)), len(clock_frames), "a clock frame came twice")
+        shown = [k for k in kinds if k.startswith("animation")]
+        self.assertEqual(sorted(set(shown)), ["animation 0", "animation 1", "animation 2"])
+        self.assertEqual(shown, sorted(shown), "animation frames out of order")
+
+        # The scrolling line moves by the time its frames arrive: the speed
+        # from the first to the last, and each frame on that line.
+        self.assertGreater(len(scroll), 10)
+        (t0, m0), (t1, m1) = scroll[0], scroll[-1]
+        self.assertAlmostEqual((m1 - m0) / (t1 - t0), SPEED, delta=SPEED * 0.1)
+        for t, moved in scroll:
+            self.assertLessEqual(abs(m0 + SPEED * (t - t0) - moved), 10, scroll)
+        self.assertEqual([m for _, m in scroll], sorted(m for _, m in scroll))
+
+    def test_a_refused_show_sends_nothing(self):
+        with open(self.tmp.join("pokaz.json"), "w") as f:
+            json.dump({"pages": [{"text": ["A"], "seconds": 1},
+                                 {"picture": "brak.png", "seconds": 1}]}, f)
+        result = self.run_tool("tablica-send", "--play", "pokaz.json", "--port", str(PORT))
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("Strona 2: pole „picture”: nie mogę otworzyć pliku", result.stderr)
+        self.assertEqual(self.board.quiet(0.5), [])
+
+
+if __name__ == "__main__":
+    BIN = sys.argv.pop(1)
+    unittest.main()
