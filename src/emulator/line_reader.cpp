@@ -78,8 +78,14 @@ void LineReader::Run(int stopFd) {
         lastData = Clock::now();
         const auto count = static_cast<std::size_t>(n);
         Deliver(parser_.Feed(std::span<const std::uint8_t>(buffer.data(), count)), lastData);
-        if (options_.baud != 0)
-          nextRead = std::max(nextRead, lastData) + LineTime(count, options_.baud);
+        if (options_.baud != 0) {
+          // A line sends without a gap while bytes wait: a read soon after
+          // the line was free carries on from that moment, so a thread that
+          // wakes late on a busy machine does not slow the line down; after
+          // a quiet spell the line starts again from this read.
+          const auto from = lastData - nextRead < kIdleTick ? nextRead : lastData;
+          nextRead = from + LineTime(count, options_.baud);
+        }
       } else if (n < 0 && errno == EIO) {
         // No writer side open at all; wait for one rather than spin.
         std::this_thread::sleep_for(kIdleTick);
