@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QSaveFile>
 #include <cstdio>
+#include <optional>
 #include <system_error>
 
 #include "picture/convert.h"
@@ -23,11 +24,12 @@ std::string FrameName(int number) {
   return name;
 }
 
-// The first board, and the second beside it when the frame has one.
-QImage DrawFrame(const FrameRecord& frame) {
-  const QImage first = picture::DrawPreview(frame.first);
-  if (!frame.second) return first;
-  const QImage second = picture::DrawPreview(*frame.second);
+// The first board, and beside it the second as it shows now (what its last
+// block brought) when the show uses it.
+QImage DrawFrame(const BoardDots& firstDots, const std::optional<BoardDots>& secondDots) {
+  const QImage first = picture::DrawPreview(firstDots);
+  if (!secondDots) return first;
+  const QImage second = picture::DrawPreview(*secondDots);
   QImage both(first.width() + kBoardGap + second.width(), first.height(), QImage::Format_RGB32);
   both.fill(Qt::black);
   QPainter painter(&both);
@@ -67,6 +69,8 @@ PreviewResult WriteShowPreview(std::unique_ptr<ShowTimeline> timeline,
   // Every pass plays the same: the first is all there is to see. A page
   // that lasts for ever ends the preview after its first frame.
   const bool endless = !timeline->PassLength();
+  std::optional<BoardDots> second;  // the second board, when the show uses it
+  if (timeline->UsesSecondBoard()) second = BoardDots();
   const std::chrono::microseconds length(endless ? std::chrono::milliseconds(0)
                                                  : *timeline->PassLength());
   clock.StopAt(length + std::chrono::seconds(1), stop);
@@ -86,7 +90,9 @@ PreviewResult WriteShowPreview(std::unique_ptr<ShowTimeline> timeline,
       return;
     }
     const std::string name = FrameName(++result.frames);
-    if (std::string problem = SavePng(folder / name, DrawFrame(frame)); !problem.empty()) {
+    if (second && frame.second) second = frame.second;
+    if (std::string problem = SavePng(folder / name, DrawFrame(frame.first, second));
+        !problem.empty()) {
       result.error = problem;
       stop.request_stop();
       return;

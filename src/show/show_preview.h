@@ -2,9 +2,10 @@
 
 // A show's first pass as the board would get it, without a board: the
 // player on a simulated clock at 38400 baud, each frame drawn as the
-// virtual board draws it into a numbered PNG file, and timing.txt with the
-// moment of each (for checking a show, and for the README's moving
-// picture of one).
+// virtual board draws it into a numbered PNG file (with the second board
+// beside the first, as it shows at that moment, when the show uses it), and
+// timing.txt with the moment of each (for checking a show, and for the
+// README's moving picture of one).
 
 #include <QDateTime>
 #include <filesystem>

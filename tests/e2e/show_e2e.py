@@ -9,6 +9,7 @@ nothing."""
 
 import json
 import os
+import signal
 import struct
 import subprocess
 import sys
@@ -166,6 +167,27 @@ class ShowEndToEnd(unittest.TestCase):
         for t, moved in scroll:
             self.assertLessEqual(abs(m0 + SPEED * (t - t0) - moved), 10, scroll)
         self.assertEqual([m for _, m in scroll], sorted(m for _, m in scroll))
+
+    def test_ctrl_c_and_sigterm_end_the_show_after_the_frame_in_flight(self):
+        with open(self.tmp.join("pokaz.json"), "w") as f:
+            json.dump({"pages": [{"scroll": "Uwaga! Pociąg opóźniony.", "speed": 30}]}, f,
+                      ensure_ascii=False)
+        for sig in (signal.SIGINT, signal.SIGTERM):
+            player = subprocess.Popen(
+                [os.path.join(BIN, "tablica-send"), "--play", "pokaz.json", "--port", str(PORT)],
+                cwd=self.tmp.join(), env=dict(os.environ, XDG_CONFIG_HOME=self.config),
+                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+            first = self.board.next_event(10)
+            self.assertIsNotNone(first, "no frame came")
+            player.send_signal(sig)
+            _, errors = player.communicate(timeout=10)
+            self.assertEqual(player.returncode, 0, errors)
+            self.assertEqual(errors, "")
+            units = [first] + self.board.quiet(1.5)
+            self.assertTrue(units)
+            for unit in units:
+                self.assertEqual(unit["event"], "frame", unit)
+                self.assertTrue(unit["checksum_ok"], unit)
 
     def test_a_refused_show_sends_nothing(self):
         with open(self.tmp.join("pokaz.json"), "w") as f:
