@@ -12,7 +12,7 @@
 #include <mutex>
 #include <thread>
 
-#include "board_bytes.h"
+#include "test_kit.h"
 #include "fake_serial_platform.h"
 #include "picture/convert.h"
 #include "session/board_session.h"
