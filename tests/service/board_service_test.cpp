@@ -177,7 +177,9 @@ TEST_F(ServiceOnFake, NotificationGivesTheBoardBack) {
   std::vector<FrameEvent> frames = Frames(2);
   ASSERT_GE(frames.size(), 2U);
   EXPECT_EQ(frames[1].first, notice);
-  if (frames.size() == 2) EXPECT_EQ(service_->Status().showing, "notification");
+  if (frames.size() == 2) {
+    EXPECT_EQ(service_->Status().showing, "notification");
+  }
   frames = Frames(3);
   ASSERT_GE(frames.size(), 3U);
   EXPECT_EQ(frames[0].first, content);
