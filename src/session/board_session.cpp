@@ -48,6 +48,7 @@ struct BoardSession::State {
   ShowMessageFn showMessage;
   std::vector<std::string>* heard = nullptr;  // the report being collected
   CommSettings settings;
+  std::uint8_t namedPort = kNoPort;
   SerialLink link;
   BoardFrame frame;
 };
@@ -74,6 +75,7 @@ std::uint8_t BoardSession::OpenFromSettings(const std::filesystem::path& setting
   if (s.settings.portNumber != kNoPort && s.link.HasComHandle()) s.link.CloseComHandle();
   LoadCommSettings(s.settings, settingsFile);
   if (port) s.settings.portNumber = *port;
+  s.namedPort = s.settings.portNumber;
   // A failure has shown its message and left no port.
   if (s.settings.portNumber != kNoPort) s.link.OpenComPort();
   return s.settings.portNumber;
@@ -97,6 +99,10 @@ PortPick BoardSession::PickPort(std::uint8_t port) {
 
 std::uint8_t BoardSession::PortNumber() const {
   return state_->settings.portNumber;
+}
+
+std::uint8_t BoardSession::NamedPort() const {
+  return state_->namedPort;
 }
 
 const CommSettings& BoardSession::Settings() const {

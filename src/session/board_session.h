@@ -74,6 +74,10 @@ class BoardSession {
   PortPick PickPort(std::uint8_t port);
 
   std::uint8_t PortNumber() const;
+  // The port the settings named at the last OpenFromSettings (or the one
+  // given instead), whether or not it opened: a list tells a file that names
+  // no port from a port that failed to open by it.
+  std::uint8_t NamedPort() const;
   const CommSettings& Settings() const;
 
   // The "Wyślij" road for bitmaps as loaded from files: no port, a picture

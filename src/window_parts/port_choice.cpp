@@ -32,13 +32,10 @@ void PortChoice::SelectPort(std::uint8_t port) {
 }
 
 void PortChoice::OpenFromSettings(const std::filesystem::path& settingsFile) {
-  // The list tells a file that names no port ("Brak") from a port that
-  // failed to open (an empty field), which the session's port number alone
-  // does not: both leave no port.
-  CommSettings named;
-  LoadCommSettings(named, settingsFile);
-  const std::uint8_t port = session_.OpenFromSettings(settingsFile, named.portNumber);
-  if (named.portNumber == kNoPort) {
+  const std::uint8_t port = session_.OpenFromSettings(settingsFile);
+  // A file that names no port shows "Brak"; a named port that failed to
+  // open shows an empty field.
+  if (session_.NamedPort() == kNoPort) {
     SelectEntry(kNoPortIndex);
   } else {
     // A failed open leaves no port, read as -1: index -2, an empty field.
