@@ -39,6 +39,9 @@ class ServiceOnFake : public ::testing::Test {
     });
   }
 
+  // The service goes first: its last frame still reaches the observer.
+  void TearDown() override { service_.reset(); }
+
   // Waits until `count` frames were written (or fails after a while).
   std::vector<FrameEvent> Frames(std::size_t count) {
     std::unique_lock lock(mutex_);
