@@ -102,6 +102,17 @@ class ServiceSecurity(unittest.TestCase):
         connection.close()
         self.assertNothingSent()
 
+    def test_idle_and_slow_clients_are_cut_off(self):
+        idle = socket.create_connection((svc.HOST, self.service.http_port), timeout=30)
+        slow = socket.create_connection((svc.HOST, self.service.http_port), timeout=30)
+        slow.sendall(b"GET /api/st")  # and nothing more
+        started = time.monotonic()
+        self.assertEqual(self.service.request("GET", "/api/status").status, 200)
+        for client, limit in ((idle, 5), (slow, 10)):
+            self.assertEqual(client.recv(1000), b"", "the server answered a request never made")
+            self.assertLess(time.monotonic() - started, limit + 3)
+            client.close()
+
     def test_a_show_naming_a_file_is_refused(self):
         secret = self.tmp.join("secret.bmp")
         lib.write_bmp(secret, lib.pattern(3))
