@@ -39,7 +39,7 @@ Taken TakeContent(BoardService& service, const httplib::Request& request, const 
   const PictureQuery query = PictureOptionsFromQuery(request.params, notify);
   if (!query.error.empty()) return {std::nullopt, 400, query.error};
   ContentResult made;
-  if (IsJsonBody(request.get_header_value("Content-Type"))) {
+  if (IsJsonBody(request.get_header_value("Content-Type"), body)) {
     if (HasPictureOptions(request.params)) {
       return {std::nullopt, 400,
               "Opcje obrazu w adresie (place, dots, threshold, lit) działają tylko z obrazem "

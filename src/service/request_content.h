@@ -19,8 +19,10 @@ namespace tablica::service {
 using QueryParams = std::multimap<std::string, std::string>;
 
 // JSON (a show, or one page: text, an inline picture, ...) when the body is
-// declared as such; any other body is a picture's bytes.
-bool IsJsonBody(std::string_view contentType);
+// declared as such, or is not declared a picture and opens with "{" (as
+// `curl -d '{...}'` sends it, declared a form); any other body is a
+// picture's bytes (no picture format opens with "{").
+bool IsJsonBody(std::string_view contentType, std::string_view body);
 
 struct PictureQuery {
   picture::ConvertOptions options;

@@ -10,11 +10,11 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "test_kit.h"
 #include "fake_serial_platform.h"
 #include "picture/convert.h"
 #include "picture_gui.h"
 #include "service/board_service.h"
+#include "test_kit.h"
 
 namespace tablica::service {
 namespace {

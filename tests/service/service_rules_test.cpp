@@ -177,11 +177,23 @@ TEST(RequestParams, SecondsAndBodyKind) {
   for (const char* bad : {"0", "-1", "86401", "nan", "inf", "10s", ""}) {
     EXPECT_NE(NotifySeconds({{"seconds", bad}}).error, "") << bad;
   }
-  EXPECT_TRUE(IsJsonBody("application/json"));
-  EXPECT_TRUE(IsJsonBody("Application/JSON; charset=utf-8"));
-  EXPECT_FALSE(IsJsonBody("image/png"));
-  EXPECT_FALSE(IsJsonBody(""));
-  EXPECT_FALSE(IsJsonBody("application/jsonp"));
+  struct BodyCase {
+    const char* type;
+    const char* body;
+    bool json;
+  };
+  for (const BodyCase& c : std::vector<BodyCase>{
+           {"application/json", "", true},
+           {"Application/JSON; charset=utf-8", "[1]", true},
+           {"application/x-www-form-urlencoded", " \n{\"text\": [\"a\"]}", true},
+           {"", "{}", true},
+           {"image/png", "{\"text\": [\"a\"]}", false},
+           {"application/jsonp", "x", false},
+           {"application/octet-stream", "\x89PNG", false},
+           {"", "", false},
+       }) {
+    EXPECT_EQ(IsJsonBody(c.type, c.body), c.json) << c.type << " " << c.body;
+  }
 }
 
 TEST(ServiceJson, StatusAndBoardShapes) {
