@@ -1,0 +1,180 @@
+// The board on an MQTT broker through libmosquitto: commands from the
+// board's topics (and tablica/all/) go to the board service as the HTTP
+// API's requests do, checked whole first; a refused one is logged and
+// dropped. The service's status and picture go back, paced, and Home
+// Assistant's discovery with the availability on every connect.
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+
+#include "picture/convert_options.h"
+#include "service/mqtt/mqtt_client.h"
+#include "service/mqtt/mqtt_discovery.h"
+#include "service/mqtt/mqtt_publisher.h"
+#include "service/mqtt/mqtt_topics.h"
+#include "service/mqtt_bridge.h"
+#include "service/service_json.h"
+#include "service/service_options.h"
+
+namespace tablica::service {
+
+namespace {
+
+using mqtt::Command;
+using mqtt::MqttMessage;
+
+// A payload larger than an upload the HTTP side takes is not looked at.
+constexpr std::size_t kLargestPayload = kDefaultMaxUpload;
+// A password file is a line, not a document.
+constexpr std::streamsize kLargestPassword = 4096;
+
+std::optional<std::string> ReadPassword(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string password(static_cast<std::size_t>(kLargestPassword) + 1, '\0');
+  in.read(password.data(), kLargestPassword + 1);
+  if (in.bad() || in.gcount() > kLargestPassword) return std::nullopt;
+  password.resize(static_cast<std::size_t>(in.gcount()));
+  while (!password.empty() && (password.back() == '\n' || password.back() == '\r')) {
+    password.pop_back();
+  }
+  if (password.empty()) return std::nullopt;
+  return password;
+}
+
+class MosquittoBridge final : public MqttBridge {
+ public:
+  MosquittoBridge(BoardService& service, mqtt::ClientSetup setup, const std::string& name,
+                  LogFn log)
+      : service_(service), topics_(name), log_(std::move(log)) {
+    const std::string version = service_.Status().version;
+    discovery_ = mqtt::DiscoveryMessages(topics_, version);
+    publisher_ = std::make_unique<mqtt::BoardPublisher>(mqtt::PublisherSetup{
+        topics_,
+        [this] { return StatusJson(service_.Status()); },
+        [this] { return service_.BoardNow(); },
+        [this](const MqttMessage& message) {
+          mqtt::MqttClient* client = client_.load();
+          return client && client->Publish(message);
+        },
+    });
+    observer_ =
+        service_.AddFrameObserver([this](const FrameEvent&) { publisher_->FrameWritten(); });
+    setup.will = {topics_.Availability(), std::string(mqtt::kOffline), true, 1};
+    setup.subscriptions = topics_.Subscriptions();
+    setup.connected = [this] { Connected(); };
+    setup.received = [this](const MqttMessage& message) { Received(message); };
+    setup.log = log_;
+    owned_ = std::make_unique<mqtt::MqttClient>(std::move(setup));
+    client_ = owned_.get();
+  }
+
+  ~MosquittoBridge() override {
+    service_.RemoveFrameObserver(observer_);
+    owned_->Close(MqttMessage{topics_.Availability(), std::string(mqtt::kOffline), true, 1});
+    publisher_.reset();
+  }
+
+ private:
+  // On the client's thread, each time the broker has taken the connection.
+  void Connected() {
+    Publish({topics_.Availability(), std::string(mqtt::kOnline), true, 1});
+    for (const MqttMessage& message : discovery_) Publish(message);
+    publisher_->PublishNow();
+  }
+
+  void Publish(const MqttMessage& message) { owned_->Publish(message); }
+
+  void Received(const MqttMessage& message) {
+    const std::optional<Command> command = topics_.CommandOf(message.topic);
+    if (!command) return;
+    const std::string problem = Carry(*command, message);
+    if (!problem.empty()) {
+      log_("MQTT: odrzucono wiadomość z „" + message.topic + "”: " + problem);
+    }
+  }
+
+  // Hands the command to the service; the Polish reason when it is refused.
+  std::string Carry(Command command, const MqttMessage& message) {
+    const std::string& payload = message.payload;
+    if (payload.size() > kLargestPayload) {
+      return "ma " + std::to_string(payload.size()) + " bajtów, a najwięcej można " +
+             std::to_string(kLargestPayload) + ".";
+    }
+    ContentResult made;
+    switch (command) {
+      case Command::Blank:
+        service_.Blank();
+        return {};
+      case Command::Text:
+        if (const auto lines = mqtt::TextLines(payload)) {
+          made = service_.TextContent(*lines);
+        } else {
+          return "tekst musi być zapisany w UTF-8 i mieć co najmniej jedną linię.";
+        }
+        break;
+      case Command::Picture:
+        made = service_.PictureContent(
+            {reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size()},
+            picture::ConvertOptions{});
+        break;
+      case Command::Show:
+      case Command::Notify:
+        made = service_.JsonContent(payload);
+        break;
+    }
+    if (!made.content) return made.error;
+    if (command != Command::Notify) {
+      service_.Play(std::move(*made.content));
+      return {};
+    }
+    // A notification kept by the broker would come again with every
+    // connect, long after its moment.
+    if (message.retain) return "powiadomienie zachowane przez broker (retain) jest nieaktualne.";
+    const auto seconds = made.content->Seconds();
+    if (!seconds || *seconds <= std::chrono::milliseconds::zero() ||
+        *seconds > std::chrono::seconds(kMaxNotifySeconds)) {
+      return "powiadomienie musi mieć pole „seconds” od 1 do " + std::to_string(kMaxNotifySeconds) +
+             ".";
+    }
+    service_.Notify(std::move(*made.content), *seconds);
+    return {};
+  }
+
+  BoardService& service_;
+  mqtt::BoardTopics topics_;
+  LogFn log_;
+  std::vector<MqttMessage> discovery_;
+  std::unique_ptr<mqtt::BoardPublisher> publisher_;
+  int observer_ = -1;
+  std::atomic<mqtt::MqttClient*> client_ = nullptr;
+  std::unique_ptr<mqtt::MqttClient> owned_;
+};
+
+}  // namespace
+
+MqttStart StartMqtt(BoardService& service, const MqttOptions& options, const std::string& name,
+                    LogFn log) {
+  mqtt::ClientSetup setup;
+  setup.host = options.broker.host;
+  setup.port = options.broker.port;
+  setup.clientId = "tablica-serwer-" + name;
+  setup.user = options.user;
+  if (options.passwordFile) {
+    setup.password = ReadPassword(*options.passwordFile);
+    if (!setup.password) {
+      const std::u8string file = options.passwordFile->u8string();
+      return {nullptr, "Nie mogę przeczytać hasła MQTT z pliku „" +
+                           std::string(file.begin(), file.end()) +
+                           "” (brak pliku, plik pusty albo dłuższy niż " +
+                           std::to_string(kLargestPassword) + " bajtów)."};
+    }
+  }
+  log("MQTT: broker " + setup.host + ":" + std::to_string(setup.port) + ", tematy tablica/" + name +
+      "/… i tablica/all/….");
+  return {std::make_unique<MosquittoBridge>(service, std::move(setup), name, std::move(log)), {}};
+}
+
+}  // namespace tablica::service

@@ -1,0 +1,50 @@
+#pragma once
+
+// The board's topics on the broker. Commands come to
+//   tablica/<name>/text     lines of text (UTF-8, one line per line)
+//   tablica/<name>/picture  a picture file's bytes
+//   tablica/<name>/show     a show (JSON, pictures inline)
+//   tablica/<name>/notify   {"text": [...] or "picture": "data:...", "seconds": N}
+//   tablica/<name>/blank    anything: the board goes dark
+// and the same under tablica/all/ to every board at once. The board tells
+//   tablica/<name>/status        the service's status (JSON), retained
+//   tablica/<name>/availability  "online", or "offline" (also its last will), retained
+//   tablica/<name>/image         the board as a PNG picture, retained
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tablica::service::mqtt {
+
+enum class Command { Text, Picture, Show, Notify, Blank };
+
+inline constexpr std::string_view kOnline = "online";
+inline constexpr std::string_view kOffline = "offline";
+
+class BoardTopics {
+ public:
+  // `name` is a checked board name (letters, digits, '-', '_').
+  explicit BoardTopics(std::string name);
+
+  const std::string& Name() const { return name_; }
+  std::string Status() const;
+  std::string Availability() const;
+  std::string Image() const;
+  std::string CommandTopic(Command command) const;
+  // The ten topics the board listens to (its own and tablica/all/).
+  std::vector<std::string> Subscriptions() const;
+  // Which command a topic carries to this board; unset for any other topic.
+  std::optional<Command> CommandOf(std::string_view topic) const;
+
+ private:
+  std::string name_;
+};
+
+// The lines of a text payload: split at line feeds (a carriage return
+// before one is dropped, and so is one line feed at the very end).
+// Unset when the payload is not UTF-8 or has no line.
+std::optional<std::vector<std::string>> TextLines(std::string_view payload);
+
+}  // namespace tablica::service::mqtt
