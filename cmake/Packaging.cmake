@@ -32,7 +32,8 @@ else()
   set(TABLICA_PROGRAM_DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 set(TABLICA_INSTALLED_PROGRAMS "")
-foreach(program IN ITEMS zapis-bitmapy tablica-obraz tablica-emulator tablica-send tablica-convert)
+foreach(program IN ITEMS zapis-bitmapy tablica-obraz tablica-emulator tablica-send tablica-convert
+                        tablica-serwer)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${TABLICA_PROGRAM_DESTINATION})
     list(APPEND TABLICA_INSTALLED_PROGRAMS ${program})
@@ -48,12 +49,15 @@ if(WIN32)
   set(rc_description_tablica-obraz "Przygotowanie obrazu dla tablicy")
   set(rc_description_tablica-send "Wysłanie bitmapy do tablicy informacyjnej z wiersza poleceń")
   set(rc_description_tablica-convert "Zamiana obrazu lub tekstu na bitmapę tablicy")
+  set(rc_description_tablica-serwer "Tablica informacyjna w sieci (HTTP i MQTT)")
   set(rc_icon_zapis-bitmapy zapis-bitmapy)
   set(rc_icon_tablica-obraz tablica-obraz)
   set(rc_icon_tablica-emulator tablica-emulator)
   set(rc_icon_tablica-send zapis-bitmapy)
   set(rc_icon_tablica-convert tablica-obraz)
-  foreach(program IN ITEMS zapis-bitmapy tablica-obraz tablica-emulator tablica-send tablica-convert)
+  set(rc_icon_tablica-serwer zapis-bitmapy)
+  foreach(program IN ITEMS zapis-bitmapy tablica-obraz tablica-emulator tablica-send tablica-convert
+                          tablica-serwer)
     if(TARGET ${program})
       set(TABLICA_RC_PROGRAM ${program})
       set(TABLICA_RC_DESCRIPTION "${rc_description_${program}}")
@@ -132,6 +136,28 @@ if(UNIX AND NOT APPLE)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   endif()
 
+  # tablica-serwer as a system service: its unit (not enabled at install),
+  # its settings in /etc/default (a conffile), its system user made by the
+  # package's scripts.
+  if(TARGET tablica-serwer)
+    find_package(PkgConfig QUIET)
+    if(PkgConfig_FOUND)
+      pkg_get_variable(TABLICA_SYSTEMD_UNIT_DIR systemd systemdsystemunitdir)
+    endif()
+    if(NOT TABLICA_SYSTEMD_UNIT_DIR)
+      set(TABLICA_SYSTEMD_UNIT_DIR /lib/systemd/system)
+    endif()
+    install(FILES "${TABLICA_PACKAGING_DIR}/linux/tablica-serwer.service"
+            DESTINATION ${TABLICA_SYSTEMD_UNIT_DIR})
+    install(FILES "${TABLICA_PACKAGING_DIR}/linux/tablica-serwer.default"
+            DESTINATION /etc/default RENAME tablica-serwer)
+    set(TABLICA_DEBIAN_CONTROL_EXTRA
+        "${TABLICA_PACKAGING_DIR}/debian/service/conffiles"
+        "${TABLICA_PACKAGING_DIR}/debian/service/postinst"
+        "${TABLICA_PACKAGING_DIR}/debian/service/prerm"
+        "${TABLICA_PACKAGING_DIR}/debian/service/postrm")
+  endif()
+
   # The package's own documents: Debian looks for the copyright notice and
   # the changelog in /usr/share/doc/<package>/.
   tablica_stage_file("${TABLICA_PACKAGING_DIR}/debian/changelog.in" "changelog" TRUE)
@@ -178,5 +204,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # fonts-unifont: the default pixel font of text made for the board.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, fonts-unifont")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+if(TABLICA_DEBIAN_CONTROL_EXTRA)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${TABLICA_DEBIAN_CONTROL_EXTRA})
+  # The scripts make the service's user with adduser.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
+endif()
 
 include(CPack)

@@ -13,6 +13,8 @@
 #   translations/qtbase_pl.qm                       Qt's dialogs in Polish
 #   fonts/unifont.otf                               GNU Unifont, the default
 #                                                   font of text for the board
+#   libmosquitto.dll                                tablica-serwer.exe's MQTT
+#                                                   client (scripts/windows-libs)
 #   qt.conf                                         where Qt finds the above
 #
 # Then every import of every .exe and .dll there is checked (objdump): one
@@ -83,6 +85,10 @@ function(tablica_install_windows_runtime)
                     "Qt's dialogs will speak English")
   endif()
   install(FILES "${CMAKE_CURRENT_LIST_DIR}/windows-qt.conf" DESTINATION . RENAME qt.conf)
+  # libmosquitto, for tablica-serwer.exe's MQTT (src/service/mqtt).
+  if(TABLICA_MOSQUITTO_DLL)
+    install(FILES "${TABLICA_MOSQUITTO_DLL}" DESTINATION .)
+  endif()
   if(TARGET tablica_picture)
     if(NOT TABLICA_UNIFONT_FILE)
       message(FATAL_ERROR "unifont.otf not found (fonts-unifont, scripts/deps/windows.txt)")

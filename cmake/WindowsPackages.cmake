@@ -84,6 +84,33 @@ function(tablica_stage_windows_licences staged)
     string(REGEX REPLACE "\n " "\n" ${part} "${${part}}")
   endforeach()
 
+  # tablica-serwer.exe's libraries, built from Debian's sources by
+  # scripts/windows-libs, which keeps their notices beside them.
+  set(TABLICA_SERVICE_COMPONENTS "")
+  set(service_licences "")
+  if(TARGET tablica-serwer AND TABLICA_MOSQUITTO_DLL)
+    cmake_path(GET TABLICA_MOSQUITTO_DLL PARENT_PATH libs_bin)
+    set(libs_licences "${libs_bin}/../licenses")
+    foreach(file IN ITEMS mosquitto-copyright mosquitto-epl-v20 mosquitto-edl-v10
+                          cpp-httplib-copyright cpp-httplib-LICENSE)
+      if(NOT EXISTS "${libs_licences}/${file}.txt")
+        message(FATAL_ERROR "${libs_licences}/${file}.txt is missing (scripts/windows-libs)")
+      endif()
+      file(READ "${libs_licences}/${file}.txt" ${file}_text)
+    endforeach()
+    set(service_licences mosquitto cpp-httplib)
+    set(TABLICA_SERVICE_COMPONENTS [=[
+- libmosquitto 2.0.11 (libmosquitto.dll), klient MQTT programu
+  tablica-serwer.exe: Eclipse Public License 2.0 albo Eclipse Distribution
+  License 1.0, do wyboru. Zbudowana z pakietu źródłowego Debiana 12
+  mosquitto (https://sources.debian.org/src/mosquitto/); noty i teksty
+  obu licencji: licenses\mosquitto.txt.
+- cpp-httplib 0.11.4 (w tablica-serwer.exe): licencja MIT. Z pakietu
+  źródłowego Debiana 12 cpp-httplib; nota i licencja:
+  licenses\cpp-httplib.txt.
+]=])
+  endif()
+
   set(TABLICA_QT_VERSION "${Qt6_VERSION}")
   configure_file("${TABLICA_PACKAGING_DIR}/windows/shipped-components.txt"
                  "${CMAKE_BINARY_DIR}/packaging/shipped-components.txt" @ONLY)
@@ -99,6 +126,12 @@ function(tablica_stage_windows_licences staged)
   tablica_write_windows_text("${staged}/licenses/mingw-w64.txt" "${TABLICA_COPYRIGHT_MINGW_text}")
   tablica_write_windows_text("${staged}/licenses/fonts-unifont.txt"
                              "${TABLICA_COPYRIGHT_UNIFONT_text}${rule}${TABLICA_LICENSE_GPL2_text}")
+  if("mosquitto" IN_LIST service_licences)
+    tablica_write_windows_text("${staged}/licenses/mosquitto.txt"
+      "${mosquitto-copyright_text}${rule}${mosquitto-epl-v20_text}${rule}${mosquitto-edl-v10_text}")
+    tablica_write_windows_text("${staged}/licenses/cpp-httplib.txt"
+      "${cpp-httplib-copyright_text}${rule}${cpp-httplib-LICENSE_text}")
+  endif()
 endfunction()
 
 if(CMAKE_CROSSCOMPILING AND TARGET zapis-bitmapy)
