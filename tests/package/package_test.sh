@@ -99,6 +99,26 @@ for icon in zapis-bitmapy tablica-obraz tablica-emulator; do
       fail "/$png is not a $size x $size PNG: $(file -b "$work/root/$png")"
   done
 done
+# tablica-serwer, when this build has it: the program, its manual page, its
+# systemd unit and its settings (a configuration file of the package).
+service=0
+if [ -e "$work/root/usr/bin/tablica-serwer" ]; then
+  service=1
+  unit_dir=$(pkg-config --variable=systemdsystemunitdir systemd 2>/dev/null || echo /lib/systemd/system)
+  unit_dir=${unit_dir#/}
+  expect_file usr/bin/tablica-serwer -rwxr-xr-x
+  expect_file usr/share/man/man1/tablica-serwer.1.gz -rw-r--r--
+  expect_file "$unit_dir/tablica-serwer.service" -rw-r--r--
+  expect_file etc/default/tablica-serwer -rw-r--r--
+  dpkg-deb -e "$deb" "$work/control"
+  grep -qx /etc/default/tablica-serwer "$work/control/conffiles" ||
+    fail "/etc/default/tablica-serwer is not a conffile"
+  for script in postinst prerm postrm; do
+    [ -x "$work/control/$script" ] || fail "the package has no $script for the service's user"
+    sh -n "$work/control/$script" || fail "$script is not a valid shell script"
+  done
+  [[ "$(field Depends)" =~ (^|, )adduser($|,) ]] || fail "Depends does not name adduser"
+fi
 # Every directory in the package is a plain 0755 root directory.
 bad_dirs=$(awk '$1 ~ /^d/ && ($1 != "drwxr-xr-x" || $2 != "root/root")' "$work/contents")
 [ -z "$bad_dirs" ] || fail "directories with unusual permissions: $bad_dirs"
@@ -150,6 +170,73 @@ fi
 for program in zapis-bitmapy tablica-obraz tablica-emulator tablica-send; do
   [ -x "/usr/bin/$program" ] || fail "/usr/bin/$program is missing after installing"
 done
+
+# --- the service, as systemd would run it ------------------------------------------
+if [ "$service" -eq 1 ]; then
+  step "tablica-serwer: unit, settings, user"
+  unit="/$unit_dir/tablica-serwer.service"
+  if command -v systemd-analyze >/dev/null; then
+    # Checks the unit's syntax, its commands and what it names; needs no
+    # running systemd.
+    systemd-analyze verify "$unit" || fail "systemd-analyze verify $unit"
+  else
+    echo "systemd-analyze is not here: the unit is checked by hand only"
+  fi
+  grep -qx 'EnvironmentFile=/etc/default/tablica-serwer' "$unit" || fail "the unit reads no settings"
+  grep -qx 'User=tablica-serwer' "$unit" || fail "the unit does not run as tablica-serwer"
+  id -nG tablica-serwer | tr ' ' '\n' | grep -qx dialout ||
+    fail "the user tablica-serwer is not in the group dialout: $(id -nG tablica-serwer)"
+  if [ -d /run/systemd/system ]; then
+    # Not enabled, not started: the port must be chosen first.
+    [ "$(systemctl is-enabled tablica-serwer.service 2>/dev/null || true)" = disabled ] ||
+      fail "the service is enabled at install"
+    systemctl is-active --quiet tablica-serwer.service && fail "the service runs after install"
+  fi
+  # The unit's command line with the settings of the installed defaults
+  # file, as systemd puts them together (${VAR}: one word; $VAR: split at
+  # white space); a port named and a free loopback address instead of the
+  # defaults' empty port and 8080.
+  (
+    set -a
+    # shellcheck disable=SC1091
+    . /etc/default/tablica-serwer
+    set +a
+    [ -z "$TABLICA_PORT" ] || fail "the installed defaults name a port; the user must choose it"
+    [ -n "$TABLICA_OPTIONS" ] || fail "the installed defaults have no options"
+    listen_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    TABLICA_PORT=9
+    TABLICA_OPTIONS="${TABLICA_OPTIONS/127.0.0.1:8080/127.0.0.1:$listen_port} --name paczka"
+    exec_start=$(sed -n 's/^ExecStart=//p' "$unit")
+    exec_start=${exec_start//'${TABLICA_PORT}'/'"$TABLICA_PORT"'}
+    eval "set -- $exec_start"
+    [ "$1" = /usr/bin/tablica-serwer ] || fail "the unit starts $1"
+    mkdir -p "$work/service"
+    # The installed virtual board as COM 9.
+    env XDG_CONFIG_HOME="$work/config" /usr/bin/tablica-emulator --port 9 --headless --json \
+      >"$work/board.log" 2>&1 &
+    board_pid=$!
+    for _ in $(seq 50); do
+      grep -q '"ready"' "$work/board.log" && break
+      sleep 0.1
+    done
+    (cd "$work/service" && exec env XDG_CONFIG_HOME="$work/config" "$@" 2>"$work/service.log") &
+    service_pid=$!
+    answer=""
+    for _ in $(seq 100); do
+      kill -0 "$service_pid" 2>/dev/null || break
+      answer=$(python3 -c 'import sys, urllib.request
+print(urllib.request.urlopen("http://127.0.0.1:%s/api/status" % sys.argv[1], timeout=2).read().decode())' \
+        "$listen_port" 2>/dev/null) && break
+      sleep 0.2
+    done
+    kill "$service_pid" "$board_pid" 2>/dev/null || true
+    wait "$service_pid" "$board_pid" 2>/dev/null || true
+    cat "$work/service.log"
+    grep -q '"port": *9' <<<"$answer" || fail "the service as the unit starts it did not answer: $answer"
+    grep -q '"name": *"paczka"' <<<"$answer" || fail "the service's status: $answer"
+    echo "the unit's command line answers /api/status: $answer"
+  )
+fi
 
 # --- start the installed program --------------------------------------------------
 step "start /usr/bin/zapis-bitmapy under Xvfb"
@@ -235,4 +322,9 @@ for path in /usr/bin/zapis-bitmapy /usr/share/applications/pl.zapisbitmapy.Zapis
   /usr/share/doc/zapis-bitmapy; do
   [ ! -e "$path" ] || fail "$path is left behind after purging"
 done
+if [ "$service" -eq 1 ]; then
+  for path in "/$unit_dir/tablica-serwer.service" /etc/default/tablica-serwer /var/lib/tablica-serwer; do
+    [ ! -e "$path" ] || fail "$path is left behind after purging"
+  done
+fi
 echo "package test passed"

@@ -1,0 +1,87 @@
+"""Debian's mosquitto for the tests: started by the test itself on a free
+loopback port with a configuration file it writes (never the system's
+service), restartable on the same port, with mosquitto_pub and mosquitto_sub
+to publish and to read what it holds."""
+
+import os
+import socket
+import subprocess
+import time
+
+HOST = "127.0.0.1"
+
+
+def free_port():
+    """A TCP port on 127.0.0.1 that nothing listens on right now."""
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind((HOST, 0))
+        return s.getsockname()[1]
+
+
+class Broker:
+    """mosquitto listening on 127.0.0.1:`port` only, keeping nothing on disk:
+    after a restart it holds no retained message until a client publishes
+    it again."""
+
+    def __init__(self, program, folder):
+        self.program = program
+        self.port = free_port()
+        self.config = os.path.join(folder, "mosquitto.conf")
+        with open(self.config, "w") as f:
+            f.write("listener %d %s\nallow_anonymous true\npersistence false\n"
+                    "log_dest stderr\n" % (self.port, HOST))
+        self.log = os.path.join(folder, "mosquitto.log")
+        self.proc = None
+        self.start()
+
+    def start(self):
+        log = open(self.log, "ab")
+        self.proc = subprocess.Popen([self.program, "-c", self.config], stdout=log, stderr=log)
+        log.close()
+        deadline = time.monotonic() + 10
+        while True:
+            try:
+                socket.create_connection((HOST, self.port), 0.5).close()
+                return
+            except OSError:
+                if self.proc.poll() is not None or time.monotonic() > deadline:
+                    raise AssertionError("mosquitto did not start: " + self.text())
+                time.sleep(0.05)
+
+    def stop(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.terminate()
+            self.proc.wait(10)
+
+    def text(self):
+        with open(self.log, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+    def publish(self, topic, payload, retain=False):
+        subprocess.run(["mosquitto_pub", "-h", HOST, "-p", str(self.port), "-q", "1", "-t", topic,
+                        "-s"] + (["-r"] if retain else []), input=payload, check=True, timeout=10)
+
+    def retained(self, *topics):
+        """What a fresh subscriber to `topics` gets at once: the retained
+        messages, {topic: payload bytes}."""
+        args = ["mosquitto_sub", "-h", HOST, "-p", str(self.port), "--retained-only", "-W", "2",
+                "-F", "%t %x"]
+        for topic in topics:
+            args += ["-t", topic]
+        done = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=20)
+        found = {}
+        for line in done.stdout.decode().splitlines():
+            topic, _, payload = line.partition(" ")
+            found[topic] = bytes.fromhex(payload)
+        return found
+
+    def wait_retained(self, topic, wanted, timeout=30):
+        """Waits until `topic` holds a retained `wanted` (bytes, or a test on them)."""
+        deadline = time.monotonic() + timeout
+        held = None
+        while time.monotonic() < deadline:
+            held = self.retained(topic).get(topic)
+            if held is not None and (wanted(held) if callable(wanted) else held == wanted):
+                return held
+            time.sleep(0.2)
+        raise AssertionError("%s holds %r, not what was awaited" % (topic, held))

@@ -1,0 +1,165 @@
+#!/usr/bin/env python3
+"""tablica-serwer on an MQTT broker, end to end: Debian's mosquitto started
+here on a loopback port of its own (its configuration written here, no
+system service), and a fleet of two services, each with a virtual board on
+its port. A message to one board's topic reaches only that board, one to
+tablica/all/ reaches both; a refused payload is logged and dropped; the
+availability, Home Assistant's discovery, the status and the board's picture
+are retained (a fresh subscriber gets them); the broker stopped and started
+again: the services come back by themselves; a service killed leaves
+"offline" behind (its last will), one stopped says so itself."""
+
+import json
+import os
+import signal
+import sys
+import time
+import unittest
+
+import e2e_lib as lib
+import service_lib as svc
+from mqtt_broker import Broker
+
+BIN = None
+MOSQUITTO = "mosquitto"
+HOST = "127.0.0.1"
+BOARDS = {"peron-1": 23, "peron-2": 24}
+PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
+
+
+class MqttFleet(unittest.TestCase):
+    def setUp(self):
+        self.tmp = lib.TempFolder("service-mqtt-e2e-")
+        self.config = self.tmp.join("config")
+        self.broker = Broker(MOSQUITTO, self.tmp.join())
+        self.boards = {}
+        self.services = {}
+        for name, port in BOARDS.items():
+            self.boards[name] = lib.Emulator(BIN, port, self.config)
+            folder = self.tmp.join(name)
+            os.makedirs(folder)
+            self.services[name] = svc.Service(BIN, folder, self.config, port, "--name", name,
+                                              "--mqtt", "%s:%d" % (HOST, self.broker.port))
+
+    def tearDown(self):
+        for service in self.services.values():
+            service.stop()
+        for board in self.boards.values():
+            board.stop()
+        self.broker.stop()
+        self.tmp.remove()
+
+    def expected_text(self, *lines):
+        args = []
+        for line in lines:
+            args += ["--text", line]
+        return svc.converted_frame(BIN, self.tmp.join(), *args)
+
+    def assertBoardGets(self, name, frame, what):
+        unit = self.boards[name].units(1, 15)[0]
+        self.assertEqual(unit["event"], "frame", unit)
+        self.assertEqual(bytes.fromhex(unit["bytes"]), frame,
+                         "%s: %s got other dots than tablica-convert's" % (what, name))
+        return unit
+
+    def assertBoardQuiet(self, name, seconds, what):
+        extra = self.boards[name].quiet(seconds)
+        self.assertEqual(extra, [], "%s: %s should have received nothing" % (what, name))
+
+    def wait_online(self):
+        for name in BOARDS:
+            self.broker.wait_retained("tablica/%s/availability" % name, b"online")
+
+    def test_a_fleet_of_two_on_one_broker(self):
+        self.wait_online()
+
+        # --- retained for whoever comes later -------------------------------------
+        held = self.broker.retained("tablica/#", "homeassistant/#")
+        for name in BOARDS:
+            self.assertEqual(held.get("tablica/%s/availability" % name), b"online")
+            status = json.loads(held["tablica/%s/status" % name])
+            self.assertEqual(status["name"], name)
+            self.assertTrue(held["tablica/%s/image" % name].startswith(PNG_SIGNATURE))
+            node = "tablica_" + name
+            configs = {topic: json.loads(payload) for topic, payload in held.items()
+                       if topic.startswith("homeassistant/") and ("/%s/" % node) in topic}
+            self.assertEqual(sorted(topic.split("/")[1] for topic in configs),
+                             ["button", "image", "sensor", "text"])
+            devices = {json.dumps(c["device"], sort_keys=True) for c in configs.values()}
+            self.assertEqual(len(devices), 1, "the four entities are one device")
+            by_kind = {topic.split("/")[1]: c for topic, c in configs.items()}
+            self.assertEqual(by_kind["text"]["command_topic"], "tablica/%s/text" % name)
+            self.assertEqual(by_kind["button"]["command_topic"], "tablica/%s/blank" % name)
+            self.assertEqual(by_kind["sensor"]["state_topic"], "tablica/%s/status" % name)
+            self.assertEqual(by_kind["image"]["image_topic"], "tablica/%s/image" % name)
+            for config in configs.values():
+                self.assertEqual(config["availability_topic"], "tablica/%s/availability" % name)
+        # Nothing was shown yet: nothing was written to either board.
+        for name in BOARDS:
+            self.assertBoardQuiet(name, 0.2, "before any message")
+
+        # --- one board's topic, then every board's ------------------------------------
+        one = self.expected_text("Peron 1", "odjazd 12:45")
+        self.broker.publish("tablica/peron-1/text", "Peron 1\nodjazd 12:45\n".encode())
+        self.assertBoardGets("peron-1", one, "tablica/peron-1/text")
+        self.assertBoardQuiet("peron-2", 1.0, "tablica/peron-1/text")
+
+        every = self.expected_text("Uwaga: zmiana peronu")
+        self.broker.publish("tablica/all/text", "Uwaga: zmiana peronu".encode())
+        for name in BOARDS:
+            self.assertBoardGets(name, every, "tablica/all/text")
+
+        # The status after the send, retained; the picture of the board as it is now.
+        status = json.loads(self.broker.wait_retained(
+            "tablica/peron-1/status", lambda s: json.loads(s)["sends"] >= 2))
+        self.assertEqual(status["showing"], "text")
+        self.assertTrue(status["last_send"]["ok"])
+        self.broker.wait_retained("tablica/peron-1/image",
+                                  lambda png: png == self.services["peron-1"].request(
+                                      "GET", "/api/board.png").body)
+
+        # --- refused payloads: logged, dropped, nothing on the board -----------------
+        self.broker.publish("tablica/peron-2/picture", b"GIF89a to nie jest obraz")
+        self.broker.publish("tablica/peron-2/text", b"Za\xc5")  # cut in the middle of a letter
+        self.broker.publish("tablica/peron-2/notify", b'{"text": ["bez czasu"]}')
+        self.broker.publish("tablica/peron-2/show", b'{"pages": [{"picture": "/etc/passwd"}]}')
+        self.broker.publish("tablica/peron-2/text", "jedna\ndwie\ntrzy".encode())
+        self.assertBoardQuiet("peron-2", 1.5, "refused payloads")
+        log = self.services["peron-2"].log()
+        self.assertEqual(log.count("MQTT: odrzucono wiadomość"), 5, log)
+        self.assertIn("„tablica/peron-2/picture”", log)
+        # Still there: a notification shows, then the content comes back.
+        self.broker.publish("tablica/peron-2/notify", json.dumps(
+            {"text": ["Pociąg opóźniony"], "seconds": 1}).encode())
+        notice = self.assertBoardGets("peron-2", self.expected_text("Pociąg opóźniony"), "notify")
+        back = self.assertBoardGets("peron-2", every, "after the notification")
+        self.assertAlmostEqual(back["t"] - notice["t"], 1.0, delta=0.4)
+        self.broker.publish("tablica/peron-2/blank", b"PRESS")
+        self.assertBoardGets("peron-2", lib.expected_frame([[1] * 128] * 32, False), "blank")
+
+        # --- the broker goes away and comes back: the services come back ----------
+        self.broker.stop()
+        time.sleep(1.0)
+        self.broker.start()  # holds nothing: what it holds next, the services published again
+        self.wait_online()
+        held = self.broker.retained("homeassistant/#")
+        self.assertEqual(len(held), 8, "discovery published again: %s" % sorted(held))
+        again = self.expected_text("Po przerwie")
+        self.broker.publish("tablica/peron-1/text", "Po przerwie".encode())
+        self.assertBoardGets("peron-1", again, "after the broker's restart")
+        for name in BOARDS:
+            self.assertGreaterEqual(self.services[name].log().count("MQTT: połączono z brokerem"),
+                                    2, self.services[name].log())
+
+        # --- leaving: killed, the broker publishes the will; stopped, it says so -----
+        self.services["peron-2"].proc.send_signal(signal.SIGKILL)
+        self.broker.wait_retained("tablica/peron-2/availability", b"offline", timeout=10)
+        self.assertEqual(self.services["peron-1"].stop(), 0, self.services["peron-1"].log())
+        self.broker.wait_retained("tablica/peron-1/availability", b"offline", timeout=10)
+
+
+if __name__ == "__main__":
+    BIN = sys.argv.pop(1)
+    if len(sys.argv) > 1:
+        MOSQUITTO = sys.argv.pop(1)
+    unittest.main(verbosity=2)
