@@ -17,6 +17,11 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
+// How long one turn of the loop waits for the network, in milliseconds: a
+// message published from another thread wakes it at once, so this only
+// bounds how soon a stop is noticed (and how often an idle client wakes).
+constexpr int kLoopWait = 250;
+
 // libmosquitto's own start-up (the sockets library on Windows), once a
 // process, before the first client.
 void StartLibrary() {
@@ -121,7 +126,7 @@ struct MqttClient::State {
       int rc = mosquitto_connect_async(client.get(), setup.host.c_str(), setup.port,
                                        static_cast<int>(setup.keepAlive.count()));
       while (rc == MOSQ_ERR_SUCCESS && !stop.stop_requested()) {
-        rc = mosquitto_loop(client.get(), 100, 1);
+        rc = mosquitto_loop(client.get(), kLoopWait, 1);
       }
       if (stop.stop_requested()) break;
       if (problem.empty()) {
