@@ -55,6 +55,7 @@ class MosquittoBridge final : public MqttBridge {
         topics_,
         [this] { return StatusJson(service_.Status()); },
         [this] { return service_.BoardNow(); },
+        [](const BoardDots& dots) { return BoardPng(dots); },
         [this](const MqttMessage& message) {
           mqtt::MqttClient* client = client_.load();
           return client && client->Publish(message);

@@ -1,11 +1,7 @@
 #include "service/mqtt/mqtt_publisher.h"
 
-#include <QBuffer>
-#include <QByteArray>
-#include <QImage>
+#include <algorithm>
 #include <utility>
-
-#include "picture/board_files.h"
 
 namespace tablica::service::mqtt {
 
@@ -19,15 +15,6 @@ std::optional<Pacer::Clock::time_point> Earliest(std::optional<Pacer::Clock::tim
 }
 
 }  // namespace
-
-std::string BoardPng(const BoardDots& dots) {
-  const QImage image = picture::DrawPreview(dots);
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  return png.toStdString();
-}
 
 BoardPublisher::BoardPublisher(PublisherSetup setup)
     : setup_(std::move(setup)),
@@ -97,7 +84,7 @@ void BoardPublisher::SendStatus() {
 }
 
 void BoardPublisher::SendImage(const BoardDots& dots) {
-  setup_.publish({setup_.topics.Image(), BoardPng(dots), true, 0});
+  setup_.publish({setup_.topics.Image(), setup_.png(dots), true, 0});
 }
 
 }  // namespace tablica::service::mqtt

@@ -27,16 +27,13 @@ inline constexpr std::chrono::seconds kImageInterval{5};
 
 struct PublisherSetup {
   BoardTopics topics;
-  std::function<std::string()> status;  // the status JSON now
-  std::function<BoardDots()> board;     // the dots the board shows now
+  std::function<std::string()> status;               // the status JSON now
+  std::function<BoardDots()> board;                  // the dots the board shows now
+  std::function<std::string(const BoardDots&)> png;  // the dots drawn as a PNG picture
   std::function<bool(const MqttMessage&)> publish;
   Pacer::Clock::duration statusInterval = kStatusInterval;
   Pacer::Clock::duration imageInterval = kImageInterval;
 };
-
-// The board's dots as the PNG picture the image topic carries (drawn as
-// the service's board.png).
-std::string BoardPng(const BoardDots& dots);
 
 class BoardPublisher {
  public:

@@ -228,6 +228,7 @@ TEST(MqttPublisher, PacesAStreamOfFramesAndPublishesTheNewestInTheEnd) {
   PublisherSetup setup{topics,
                        [&] { return std::to_string(frame.load()); },
                        [&] { return DotsLit(frame.load()); },
+                       [](const BoardDots& dots) { return DrawDotsText(dots); },
                        [&](const MqttMessage& message) { return recorder.Publish(message); },
                        100ms,
                        300ms};
@@ -240,8 +241,8 @@ TEST(MqttPublisher, PacesAStreamOfFramesAndPublishesTheNewestInTheEnd) {
     std::this_thread::sleep_for(10ms);
   }
   EXPECT_EQ(recorder.LastOn(topics.Status(), std::to_string(kFrames)), std::to_string(kFrames));
-  EXPECT_EQ(recorder.LastOn(topics.Image(), BoardPng(DotsLit(kFrames))),
-            BoardPng(DotsLit(kFrames)));
+  EXPECT_EQ(recorder.LastOn(topics.Image(), DrawDotsText(DotsLit(kFrames))),
+            DrawDotsText(DotsLit(kFrames)));
   const auto intervals = [&](std::chrono::milliseconds interval) {
     return static_cast<int>((std::chrono::steady_clock::now() - start) / interval) + 1;
   };
