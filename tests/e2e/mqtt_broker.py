@@ -8,14 +8,7 @@ import socket
 import subprocess
 import time
 
-HOST = "127.0.0.1"
-
-
-def free_port():
-    """A TCP port on 127.0.0.1 that nothing listens on right now."""
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.bind((HOST, 0))
-        return s.getsockname()[1]
+from service_lib import HOST, free_port
 
 
 class Broker:

@@ -104,8 +104,8 @@ class MqttFleet(unittest.TestCase):
         self.assertBoardGets("peron-1", one, "tablica/peron-1/text")
         self.assertBoardQuiet("peron-2", 1.0, "tablica/peron-1/text")
 
-        every = self.expected_text("Uwaga: zmiana peronu")
-        self.broker.publish("tablica/all/text", "Uwaga: zmiana peronu".encode())
+        every = self.expected_text("Zmiana peronu")
+        self.broker.publish("tablica/all/text", "Zmiana peronu".encode())
         for name in BOARDS:
             self.assertBoardGets(name, every, "tablica/all/text")
 
