@@ -1,0 +1,153 @@
+#!/usr/bin/env python3
+"""Figures of tablica-serwer on an MQTT broker (a Markdown table; nothing
+passes or fails on a time), with Debian's mosquitto on a loopback port of
+its own and the virtual board reading at 38400 baud:
+  - from the start of a mosquitto_pub of a line of text to its frame's last
+    byte at the board, less the frame's wire time (and, beside it, what a
+    mosquitto_pub takes to start, publish and end);
+  - while a scrolling show plays: frames a second at the board, status and
+    picture messages a second on the broker;
+  - the broker stopped for a second and started again: from its start to
+    the board's availability "online" again;
+  - the service's CPU time while idle and connected (TABLICA_BENCH_IDLE_SECONDS,
+    60 by default).
+Usage: mqtt_bench.py BIN_DIR [MOSQUITTO]"""
+
+import os
+import statistics
+import subprocess
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+import e2e_lib as lib  # noqa: E402
+import service_lib as svc  # noqa: E402
+from mqtt_broker import HOST, Broker  # noqa: E402
+from service_bench import BAUD, FRAME_WIRE, cpu_seconds  # noqa: E402
+
+NAME = "pomiar"
+
+
+class Counter:
+    """mosquitto_sub on `topics`, counting each topic's messages with their moments."""
+
+    def __init__(self, broker, *topics):
+        args = ["mosquitto_sub", "-h", HOST, "-p", str(broker.port), "-F", "%t"]
+        for topic in topics:
+            args += ["-t", topic]
+        self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.seen = []
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+
+    def _read(self):
+        for line in self.proc.stdout:
+            self.seen.append((time.monotonic(), line.decode().strip()))
+
+    def between(self, topic, start, end):
+        return sum(1 for moment, seen in self.seen if seen == topic and start <= moment < end)
+
+    def first(self, topic, after):
+        return next((moment for moment, seen in self.seen if seen == topic and moment >= after),
+                    None)
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait()
+
+
+def publish(broker, topic, payload):
+    subprocess.run(["mosquitto_pub", "-h", HOST, "-p", str(broker.port), "-q", "1", "-t", topic,
+                    "-s"], input=payload, check=True)
+
+
+def main():
+    bin_dir = sys.argv[1]
+    mosquitto = sys.argv[2] if len(sys.argv) > 2 else "/usr/sbin/mosquitto"
+    idle_seconds = float(os.environ.get("TABLICA_BENCH_IDLE_SECONDS", "60"))
+    work = lib.TempFolder("mqtt-bench-")
+    broker = Broker(mosquitto, work.join())
+    board = lib.Emulator(bin_dir, 18, work.join("config"), extra=("--baud", str(BAUD)))
+    service = None
+    rows = []
+    try:
+        service = svc.Service(bin_dir, work.join(), work.join("config"), 18, "--name", NAME,
+                              "--mqtt", "%s:%d" % (HOST, broker.port))
+        broker.wait_retained("tablica/%s/availability" % NAME, b"online")
+
+        figures, bare = [], []
+        for i in range(20):
+            started = time.monotonic()
+            publish(broker, "tablica/%s/text" % NAME, ("Pomiar %d" % i).encode())
+            unit = board.units(1)[0]
+            assert unit["event"] == "frame" and unit["checksum_ok"], unit
+            figures.append(unit["t"] - started - FRAME_WIRE)
+            started = time.monotonic()
+            publish(broker, "tablica/nikt/text", b"x")
+            bare.append(time.monotonic() - started)
+            time.sleep(0.3)
+        rows.append(("mosquitto_pub of a line of text to its frame's last byte at the board, "
+                     "less the frame's wire time (%.1f ms; median of %d)"
+                     % (FRAME_WIRE * 1000, len(figures)),
+                     "%.1f ms" % (statistics.median(figures) * 1000)))
+        rows.append(("of which mosquitto_pub itself: start, connect, publish, end (median)",
+                     "%.1f ms" % (statistics.median(bare) * 1000)))
+
+        status, image = "tablica/%s/status" % NAME, "tablica/%s/image" % NAME
+        counter = Counter(broker, status, image)
+        show = '{"pages": [{"scroll": "Pociąg do Krakowa odjedzie z peronu 3 o 12:45.", ' \
+               '"speed": 40}]}'
+        publish(broker, "tablica/%s/show" % NAME, show.encode())
+        time.sleep(2)
+        board.quiet(0.2)
+        start = time.monotonic()
+        frames = board.quiet(20)
+        end = time.monotonic()
+        seconds = end - start
+        rows.append(("A scrolling show for %.0f s: frames a second at the board (the wire's "
+                     "limit: %.2f)" % (seconds, 1 / FRAME_WIRE),
+                     "%.2f" % (len(frames) / seconds)))
+        rows.append(("... status messages a second on the broker (at most 1)",
+                     "%.2f" % (counter.between(status, start, end) / seconds)))
+        rows.append(("... picture messages a second on the broker (at most 0.2)",
+                     "%.2f" % (counter.between(image, start, end) / seconds)))
+        counter.stop()
+        publish(broker, "tablica/%s/blank" % NAME, b"PRESS")
+
+        availability = Counter(broker, "tablica/%s/availability" % NAME)
+        time.sleep(0.5)
+        broker.stop()
+        availability.stop()
+        time.sleep(1)
+        started = time.monotonic()
+        broker.start()
+        availability = Counter(broker, "tablica/%s/availability" % NAME)
+        broker.wait_retained("tablica/%s/availability" % NAME, b"online")
+        back = availability.first("tablica/%s/availability" % NAME, started)
+        availability.stop()
+        rows.append(("Broker away for 1 s: from its start to the board's \"online\" again",
+                     "%.2f s" % ((back or time.monotonic()) - started)))
+
+        time.sleep(1)
+        pid = service.proc.pid
+        start_cpu = cpu_seconds(pid)
+        time.sleep(idle_seconds)
+        idle = cpu_seconds(pid) - start_cpu
+        rows.append(("CPU time of the idle service, connected, over %.0f s (share of one core)"
+                     % idle_seconds, "%.2f s (%.3f %%)" % (idle, 100 * idle / idle_seconds)))
+    finally:
+        if service:
+            service.stop()
+        board.stop()
+        broker.stop()
+        work.remove()
+
+    print("| tablica-serwer on MQTT, virtual board at %d baud | Figure |" % BAUD)
+    print("| --- | ---: |")
+    for measure, figure in rows:
+        print("| %s | %s |" % (measure, figure))
+
+
+if __name__ == "__main__":
+    main()
