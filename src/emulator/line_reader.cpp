@@ -16,6 +16,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::chrono::milliseconds kIdleTick{20};
+// A wait for bytes that returns sooner found them already there.
+constexpr std::chrono::microseconds kAtOnce{500};
 constexpr std::size_t kUnpacedChunk = 4096;
 
 // Waits for the descriptors or the time-out; true when `stopFd` is readable.
@@ -63,6 +65,9 @@ void LineReader::Run(int stopFd) {
     std::array<pollfd, 3> fds{pollfd{stopFd, POLLIN, 0}, pollfd{terminal_.MasterFd(), POLLIN, 0},
                               pollfd{terminal_.CloseWatchFd(), POLLIN, 0}};
     if (WaitFor(fds.data(), fds.size(), kIdleTick)) break;
+    // Bytes that were there when the line became free (the wait for them
+    // returned at once) follow on the line without a gap.
+    const bool waitingAtOnce = Clock::now() - now < kAtOnce && now - nextRead < kIdleTick;
     if (fds[2].revents & POLLIN) {
       // A writer closed the port: its exclusive use is released at once, so
       // its next open (a re-open, or the next run) is not refused.
@@ -79,12 +84,11 @@ void LineReader::Run(int stopFd) {
         const auto count = static_cast<std::size_t>(n);
         Deliver(parser_.Feed(std::span<const std::uint8_t>(buffer.data(), count)), lastData);
         if (options_.baud != 0) {
-          // A line sends without a gap while bytes wait: a read soon after
-          // the line was free carries on from that moment, so a thread that
-          // wakes late on a busy machine does not slow the line down; after
-          // a quiet spell the line starts again from this read.
-          const auto from = lastData - nextRead < kIdleTick ? nextRead : lastData;
-          nextRead = from + LineTime(count, options_.baud);
+          // A line sends without a gap while bytes wait: then this read's
+          // line time follows on from the moment the line was free, so a
+          // thread that wakes late on a busy machine does not slow the line
+          // down; bytes that came later start the line when they came.
+          nextRead = (waitingAtOnce ? nextRead : lastData) + LineTime(count, options_.baud);
         }
       } else if (n < 0 && errno == EIO) {
         // No writer side open at all; wait for one rather than spin.
