@@ -8,6 +8,7 @@ receives are compared with bytes worked out here from the pictures.
 
 WINEPREFIX names the prefix that the tests' fixture made."""
 
+import json
 import os
 import shutil
 import subprocess
@@ -158,6 +159,18 @@ class WindowUnderWine(unittest.TestCase):
         self.close_with_escape()
 
 
+def linux_text_dots(tmp, text):
+    """The board's dots of `text` as the Linux tablica-convert makes them: the
+    bitmap's rows, top row first, colour 0 (black) lit."""
+    out = tmp.join("text.bmp")
+    subprocess.run([os.path.join(BIN, "tablica-convert"), "--text", text, out], check=True,
+                   timeout=60)
+    with open(out, "rb") as f:
+        bitmap = f.read()
+    rows = [bitmap[62 + 16 * r:62 + 16 * r + 16] for r in range(31, -1, -1)]
+    return bytes(b ^ 0xFF for row in rows for b in row)
+
+
 class SendToolUnderWine(unittest.TestCase):
     def setUp(self):
         self.tmp = lib.TempFolder("wine-send-e2e-")
@@ -192,6 +205,22 @@ class SendToolUnderWine(unittest.TestCase):
         lib.check_units(self.board.board.units(2),
                         [("frame", 1, lib.expected_frame(self.pictures.first, can=True)),
                          ("block", 2, lib.expected_block(self.pictures.second))])
+
+    def test_play_plays_a_show_to_the_board(self):
+        show = {"repeat": 1, "pages": [
+            {"text": ["Peron 3"], "seconds": 1},
+            {"text": ["Tablica 1"], "second": {"text": ["Tablica 2"]}, "seconds": 1}]}
+        with open(os.path.join(self.pictures.work, "pokaz.json"), "w") as f:
+            json.dump(show, f)
+        code, errors = self.send("--play", "pokaz.json")
+        self.assertEqual((code, errors), (0, ""))
+        units = self.board.board.units(3)
+        self.assertEqual([(u["event"], u["checksum_ok"]) for u in units],
+                         [("frame", True), ("frame", True), ("block", True)])
+        for unit, text in zip(units, ("Peron 3", "Tablica 1", "Tablica 2")):
+            data = bytes.fromhex(unit["bytes"])
+            dots = data[4:516] if unit["event"] == "frame" else data[:512]
+            self.assertEqual(dots, linux_text_dots(self.tmp, text), text)
 
     def test_a_port_that_is_not_there_fails_with_the_links_message(self):
         code, errors = self.send("--port", str(PORT_NOT_THERE), "first.bmp")
