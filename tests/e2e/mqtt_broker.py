@@ -14,15 +14,26 @@ from service_lib import HOST, free_port
 class Broker:
     """mosquitto listening on 127.0.0.1:`port` only, keeping nothing on disk:
     after a restart it holds no retained message until a client publishes
-    it again."""
+    it again. With `user` and `password` it lets in only that user (the
+    test's own publishing and reading included)."""
 
-    def __init__(self, program, folder):
+    def __init__(self, program, folder, user=None, password=None):
         self.program = program
         self.port = free_port()
         self.config = os.path.join(folder, "mosquitto.conf")
+        self.login = []
+        settings = "listener %d %s\npersistence false\nlog_dest stderr\n" % (self.port, HOST)
+        if user:
+            passwords = os.path.join(folder, "mosquitto.passwd")
+            subprocess.run(["mosquitto_passwd", "-c", "-b", passwords, user, password], check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            # Run as root, it would read the file as the user it drops to.
+            settings += "allow_anonymous false\npassword_file %s\nuser root\n" % passwords
+            self.login = ["-u", user, "-P", password]
+        else:
+            settings += "allow_anonymous true\n"
         with open(self.config, "w") as f:
-            f.write("listener %d %s\nallow_anonymous true\npersistence false\n"
-                    "log_dest stderr\n" % (self.port, HOST))
+            f.write(settings)
         self.log = os.path.join(folder, "mosquitto.log")
         self.proc = None
         self.start()
@@ -51,14 +62,15 @@ class Broker:
             return f.read().decode("utf-8", "replace")
 
     def publish(self, topic, payload, retain=False):
-        subprocess.run(["mosquitto_pub", "-h", HOST, "-p", str(self.port), "-q", "1", "-t", topic,
-                        "-s"] + (["-r"] if retain else []), input=payload, check=True, timeout=10)
+        subprocess.run(["mosquitto_pub", "-h", HOST, "-p", str(self.port), *self.login, "-q", "1",
+                        "-t", topic, "-s"] + (["-r"] if retain else []), input=payload, check=True,
+                       timeout=10)
 
     def retained(self, *topics):
         """What a fresh subscriber to `topics` gets at once: the retained
         messages, {topic: payload bytes}."""
-        args = ["mosquitto_sub", "-h", HOST, "-p", str(self.port), "--retained-only", "-W", "2",
-                "-F", "%t %x"]
+        args = ["mosquitto_sub", "-h", HOST, "-p", str(self.port), *self.login, "--retained-only",
+                "-W", "2", "-F", "%t %x"]
         for topic in topics:
             args += ["-t", topic]
         done = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=20)

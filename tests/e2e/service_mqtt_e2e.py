@@ -4,7 +4,8 @@ here on a loopback port of its own (its configuration written here, no
 system service), and a fleet of two services, each with a virtual board on
 its port. A message to one board's topic reaches only that board, one to
 tablica/all/ reaches both; a refused payload is logged and dropped; the
-availability, Home Assistant's discovery, the status and the board's picture
+services log in with a password from a file, and a wrong one is refused by
+the broker and said once in the log; the availability, Home Assistant's discovery, the status and the board's picture
 are retained (a fresh subscriber gets them); the broker stopped and started
 again: the services come back by themselves; a service killed leaves
 "offline" behind (its last will), one stopped says so itself."""
@@ -31,7 +32,12 @@ class MqttFleet(unittest.TestCase):
     def setUp(self):
         self.tmp = lib.TempFolder("service-mqtt-e2e-")
         self.config = self.tmp.join("config")
-        self.broker = Broker(MOSQUITTO, self.tmp.join())
+        # The broker lets in one user: the services log in with the password
+        # from a file.
+        self.broker = Broker(MOSQUITTO, self.tmp.join(), "tablica", "Hasło 1 ąę")
+        self.password_file = self.tmp.join("haslo")
+        with open(self.password_file, "w", encoding="utf-8") as f:
+            f.write("Hasło 1 ąę\n")
         self.boards = {}
         self.services = {}
         for name, port in BOARDS.items():
@@ -39,7 +45,9 @@ class MqttFleet(unittest.TestCase):
             folder = self.tmp.join(name)
             os.makedirs(folder)
             self.services[name] = svc.Service(BIN, folder, self.config, port, "--name", name,
-                                              "--mqtt", "%s:%d" % (HOST, self.broker.port))
+                                              "--mqtt", "%s:%d" % (HOST, self.broker.port),
+                                              "--mqtt-user", "tablica",
+                                              "--mqtt-password-file", self.password_file)
 
     def tearDown(self):
         for service in self.services.values():
@@ -150,6 +158,23 @@ class MqttFleet(unittest.TestCase):
         for name in BOARDS:
             self.assertGreaterEqual(self.services[name].log().count("MQTT: połączono z brokerem"),
                                     2, self.services[name].log())
+
+        # --- a wrong password: refused by the broker, said once, no crash ----------
+        with open(self.tmp.join("zle-haslo"), "w") as f:
+            f.write("zgadywane\n")
+        stranger = svc.Service(BIN, self.tmp.join(), self.config, 25, "--name", "obcy",
+                               "--mqtt", "%s:%d" % (HOST, self.broker.port), "--mqtt-user",
+                               "tablica", "--mqtt-password-file", self.tmp.join("zle-haslo"))
+        try:
+            deadline = time.monotonic() + 10
+            while "odmówił połączenia" not in stranger.log() and time.monotonic() < deadline:
+                time.sleep(0.1)
+            time.sleep(2.5)  # a try or two more
+            self.assertEqual(stranger.log().count(
+                "MQTT: broker %s:%d odmówił połączenia: brak uprawnień (sprawdź użytkownika i hasło)."
+                % (HOST, self.broker.port)), 1, stranger.log())
+        finally:
+            self.assertEqual(stranger.stop(), 0, stranger.log())
 
         # --- leaving: killed, the broker publishes the will; stopped, it says so -----
         self.services["peron-2"].proc.send_signal(signal.SIGKILL)

@@ -40,8 +40,8 @@ std::string Refusal(int code) {
       return "jest chwilowo niedostępny";
     case 4:
       return "zły użytkownik lub hasło";
-    case 5:
-      return "brak uprawnień";
+    case 5:  // what Mosquitto answers to a wrong password too
+      return "brak uprawnień (sprawdź użytkownika i hasło)";
     default:
       return "kod " + std::to_string(code);
   }
