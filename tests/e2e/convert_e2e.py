@@ -9,7 +9,8 @@ import subprocess
 import sys
 import unittest
 
-import e2e_lib as lib
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import tablica_kit as kit  # noqa: E402
 
 BIN = None
 PORT = 11
@@ -19,32 +20,25 @@ PITCH, BORDER = 5, 4  # the preview's default drawing
 def preview_dots(path):
     """The dots a preview PNG shows, read back with ImageMagick: a dot is lit
     where its centre is bright."""
-    width = lib.WIDTH * PITCH + 2 * BORDER
+    width = kit.WIDTH * PITCH + 2 * BORDER
     rgb = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True,
                          stdout=subprocess.PIPE).stdout
     out = bytearray(512)
-    for y in range(lib.HEIGHT):
-        for x in range(lib.WIDTH):
+    for y in range(kit.HEIGHT):
+        for x in range(kit.WIDTH):
             cx, cy = BORDER + PITCH * x + PITCH // 2, BORDER + PITCH * y + PITCH // 2
             if rgb[3 * (cy * width + cx)] > 200:
                 out[16 * y + x // 8] |= 0x80 >> (x % 8)
     return bytes(out)
 
 
-def frame_dots(unit):
-    data = bytes.fromhex(unit["bytes"])
-    return data[4:516]
-
-
 class ConvertEndToEnd(unittest.TestCase):
     def setUp(self):
-        self.tmp = lib.TempFolder("convert-e2e-")
+        self.tmp = kit.TempFolder("convert-e2e-")
+        self.addCleanup(self.tmp.remove)
         self.config = self.tmp.join("config")
-        self.board = lib.Emulator(BIN, PORT, self.config)
-
-    def tearDown(self):
-        self.board.stop()
-        self.tmp.remove()
+        self.board = kit.Emulator(BIN, PORT, self.config)
+        self.addCleanup(self.board.stop)
 
     def run_tool(self, name, *args):
         return subprocess.run([os.path.join(BIN, name), *args], cwd=self.tmp.join(),
@@ -70,7 +64,10 @@ class ConvertEndToEnd(unittest.TestCase):
             self.assertEqual(result.returncode, 0, result.stderr)
             (unit,) = self.board.units(1)
             self.assertTrue(unit["checksum_ok"])
-            self.assertEqual(frame_dots(unit), shown, options)
+            self.assertEqual(kit.unit_dots(unit), shown, options)
+            # The whole frame, as the test kit works it out from the bitmap.
+            self.assertEqual(kit.unit_bytes(unit),
+                             kit.expected_wire_from_bitmaps(self.tmp.join("out.bmp")), options)
 
     def test_text_sent_with_convert_arrives_as_its_preview_shows_it(self):
         text = ["--text", "Zażółć gęślą", "--text", "jaźń", "--align", "left"]
@@ -79,8 +76,11 @@ class ConvertEndToEnd(unittest.TestCase):
         result = self.run_tool("tablica-send", "--convert", "--port", str(PORT), "--can", *text)
         self.assertEqual(result.returncode, 0, result.stderr)
         frame, block = self.board.units(2)
-        self.assertEqual(frame_dots(frame), preview_dots(self.tmp.join("p.png")))
-        self.assertEqual(bytes.fromhex(block["bytes"])[:512], frame_dots(frame))
+        self.assertEqual(kit.unit_dots(frame), preview_dots(self.tmp.join("p.png")))
+        self.assertEqual(kit.unit_dots(block), kit.unit_dots(frame))
+        self.assertEqual(kit.unit_bytes(frame) + kit.unit_bytes(block),
+                         kit.expected_wire_from_bitmaps(self.tmp.join("out.bmp"),
+                                                        self.tmp.join("out.bmp")))
 
     def test_a_damaged_picture_is_refused_and_sends_nothing(self):
         with open(self.photo("photo.jpg"), "rb") as f:

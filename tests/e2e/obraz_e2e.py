@@ -6,34 +6,19 @@ showed on the screen (read back from a screenshot), which are the dots
 tablica-convert makes of the same picture with the same choice."""
 
 import os
-import struct
 import subprocess
 import sys
 import time
 import unittest
-import zlib
 
-import e2e_lib as lib
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import tablica_kit as kit  # noqa: E402
+from xserver import WindowDriver, XServer  # noqa: E402
 
 BIN = None
 PORT = 7
-WINDOW_TITLE = "Przygotowanie obrazu dla tablicy"
 DIALOG_TITLE = "Otwórz obraz"
 BOARD_BACKGROUND = (0x14, 0x12, 0x10)  # how the board's face is drawn
-
-
-def write_png(path, width, height, grey):
-    """An 8-bit greyscale PNG; grey(x, y) gives each pixel."""
-    raw = b"".join(b"\x00" + bytes(grey(x, y) for x in range(width)) for y in range(height))
-
-    def chunk(kind, data):
-        return (struct.pack(">I", len(data)) + kind + data +
-                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
-
-    with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n" +
-                chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0)) +
-                chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
 
 
 def picture(x, y):
@@ -41,18 +26,6 @@ def picture(x, y):
     if 150 <= x < 200 and 10 <= y < 50:
         return 240
     return 20 if (x // 16 + y // 16) % 2 == 0 else 140
-
-
-def bmp_dots(path):
-    """The 512 dot bytes of a 1-bit 128 x 32 bitmap: lit where the pixel
-    uses colour-table entry 0."""
-    data = open(path, "rb").read()
-    offset = struct.unpack_from("<I", data, 10)[0]
-    height = struct.unpack_from("<i", data, 22)[0]
-    rows = [data[offset + 16 * r: offset + 16 * r + 16] for r in range(abs(height))]
-    if height > 0:
-        rows.reverse()
-    return bytes(b ^ 0xFF for row in rows for b in row)
 
 
 def screen_dots(ppm):
@@ -89,47 +62,40 @@ def screen_dots(ppm):
 class PictureWindowEndToEnd(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.xvfb = lib.Xvfb()
+        cls.x = XServer()
 
     @classmethod
     def tearDownClass(cls):
-        cls.xvfb.stop()
+        cls.x.stop()
 
     def setUp(self):
         # Cleanups run even when setUp fails half-way, so nothing is left running.
-        self.tmp = lib.TempFolder("obraz-e2e-")
+        self.tmp = kit.TempFolder("obraz-e2e-")
         self.addCleanup(self.tmp.remove)
         self.config = self.tmp.join("config")
         self.work = self.tmp.join("work")
         os.makedirs(self.work)
-        self.picture = os.path.join(self.work, "szachownica.png")
-        write_png(self.picture, 256, 64, picture)
-        with open(os.path.join(self.work, "ustaw.txt"), "w") as f:
-            f.write("PORT %d\nMODEL\n" % PORT)
-        self.board = lib.Emulator(BIN, PORT, self.config)
+        self.picture = kit.write_png(os.path.join(self.work, "szachownica.png"), 256, 64, picture)
+        kit.write_settings(self.work, PORT)
+        self.board = kit.Emulator(BIN, PORT, self.config)
         self.addCleanup(self.board.stop)
-        self.program = subprocess.Popen(
+        # The program's output goes to a file that a failure quotes.
+        self.log = open(self.tmp.join("program.log"), "wb")
+        self.addCleanup(self.log.close)
+        self.program = kit.Process(
             [os.path.join(BIN, "tablica-obraz")], cwd=self.work,
-            env=self.xvfb.env(XDG_CONFIG_HOME=self.config),
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.addCleanup(self.stop_program)
-        self.window = lib.WindowDriver(self.xvfb, lib.wait_for_window(self.xvfb, WINDOW_TITLE))
+            env=self.x.env(XDG_CONFIG_HOME=self.config),
+            stdout=self.log, stderr=subprocess.STDOUT)
+        self.addCleanup(self.program.stop)
+        self.window = WindowDriver(self.x, self.x.wait_for_window(
+            kit.OBRAZ_TITLE, process=self.program, log=self.log.name))
         self.window.focus()
-
-    def stop_program(self):
-        if self.program.poll() is None:
-            self.program.terminate()
-            try:
-                self.program.wait(10)
-            except subprocess.TimeoutExpired:
-                self.program.kill()
-                self.program.wait()
 
     def converted(self, *options):
         out = self.tmp.join("convert-%d.bmp" % len(os.listdir(self.tmp.path)))
         subprocess.run([os.path.join(BIN, "tablica-convert"), *options, self.picture, out],
                        check=True, stdout=subprocess.DEVNULL)
-        return bmp_dots(out)
+        return kit.bitmap_dots(out)
 
     def test_opened_picture_with_a_changed_choice_reaches_the_board_as_previewed(self):
         self.window.keys("alt+o")
@@ -137,15 +103,13 @@ class PictureWindowEndToEnd(unittest.TestCase):
         # "Świecą": from the dark parts to the bright parts.
         self.window.keys("alt+e", "Down")
         time.sleep(0.5)
-        shot = subprocess.run(["import", "-window", self.window.window, "-depth", "8", "ppm:-"], env=self.xvfb.env(),
-                              check=True, stdout=subprocess.PIPE).stdout
-        previewed = screen_dots(shot)
+        previewed = screen_dots(self.x.screenshot(self.window.window))
         self.window.keys("alt+w")
 
         units = self.board.units(1)
         self.assertEqual(units[0]["event"], "frame")
         self.assertTrue(units[0]["checksum_ok"])
-        received = bytes.fromhex(units[0]["bytes"])[4:516]
+        received = kit.unit_dots(units[0])
         self.assertEqual(received, previewed)
         self.assertEqual(received, self.converted("--lit", "bright"))
         self.assertNotEqual(received, self.converted())

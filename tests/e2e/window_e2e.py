@@ -1,15 +1,17 @@
 #!/usr/bin/env python3
-"""The real window under a private Xvfb, driven by keystrokes (xdotool):
+"""The real window under a private X server, driven by keystrokes (xdotool):
 a picture chosen through the real file dialog, "&Wyślij" pressed with
-Alt+W, and the virtual board must receive exactly the bytes worked out here
-from the pictures."""
+Alt+W, and the virtual board must receive exactly the bytes the test kit
+works out from the pictures."""
 
 import os
 import subprocess
 import sys
 import unittest
 
-import e2e_lib as lib
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import tablica_kit as kit  # noqa: E402
+from xserver import WindowDriver, XServer  # noqa: E402
 
 BIN = None
 PORT = 7
@@ -18,67 +20,61 @@ PORT = 7
 class WindowEndToEnd(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.xvfb = lib.Xvfb()
+        cls.x = XServer()
 
     @classmethod
     def tearDownClass(cls):
-        cls.xvfb.stop()
+        cls.x.stop()
 
     def setUp(self):
-        self.tmp = lib.TempFolder("window-e2e-")
+        self.tmp = kit.TempFolder("window-e2e-")
+        self.addCleanup(self.tmp.remove)
         self.config = self.tmp.join("config")
         self.work = self.tmp.join("work")
         os.makedirs(self.work)
-        self.first, self.second = lib.pattern(3), lib.pattern(4)
-        self.first_path = os.path.join(self.work, "first.bmp")
-        self.second_path = os.path.join(self.work, "second.bmp")
-        lib.write_bmp(self.first_path, self.first)
-        lib.write_bmp(self.second_path, self.second, top_down=True)
-        with open(os.path.join(self.work, "ustaw.txt"), "w") as f:
-            f.write("PORT %d\nMODEL\n" % PORT)
-        self.board = lib.Emulator(BIN, PORT, self.config)
-        self.program = subprocess.Popen(
+        self.first, self.second = kit.pattern(3), kit.pattern(4)
+        self.first_path = kit.write_bmp(os.path.join(self.work, "first.bmp"), self.first)
+        self.second_path = kit.write_bmp(os.path.join(self.work, "second.bmp"), self.second,
+                                         top_down=True)
+        kit.write_settings(self.work, PORT)
+        self.board = kit.Emulator(BIN, PORT, self.config)
+        self.addCleanup(self.board.stop)
+        # The program's output goes to a file that a failure quotes.
+        self.log = open(self.tmp.join("program.log"), "wb")
+        self.addCleanup(self.log.close)
+        self.program = kit.Process(
             [os.path.join(BIN, "zapis-bitmapy")], cwd=self.work,
-            env=self.xvfb.env(XDG_CONFIG_HOME=self.config),
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.window = lib.WindowDriver(self.xvfb, lib.wait_for_window(self.xvfb, lib.WINDOW_TITLE))
+            env=self.x.env(XDG_CONFIG_HOME=self.config),
+            stdout=self.log, stderr=subprocess.STDOUT)
+        self.addCleanup(self.program.stop)
+        self.window = WindowDriver(self.x, self.x.wait_for_window(
+            kit.WINDOW_TITLE, process=self.program, log=self.log.name))
         self.window.focus()
-
-    def tearDown(self):
-        if self.program.poll() is None:
-            self.program.terminate()
-            try:
-                self.program.wait(10)
-            except subprocess.TimeoutExpired:
-                self.program.kill()
-                self.program.wait()
-        self.board.stop()
-        self.tmp.remove()
 
     def test_picture_chosen_by_keys_goes_out_as_one_frame(self):
         self.window.keys("alt+o")
         self.window.choose_in_dialog(self.first_path)
         self.window.keys("alt+w")
-        lib.check_units(self.board.units(1),
-                        [("frame", 1, lib.expected_frame(self.first, can=False))])
+        kit.check_units(self.board.units(1),
+                        [("frame", 1, kit.expected_frame(self.first, can=False))])
         self.assertEqual(self.board.quiet(0.5), [])
         # Sent again, unchanged: the same bytes.
         self.window.keys("alt+w")
-        lib.check_units(self.board.units(1),
-                        [("frame", 1, lib.expected_frame(self.first, can=False))])
+        kit.check_units(self.board.units(1),
+                        [("frame", 1, kit.expected_frame(self.first, can=False))])
 
     def test_can_box_and_second_picture_add_the_second_boards_block(self):
         self.window.keys("alt+o")
         self.window.choose_in_dialog(self.first_path)
         # The CAN box and the second file button (shown once the box is
         # ticked) by mouse, where the window's fixed layout puts them.
-        self.window.click(*lib.CAN_BOX)
-        self.window.click(*lib.SECOND_FILE_BUTTON)
+        self.window.click(*kit.CAN_BOX)
+        self.window.click(*kit.SECOND_FILE_BUTTON)
         self.window.choose_in_dialog(self.second_path)
         self.window.keys("alt+w")
-        lib.check_units(self.board.units(2),
-                        [("frame", 1, lib.expected_frame(self.first, can=True)),
-                         ("block", 2, lib.expected_block(self.second))])
+        kit.check_units(self.board.units(2),
+                        [("frame", 1, kit.expected_frame(self.first, can=True)),
+                         ("block", 2, kit.expected_block(self.second))])
         self.assertEqual(self.board.quiet(0.5), [])
 
 

@@ -4,12 +4,17 @@
 # the command line.
 #   closing_e2e.sh <path to zapis-bitmapy>
 set -uo pipefail
+# The test runs on an X server of its own (tests/support/xserver.py), which
+# is gone when the test ends, however it ends.
+if [ -z "${TABLICA_CLOSING_ON_OWN_DISPLAY:-}" ]; then
+  TABLICA_CLOSING_ON_OWN_DISPLAY=1 exec python3 "$(dirname "$0")/../support/xserver.py" \
+    --size 800x600x24 -- bash "$0" "$@"
+fi
 program=$(realpath "$1")
 work=$(mktemp -d)
-xvfb="" app=""
+app=""
 cleanup() {
   [ -n "$app" ] && kill "$app" 2>/dev/null
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -18,18 +23,11 @@ fail() {
   exit 1
 }
 
-display=120
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-  display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
 # The stage that runs the tests asks Qt for its offscreen platform; this
-# test needs a real X window that xdotool can find and type into.
-export DISPLAY=":$display" QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$work/config" \
-  XDG_RUNTIME_DIR="$work/runtime"
+# test needs a real X window that xdotool can find and type into (the X
+# server's helper sets QT_QPA_PLATFORM=xcb).
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$work/runtime"
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.05; done
 
 # Starts the program with `args`, presses `keys` in its window and expects
 # it to end with exit code 0.
