@@ -10,6 +10,8 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <algorithm>
+#include <map>
+#include <mutex>
 
 #include "picture/text_render.h"
 
@@ -27,11 +29,21 @@ struct ChosenFont {
   std::string error;
 };
 
-// The family a font file brings, once Qt has it.
+// The family a font file brings, once Qt has it. Qt's font database is the
+// process's own and keeps every file added to it, a copy each time: a file
+// is added once, and its family remembered beside that database, so a clock
+// drawn again every second in a font file does not grow the program.
 QString FamilyFromFile(const QString& file) {
+  static std::mutex mutex;
+  static std::map<QString, QString> added;
+  const QString key = QFileInfo(file).canonicalFilePath();
+  const std::lock_guard lock(mutex);
+  if (const auto known = added.find(key); known != added.end()) return known->second;
   const int id = QFontDatabase::addApplicationFont(file);
   const QStringList families = id < 0 ? QStringList() : QFontDatabase::applicationFontFamilies(id);
-  return families.isEmpty() ? QString() : families.first();
+  if (families.isEmpty()) return {};
+  added.emplace(key, families.first());
+  return families.first();
 }
 
 ChosenFont UnifontFont() {

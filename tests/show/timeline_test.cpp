@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontDatabase>
 #include <QImage>
 
 #include "picture/convert.h"
@@ -150,6 +151,21 @@ TEST_F(TimelineTest, AClockIsFilledInPolishAndChangesWithTheSecond) {
   auto still = Timeline(R"({"pages": [{"text": ["A"]}]})");
   EXPECT_EQ(still->At(milliseconds(5), At(12, 0)).nextChange, milliseconds::max());
   EXPECT_FALSE(still->PassLength());
+}
+
+TEST_F(TimelineTest, AClockInAFontFileIsDrawnEverySecondWithoutAddingTheFontAgain) {
+  const std::string file = "/usr/share/fonts/opentype/unifont/unifont.otf";
+  auto timeline =
+      Timeline(R"({"pages": [{"text": ["{time:HH:mm:ss}"], "font": ")" + file + R"("}]})");
+  ASSERT_TRUE(timeline);
+  // Qt numbers the fonts added to the process one after another.
+  const int before = QFontDatabase::addApplicationFont(QString::fromStdString(file));
+  for (int second = 1; second <= 20; ++second) {
+    const Moment moment = timeline->At(milliseconds(second * 1000), At(12, 0, second));
+    EXPECT_TRUE(moment.problems.empty());
+    EXPECT_GT(moment.first.LitCount(), 0);
+  }
+  EXPECT_EQ(QFontDatabase::addApplicationFont(QString::fromStdString(file)), before + 1);
 }
 
 TEST_F(TimelineTest, AScrollingLineIsTheSameLineShiftedByTheTimeTimesTheSpeed) {
