@@ -132,10 +132,10 @@ struct BoardService::State {
     for (const auto& [id, observer] : observers) observer(frame);
   }
 
-  ContentResult Made(const show::ShowSpec& spec, show::Showing showing,
+  ContentResult Made(const show::ShowModel& model, show::Showing showing,
                      std::optional<milliseconds> seconds) {
     const QDateTime now = QDateTime::currentDateTime();
-    show::TimelineResult made = show::MakeTimeline(spec, now);
+    show::TimelineResult made = show::MakeTimeline(model, now);
     if (!made.timeline) return {std::nullopt, WithoutPageName(made.error)};
     auto parts = std::make_unique<Content::Parts>();
     parts->first = made.timeline->At(milliseconds(0), now).first;
@@ -179,7 +179,7 @@ BoardService::~BoardService() {
 ContentResult BoardService::PictureContent(std::span<const std::uint8_t> bytes,
                                            const picture::ConvertOptions& options) {
   if (bytes.empty()) return {std::nullopt, "Nie przysłano obrazu (puste ciało zapytania)."};
-  show::ContentSpec content;
+  show::ContentModel content;
   content.kind = show::ContentKind::Picture;
   content.options = options;
   content.options.text.clear();
@@ -207,26 +207,26 @@ ContentResult BoardService::JsonContent(std::string_view json) {
                                      : QJsonDocument(QJsonObject{{"pages", QJsonArray{object}}})
                                            .toJson(QJsonDocument::Compact);
   std::lock_guard lock(state_->preparing);
-  show::ShowSpecResult spec = show::ParseShow(showJson, {}, show::ShowOrigin::Network, "treści");
-  if (!spec.show) return {std::nullopt, isShow ? spec.error : WithoutPageName(spec.error)};
+  show::ShowModelResult model = show::ParseShow(showJson, {}, show::ShowOrigin::Network, "treści");
+  if (!model.show) return {std::nullopt, isShow ? model.error : WithoutPageName(model.error)};
   show::Showing showing = show::Showing::Show;
   std::optional<milliseconds> seconds;
   if (!isShow) {
-    const show::PageSpec& page = spec.show->pages.front();
+    const show::PageModel& page = model.show->pages.front();
     seconds = page.seconds;
     if (!page.second && page.first.kind == show::ContentKind::Text) showing = show::Showing::Text;
     if (!page.second && page.first.kind == show::ContentKind::Picture) {
       showing = show::Showing::Picture;
     }
   }
-  return state_->Made(*spec.show, showing, seconds);
+  return state_->Made(*model.show, showing, seconds);
 }
 
 ContentResult BoardService::TextContent(const std::vector<std::string>& lines) {
   if (lines.empty() || lines.size() > static_cast<std::size_t>(picture::kMaxTextLines)) {
     return {std::nullopt, "Tekst dla tablicy to jedna albo dwie linie."};
   }
-  show::ContentSpec content;
+  show::ContentModel content;
   content.kind = show::ContentKind::Text;
   content.options.text = lines;
   std::lock_guard lock(state_->preparing);

@@ -12,7 +12,7 @@
 
 #include "board/board_dots.h"
 #include "picture/convert_options.h"
-#include "show/show_spec.h"
+#include "show/show_model.h"
 
 namespace tablica::show {
 

@@ -58,12 +58,12 @@ class StillText : public BoardContent {
 // left the board on the left. Its place follows from the time alone.
 class ScrollingLine : public BoardContent {
  public:
-  ScrollingLine(const ContentSpec& spec, QImage strip, std::string drawnText)
-      : options_(spec.options),
-        line_(spec.scroll),
+  ScrollingLine(const ContentModel& model, QImage strip, std::string drawnText)
+      : options_(model.options),
+        line_(model.scroll),
         clock_(HasClock(line_)),
-        speed_(spec.speed),
-        times_(spec.times.value_or(1)),
+        speed_(model.speed),
+        times_(model.times.value_or(1)),
         strip_(std::move(strip)),
         drawnText_(std::move(drawnText)) {
     const double dots = strip_.width() + kBoardWidth;
@@ -155,22 +155,22 @@ std::unique_ptr<BoardContent> MakeStill(const BoardDots& dots) {
   return std::make_unique<StillPicture>(dots);
 }
 
-std::unique_ptr<BoardContent> MakeContent(const ContentSpec& spec, const QDateTime& now,
+std::unique_ptr<BoardContent> MakeContent(const ContentModel& model, const QDateTime& now,
                                           std::string& error) {
-  switch (spec.kind) {
+  switch (model.kind) {
     case ContentKind::Text: {
-      const std::vector<std::string> lines = FillClock(spec.options.text, now);
-      picture::ConvertOptions filled = spec.options;
+      const std::vector<std::string> lines = FillClock(model.options.text, now);
+      picture::ConvertOptions filled = model.options;
       filled.text = lines;
       const picture::DotsResult drawn = picture::RenderText(filled);
       if (!drawn.Ok()) {
         error = AsClause(drawn.error);
         return nullptr;
       }
-      return std::make_unique<StillText>(spec.options, drawn.dots, lines);
+      return std::make_unique<StillText>(model.options, drawn.dots, lines);
     }
     case ContentKind::Picture: {
-      const picture::DotsResult converted = ConvertSource(spec.picture, spec.options);
+      const picture::DotsResult converted = ConvertSource(model.picture, model.options);
       if (!converted.Ok()) {
         error = "pole " + Quoted("picture") + ": " + AsClause(converted.error);
         return nullptr;
@@ -178,21 +178,21 @@ std::unique_ptr<BoardContent> MakeContent(const ContentSpec& spec, const QDateTi
       return std::make_unique<StillPicture>(converted.dots);
     }
     case ContentKind::Scroll: {
-      const std::string text = FillClock(spec.scroll, now);
-      picture::TextStripResult drawn = picture::RenderTextStrip(text, spec.options);
+      const std::string text = FillClock(model.scroll, now);
+      picture::TextStripResult drawn = picture::RenderTextStrip(text, model.options);
       if (!drawn.Ok()) {
         error = "pole " + Quoted("scroll") + ": " + AsClause(drawn.error);
         return nullptr;
       }
-      return std::make_unique<ScrollingLine>(spec, std::move(drawn.strip), text);
+      return std::make_unique<ScrollingLine>(model, std::move(drawn.strip), text);
     }
     case ContentKind::Animation: {
-      AnimationResult read = ReadAnimation(spec.picture, spec.options, kMaxAnimationFrames);
+      AnimationResult read = ReadAnimation(model.picture, model.options, kMaxAnimationFrames);
       if (!read.Ok()) {
         error = "pole " + Quoted("animation") + ": " + read.error;
         return nullptr;
       }
-      return std::make_unique<Animation>(std::move(read.frames), spec.times.value_or(1));
+      return std::make_unique<Animation>(std::move(read.frames), model.times.value_or(1));
     }
   }
   error = "nieznany rodzaj treści.";

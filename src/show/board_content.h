@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "board/board_dots.h"
-#include "show/show_spec.h"
+#include "show/show_model.h"
 
 namespace tablica::show {
 
@@ -40,11 +40,11 @@ class BoardContent {
   virtual Drawn DotsAt(std::chrono::milliseconds into, const QDateTime& local) = 0;
 };
 
-// The content a spec describes, read and drawn once at local time `now`
+// The content a model describes, read and drawn once at local time `now`
 // (so that a clock's text is known to fit). On failure returns null and
 // the Polish reason, which starts in lower case, ready for the page's name
 // before it.
-std::unique_ptr<BoardContent> MakeContent(const ContentSpec& spec, const QDateTime& now,
+std::unique_ptr<BoardContent> MakeContent(const ContentModel& model, const QDateTime& now,
                                           std::string& error);
 
 // Content that shows `dots` and nothing else (a blank board).

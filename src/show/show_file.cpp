@@ -73,7 +73,7 @@ void ReadPictureSource(FieldReader& fields, std::string_view key, const Context&
   source.path = path.is_absolute() ? path : context.folder / path;
 }
 
-void ReadTextOptions(FieldReader& fields, const Context& context, ContentSpec& content) {
+void ReadTextOptions(FieldReader& fields, const Context& context, ContentModel& content) {
   if (auto font = fields.Text("font")) {
     const QString name = QString::fromStdString(*font);
     const bool names_file =
@@ -88,7 +88,7 @@ void ReadTextOptions(FieldReader& fields, const Context& context, ContentSpec& c
   content.options.size = fields.Integer("size", 1, kMaxFontSize);
 }
 
-void ReadPictureOptions(FieldReader& fields, ContentSpec& content) {
+void ReadPictureOptions(FieldReader& fields, ContentModel& content) {
   picture::ConvertOptions& options = content.options;
   if (auto place = fields.Choice("place", {"fit", "fill", "stretch", "none"})) {
     options.placement = *picture::PlacementNamed(*place);
@@ -109,9 +109,9 @@ void ReadPictureOptions(FieldReader& fields, ContentSpec& content) {
 // One board's content: the kind named by its one content field, and the
 // options that kind takes. `pageFields` are the page's own fields, allowed
 // beside the content's.
-ContentSpec ReadContent(FieldReader& fields, const Context& context,
-                        std::initializer_list<std::string_view> pageFields) {
-  ContentSpec content;
+ContentModel ReadContent(FieldReader& fields, const Context& context,
+                         std::initializer_list<std::string_view> pageFields) {
+  ContentModel content;
   std::vector<std::string_view> kinds;
   for (std::string_view kind : kKinds) {
     if (fields.Has(kind)) kinds.push_back(kind);
@@ -155,15 +155,15 @@ ContentSpec ReadContent(FieldReader& fields, const Context& context,
   return content;
 }
 
-std::optional<PageSpec> ReadPage(const QJsonValue& value, int number, std::size_t pageCount,
-                                 const Context& context, std::string& error) {
+std::optional<PageModel> ReadPage(const QJsonValue& value, int number, std::size_t pageCount,
+                                  const Context& context, std::string& error) {
   const std::string where = "Strona " + std::to_string(number);
   if (!value.isObject()) {
     error = where + ": strona musi być obiektem JSON ({…}).";
     return std::nullopt;
   }
   FieldReader fields(value.toObject(), where);
-  PageSpec page;
+  PageModel page;
   page.first = ReadContent(fields, context, {"seconds", "second"});
   if (auto seconds = fields.Positive("seconds", kMaxSeconds)) page.seconds = Millis(*seconds);
   if (fields.Ok() && fields.Has("second")) {
@@ -216,8 +216,8 @@ std::optional<BlankRange> ParseRange(const QString& text) {
 
 }  // namespace
 
-ShowSpecResult ParseShow(const QByteArray& json, const std::filesystem::path& folder,
-                         ShowOrigin origin, const std::string& name) {
+ShowModelResult ParseShow(const QByteArray& json, const std::filesystem::path& folder,
+                          ShowOrigin origin, const std::string& name) {
   QJsonParseError parsed{};
   const QJsonDocument document = QJsonDocument::fromJson(json, &parsed);
   if (parsed.error != QJsonParseError::NoError) {
@@ -229,7 +229,7 @@ ShowSpecResult ParseShow(const QByteArray& json, const std::filesystem::path& fo
   }
   FieldReader fields(document.object(), "Pokaz");
   fields.OnlyKnown({"repeat", "blank", "refresh", "pages"});
-  ShowSpec show;
+  ShowModel show;
   show.repeat = fields.Integer("repeat", 0, kMaxTimes).value_or(0);
   if (auto refresh = fields.Positive("refresh", kMaxSeconds)) show.refresh = Millis(*refresh);
   if (fields.Ok() && fields.Has("blank")) {
@@ -261,15 +261,15 @@ ShowSpecResult ParseShow(const QByteArray& json, const std::filesystem::path& fo
   const Context context{folder, origin};
   for (qsizetype i = 0; i < pages.size(); ++i) {
     std::string error;
-    std::optional<PageSpec> page = ReadPage(pages[i], static_cast<int>(i + 1),
-                                            static_cast<std::size_t>(pages.size()), context, error);
+    std::optional<PageModel> page = ReadPage(
+        pages[i], static_cast<int>(i + 1), static_cast<std::size_t>(pages.size()), context, error);
     if (!page) return {std::nullopt, error};
     show.pages.push_back(std::move(*page));
   }
   return {std::move(show), {}};
 }
 
-ShowSpecResult ReadShowFile(const std::filesystem::path& file) {
+ShowModelResult ReadShowFile(const std::filesystem::path& file) {
   const std::string name = picture::Utf8Name(file);
   QFile input(QString::fromStdU16String(file.u16string()));
   if (!input.open(QIODevice::ReadOnly)) {

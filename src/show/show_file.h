@@ -1,6 +1,6 @@
 #pragma once
 
-// The show file: JSON read with Qt's JSON classes into a ShowSpec, every
+// The show file: JSON read with Qt's JSON classes into a ShowModel, every
 // field checked for its name, type and range. A refusal names the page and
 // the field in Polish ("Strona 3: pole „speed” musi być liczbą większą od
 // zera.") and nothing of the show is kept.
@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "show/show_spec.h"
+#include "show/show_model.h"
 
 namespace tablica::show {
 
@@ -19,8 +19,8 @@ namespace tablica::show {
 // nor a font file, for the program never opens a file a request names.
 enum class ShowOrigin { File, Network };
 
-struct ShowSpecResult {
-  std::optional<ShowSpec> show;
+struct ShowModelResult {
+  std::optional<ShowModel> show;
   std::string error;  // Polish, when there is no show
 };
 
@@ -30,10 +30,10 @@ inline constexpr int kMaxPages = 1000;
 
 // `json` is the show; relative paths are taken from `folder`. `name` is
 // how a message calls the show when it is not JSON at all.
-ShowSpecResult ParseShow(const QByteArray& json, const std::filesystem::path& folder,
-                         ShowOrigin origin, const std::string& name = "pokazu");
+ShowModelResult ParseShow(const QByteArray& json, const std::filesystem::path& folder,
+                          ShowOrigin origin, const std::string& name = "pokazu");
 
 // Reads the show file (its folder is the base of relative paths).
-ShowSpecResult ReadShowFile(const std::filesystem::path& file);
+ShowModelResult ReadShowFile(const std::filesystem::path& file);
 
 }  // namespace tablica::show

@@ -31,8 +31,11 @@ std::optional<milliseconds> PageLength(const ShowTimeline::Page& page,
 
 }  // namespace
 
-ShowTimeline::ShowTimeline(std::vector<Page> pages, const ShowSpec& spec)
-    : pages_(std::move(pages)), refresh_(spec.refresh), blank_(spec.blank), repeat_(spec.repeat) {
+ShowTimeline::ShowTimeline(std::vector<Page> pages, const ShowModel& model)
+    : pages_(std::move(pages)),
+      refresh_(model.refresh),
+      blank_(model.blank),
+      repeat_(model.repeat) {
   milliseconds start{0};
   bool endless = false;
   for (const Page& page : pages_) {
@@ -98,35 +101,35 @@ Moment ShowTimeline::At(milliseconds elapsed, const QDateTime& local) {
   return moment;
 }
 
-TimelineResult MakeTimeline(const ShowSpec& spec, const QDateTime& now) {
+TimelineResult MakeTimeline(const ShowModel& model, const QDateTime& now) {
   std::vector<ShowTimeline::Page> pages;
-  for (std::size_t i = 0; i < spec.pages.size(); ++i) {
-    const PageSpec& pageSpec = spec.pages[i];
+  for (std::size_t i = 0; i < model.pages.size(); ++i) {
+    const PageModel& pageModel = model.pages[i];
     const std::string where = "Strona " + std::to_string(i + 1);
     ShowTimeline::Page page;
     std::string error;
-    page.first = MakeContent(pageSpec.first, now, error);
+    page.first = MakeContent(pageModel.first, now, error);
     if (!page.first) return {nullptr, where + ": " + error};
-    if (pageSpec.second) {
-      page.second = MakeContent(*pageSpec.second, now, error);
+    if (pageModel.second) {
+      page.second = MakeContent(*pageModel.second, now, error);
       if (!page.second) return {nullptr, where + ", druga tablica: " + error};
     }
-    page.length = PageLength(page, pageSpec.seconds);
+    page.length = PageLength(page, pageModel.seconds);
     pages.push_back(std::move(page));
   }
-  return {std::make_unique<ShowTimeline>(std::move(pages), spec), {}};
+  return {std::make_unique<ShowTimeline>(std::move(pages), model), {}};
 }
 
 std::unique_ptr<ShowTimeline> MakeBlankTimeline(bool secondBoard) {
   std::vector<ShowTimeline::Page> pages(1);
   pages[0].first = MakeStill(BoardDots());
   if (secondBoard) pages[0].second = MakeStill(BoardDots());
-  return std::make_unique<ShowTimeline>(std::move(pages), ShowSpec());
+  return std::make_unique<ShowTimeline>(std::move(pages), ShowModel());
 }
 
-ShowSpec OnePageShow(const ContentSpec& content) {
-  ShowSpec show;
-  show.pages.push_back(PageSpec{content, std::nullopt, std::nullopt});
+ShowModel OnePageShow(const ContentModel& content) {
+  ShowModel show;
+  show.pages.push_back(PageModel{content, std::nullopt, std::nullopt});
   return show;
 }
 

@@ -2,7 +2,7 @@
 
 // What the board shows at any moment of a show: a function of the time
 // since the show started and of the local time (clocks, blank ranges), with
-// the moment it may next change. Made from a ShowSpec once every picture is
+// the moment it may next change. Made from a ShowModel once every picture is
 // read and every text drawn, so a show that has a timeline can be played to
 // its end without a refusal.
 
@@ -15,7 +15,7 @@
 
 #include "board/board_dots.h"
 #include "show/board_content.h"
-#include "show/show_spec.h"
+#include "show/show_model.h"
 
 namespace tablica::show {
 
@@ -43,7 +43,7 @@ class ShowTimeline {
     std::unique_ptr<BoardContent> second;  // may be null
     std::optional<milliseconds> length;    // unset: for ever
   };
-  ShowTimeline(std::vector<Page> pages, const ShowSpec& spec);
+  ShowTimeline(std::vector<Page> pages, const ShowModel& model);
 
   // The board `elapsed` after the start, at local time `local`.
   Moment At(milliseconds elapsed, const QDateTime& local);
@@ -75,15 +75,15 @@ struct TimelineResult {
   std::string error;  // Polish, naming the page: "Strona 3: tekst nie mieści się ..."
 };
 
-// Reads every picture and draws every text of `spec` (clocks at local time
+// Reads every picture and draws every text of `model` (clocks at local time
 // `now`); the first that cannot be refuses the whole show.
-TimelineResult MakeTimeline(const ShowSpec& spec, const QDateTime& now);
+TimelineResult MakeTimeline(const ShowModel& model, const QDateTime& now);
 
 // The board kept blank for ever, and the second board too when asked.
 std::unique_ptr<ShowTimeline> MakeBlankTimeline(bool secondBoard);
 
 // A show of one page that shows `content` for ever (a picture or text sent
 // as it is; a notification).
-ShowSpec OnePageShow(const ContentSpec& content);
+ShowModel OnePageShow(const ContentModel& content);
 
 }  // namespace tablica::show

@@ -42,12 +42,12 @@ std::vector<std::string> QtArguments() {
 // The show, checked whole: every field, every picture, every text.
 std::unique_ptr<show::ShowTimeline> LoadShow(const std::filesystem::path& file,
                                              const ShowMessageFn& say) {
-  const show::ShowSpecResult spec = show::ReadShowFile(file);
-  if (!spec.show) {
-    say(spec.error);
+  const show::ShowModelResult model = show::ReadShowFile(file);
+  if (!model.show) {
+    say(model.error);
     return nullptr;
   }
-  show::TimelineResult made = show::MakeTimeline(*spec.show, QDateTime::currentDateTime());
+  show::TimelineResult made = show::MakeTimeline(*model.show, QDateTime::currentDateTime());
   if (!made.timeline) say(made.error);
   return std::move(made.timeline);
 }

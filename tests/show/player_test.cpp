@@ -12,13 +12,13 @@
 #include <mutex>
 #include <thread>
 
-#include "test_kit.h"
 #include "fake_serial_platform.h"
 #include "picture/convert.h"
 #include "session/board_session.h"
 #include "show/show_file.h"
 #include "show/show_player.h"
 #include "temp_folder.h"
+#include "test_kit.h"
 
 namespace tablica::show {
 namespace {
@@ -40,9 +40,9 @@ BoardDots Text(std::vector<std::string> lines) {
 }
 
 std::unique_ptr<ShowTimeline> Timeline(const std::string& json, const QDateTime& now) {
-  const ShowSpecResult spec = ParseShow(QByteArray::fromStdString(json), ".", ShowOrigin::File);
-  EXPECT_TRUE(spec.show) << spec.error;
-  TimelineResult made = MakeTimeline(*spec.show, now);
+  const ShowModelResult model = ParseShow(QByteArray::fromStdString(json), ".", ShowOrigin::File);
+  EXPECT_TRUE(model.show) << model.error;
+  TimelineResult made = MakeTimeline(*model.show, now);
   EXPECT_TRUE(made.timeline) << made.error;
   return std::move(made.timeline);
 }
@@ -85,7 +85,7 @@ std::unique_ptr<ShowTimeline> TickerTimeline(SimulatedClock* clock, int slowEver
   auto content = std::make_unique<Ticker>(clock, slowEvery, slowBy);
   if (drawings != nullptr) *drawings = content->drawings;
   pages[0].first = std::move(content);
-  return std::make_unique<ShowTimeline>(std::move(pages), ShowSpec());
+  return std::make_unique<ShowTimeline>(std::move(pages), ShowModel());
 }
 
 // A frame as the observer saw it, with the simulated time it was written at.

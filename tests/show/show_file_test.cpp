@@ -201,10 +201,10 @@ TEST_F(ShowFileTest, AShowFromTheNetworkCarriesItsPicturesAndNamesNoFile) {
   const QByteArray inline64 = QByteArray::fromStdString(testing::PngBytes(picture)).toBase64();
   const std::string good =
       R"({"pages": [{"picture": "data:image/png;base64,)" + inline64.toStdString() + R"("}]})";
-  const ShowSpecResult spec =
+  const ShowModelResult model =
       ParseShow(QByteArray::fromStdString(good), folder_.path(), ShowOrigin::Network);
-  ASSERT_TRUE(spec.show) << spec.error;
-  TimelineResult made = MakeTimeline(*spec.show, QDateTime::currentDateTime());
+  ASSERT_TRUE(model.show) << model.error;
+  TimelineResult made = MakeTimeline(*model.show, QDateTime::currentDateTime());
   ASSERT_TRUE(made.timeline) << made.error;
   EXPECT_EQ(made.timeline->At(milliseconds(0), QDateTime::currentDateTime()).first.LitCount(),
             128 * 32);
@@ -223,7 +223,7 @@ TEST_F(ShowFileTest, AShowFromTheNetworkCarriesItsPicturesAndNamesNoFile) {
   };
   for (const auto& [json, said] : refused) {
     SCOPED_TRACE(json);
-    const ShowSpecResult parsed =
+    const ShowModelResult parsed =
         ParseShow(QByteArray::fromStdString(json), folder_.path(), ShowOrigin::Network);
     EXPECT_FALSE(parsed.show);
     EXPECT_NE(parsed.error.find(said), std::string::npos) << parsed.error;
@@ -242,10 +242,10 @@ TEST_F(ShowFileTest, EveryFieldOfAGoodShowIsTaken) {
       {"animation": "flaga.gif", "place": "stretch", "dots": "ordered", "times": 3},
       {"text": ["T1"], "second": {"scroll": "T2", "speed": 8}, "seconds": 4}
     ]})";
-  const ShowSpecResult spec =
+  const ShowModelResult model =
       ParseShow(QByteArray::fromStdString(json), folder_.path(), ShowOrigin::File);
-  ASSERT_TRUE(spec.show) << spec.error;
-  const ShowSpec& show = *spec.show;
+  ASSERT_TRUE(model.show) << model.error;
+  const ShowModel& show = *model.show;
   EXPECT_EQ(show.repeat, 3);
   ASSERT_EQ(show.blank.size(), 2u);
   EXPECT_EQ(show.blank[0].from, 22 * 60);
@@ -253,13 +253,13 @@ TEST_F(ShowFileTest, EveryFieldOfAGoodShowIsTaken) {
   EXPECT_EQ(show.blank[1].to, 12 * 60 + 30);
   EXPECT_EQ(show.refresh, milliseconds(60'000));
   ASSERT_EQ(show.pages.size(), 5u);
-  const ContentSpec& text = show.pages[0].first;
+  const ContentModel& text = show.pages[0].first;
   EXPECT_EQ(text.options.text, std::vector<std::string>{"Peron 3"});
   EXPECT_EQ(text.options.font, "Unifont");
   EXPECT_EQ(text.options.size, 16);
   EXPECT_EQ(text.options.align, picture::Alignment::Left);
   EXPECT_EQ(show.pages[0].seconds, milliseconds(2500));
-  const ContentSpec& picture = show.pages[1].first;
+  const ContentModel& picture = show.pages[1].first;
   EXPECT_EQ(picture.kind, ContentKind::Picture);
   EXPECT_EQ(picture.picture.path, folder_.path() / "logo.png");
   EXPECT_EQ(picture.options.placement, picture::Placement::Fill);

@@ -26,10 +26,11 @@ QDateTime At(int hour, int minute, int second = 0, int msec = 0) {
 
 std::unique_ptr<ShowTimeline> Timeline(const std::string& json,
                                        const std::filesystem::path& folder = ".") {
-  const ShowSpecResult spec = ParseShow(QByteArray::fromStdString(json), folder, ShowOrigin::File);
-  EXPECT_TRUE(spec.show) << spec.error;
-  if (!spec.show) return nullptr;
-  TimelineResult made = MakeTimeline(*spec.show, At(12, 0));
+  const ShowModelResult model =
+      ParseShow(QByteArray::fromStdString(json), folder, ShowOrigin::File);
+  EXPECT_TRUE(model.show) << model.error;
+  if (!model.show) return nullptr;
+  TimelineResult made = MakeTimeline(*model.show, At(12, 0));
   EXPECT_TRUE(made.timeline) << made.error;
   return std::move(made.timeline);
 }

@@ -31,7 +31,7 @@ struct PictureSource {
 };
 
 // What one board shows on a page.
-struct ContentSpec {
+struct ContentModel {
   ContentKind kind = ContentKind::Text;
   // The text lines (Text), the one line (Scroll), the picture options
   // (Picture, Animation) and the text options (font, size, align).
@@ -44,9 +44,9 @@ struct ContentSpec {
   bool Moving() const { return kind == ContentKind::Scroll || kind == ContentKind::Animation; }
 };
 
-struct PageSpec {
-  ContentSpec first;
-  std::optional<ContentSpec> second;  // the board behind CAN
+struct PageModel {
+  ContentModel first;
+  std::optional<ContentModel> second;  // the board behind CAN
   // How long the page shows; unset: as long as its moving content takes
   // (`times` passes or loops), or for ever on a show's only page.
   std::optional<std::chrono::milliseconds> seconds;
@@ -63,11 +63,11 @@ struct BlankRange {
   }
 };
 
-struct ShowSpec {
+struct ShowModel {
   int repeat = 0;  // passes of the whole show; 0: for ever
   std::vector<BlankRange> blank;
   std::optional<std::chrono::milliseconds> refresh;  // still pages sent again this often
-  std::vector<PageSpec> pages;
+  std::vector<PageModel> pages;
 };
 
 }  // namespace tablica::show
