@@ -21,7 +21,8 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-import e2e_lib as lib  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
+import tablica_kit as kit  # noqa: E402
 import service_lib as svc  # noqa: E402
 from mqtt_broker import HOST, Broker  # noqa: E402
 from service_bench import BAUD, FRAME_WIRE, cpu_seconds  # noqa: E402
@@ -66,9 +67,9 @@ def main():
     bin_dir = sys.argv[1]
     mosquitto = sys.argv[2] if len(sys.argv) > 2 else "/usr/sbin/mosquitto"
     idle_seconds = float(os.environ.get("TABLICA_BENCH_IDLE_SECONDS", "60"))
-    work = lib.TempFolder("mqtt-bench-")
+    work = kit.TempFolder("mqtt-bench-")
     broker = Broker(mosquitto, work.join())
-    board = lib.Emulator(bin_dir, 18, work.join("config"), extra=("--baud", str(BAUD)))
+    board = kit.Emulator(bin_dir, 18, work.join("config"), extra=("--baud", str(BAUD)))
     service = None
     rows = []
     try:

@@ -18,7 +18,8 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-import e2e_lib as lib  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
+import tablica_kit as kit  # noqa: E402
 import service_lib as svc  # noqa: E402
 
 BAUD = 38400
@@ -85,8 +86,8 @@ def load(service):
 def main():
     bin_dir = sys.argv[1]
     idle_seconds = float(os.environ.get("TABLICA_BENCH_IDLE_SECONDS", "60"))
-    work = lib.TempFolder("service-bench-")
-    board = lib.Emulator(bin_dir, 19, work.join("config"), extra=("--baud", str(BAUD)))
+    work = kit.TempFolder("service-bench-")
+    board = kit.Emulator(bin_dir, 19, work.join("config"), extra=("--baud", str(BAUD)))
     service = None
     rows = []
     try:

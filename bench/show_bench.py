@@ -19,7 +19,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-import e2e_lib as lib  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
+import tablica_kit as kit  # noqa: E402
 
 BAUD = 38400
 FRAME_WIRE = 517 * 10 / BAUD  # seconds
@@ -173,8 +174,8 @@ def animation(bin_dir, tmp, board):
 def main():
     bin_dir = sys.argv[1]
     seconds = float(os.environ.get("TABLICA_BENCH_SHOW_SECONDS", "60"))
-    tmp = lib.TempFolder("show-bench-")
-    board = lib.Emulator(bin_dir, PORT, tmp.join("config"), extra=("--baud", str(BAUD)))
+    tmp = kit.TempFolder("show-bench-")
+    board = kit.Emulator(bin_dir, PORT, tmp.join("config"), extra=("--baud", str(BAUD)))
     try:
         s = scrolling(bin_dir, tmp, board, seconds)
         a = animation(bin_dir, tmp, board)

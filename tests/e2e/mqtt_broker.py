@@ -4,11 +4,13 @@ service), restartable on the same port, with mosquitto_pub and mosquitto_sub
 to publish and to read what it holds."""
 
 import os
-import socket
 import subprocess
+import sys
 import time
 
-from service_lib import HOST, free_port
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import tablica_kit as kit  # noqa: E402
+from service_lib import HOST  # noqa: E402
 
 
 class Broker:
@@ -19,7 +21,7 @@ class Broker:
 
     def __init__(self, program, folder, user=None, password=None):
         self.program = program
-        self.port = free_port()
+        self.port = kit.free_port()
         self.config = os.path.join(folder, "mosquitto.conf")
         self.login = []
         settings = "listener %d %s\npersistence false\nlog_dest stderr\n" % (self.port, HOST)
@@ -39,23 +41,16 @@ class Broker:
         self.start()
 
     def start(self):
-        log = open(self.log, "ab")
-        self.proc = subprocess.Popen([self.program, "-c", self.config], stdout=log, stderr=log)
-        log.close()
-        deadline = time.monotonic() + 10
-        while True:
-            try:
-                socket.create_connection((HOST, self.port), 0.5).close()
-                return
-            except OSError:
-                if self.proc.poll() is not None or time.monotonic() > deadline:
-                    raise AssertionError("mosquitto did not start: " + self.text())
-                time.sleep(0.05)
+        with open(self.log, "ab") as log:
+            self.proc = kit.Process([self.program, "-c", self.config], stdout=log, stderr=log)
+        try:
+            kit.wait_for_port(self.port, timeout=10, process=self.proc)
+        except AssertionError as failed:
+            raise AssertionError("mosquitto did not start (%s): %s" % (failed, self.text()))
 
     def stop(self):
-        if self.proc and self.proc.poll() is None:
-            self.proc.terminate()
-            self.proc.wait(10)
+        if self.proc:
+            self.proc.stop()
 
     def text(self):
         with open(self.log, "rb") as f:

@@ -16,8 +16,9 @@ from selenium.webdriver.chrome.service import Service as DriverService
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
-import e2e_lib as lib
-import service_lib as svc
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import tablica_kit as kit  # noqa: E402
+import service_lib as svc  # noqa: E402
 
 BIN = None
 PORT = 23
@@ -55,11 +56,11 @@ def start_browser(profile):
 
 class PageInBrowser(unittest.TestCase):
     def setUp(self):
-        self.tmp = lib.TempFolder("service-browser-")
+        self.tmp = kit.TempFolder("service-browser-")
         self.config = self.tmp.join("config")
         with open(self.tmp.join("token"), "w") as f:
             f.write(TOKEN + "\n")
-        self.board = lib.Emulator(BIN, PORT, self.config)
+        self.board = kit.Emulator(BIN, PORT, self.config)
         self.service = svc.Service(BIN, self.tmp.join(), self.config, PORT, "--token-file",
                                    self.tmp.join("token"), token=TOKEN)
         self.browser = start_browser(tempfile.mkdtemp(prefix="chromium-", dir=self.tmp.join()))
@@ -120,7 +121,7 @@ class PageInBrowser(unittest.TestCase):
 
         self.element("blank").click()
         self.assertEqual(bytes.fromhex(self.board.units(1)[0]["bytes"]),
-                         lib.expected_frame([[1] * 128] * 32, False))
+                         kit.expected_frame([[1] * 128] * 32, False))
         self.assertEqual(self.browser.execute_script(
             "return sessionStorage.getItem('tablica-token')"), TOKEN)
 

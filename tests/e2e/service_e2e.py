@@ -7,11 +7,13 @@ refused body changes nothing; SIGTERM ends it."""
 
 import base64
 import json
+import os
 import sys
 import unittest
 
-import e2e_lib as lib
-import service_lib as svc
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import tablica_kit as kit  # noqa: E402
+import service_lib as svc  # noqa: E402
 
 BIN = None
 PORT = 21
@@ -19,9 +21,9 @@ PORT = 21
 
 class ServiceEndToEnd(unittest.TestCase):
     def setUp(self):
-        self.tmp = lib.TempFolder("service-e2e-")
+        self.tmp = kit.TempFolder("service-e2e-")
         self.config = self.tmp.join("config")
-        self.board = lib.Emulator(BIN, PORT, self.config, extra=("--baud", "38400"))
+        self.board = kit.Emulator(BIN, PORT, self.config, extra=("--baud", "38400"))
         self.service = svc.Service(BIN, self.tmp.join(), self.config, PORT)
 
     def tearDown(self):
@@ -99,7 +101,7 @@ class ServiceEndToEnd(unittest.TestCase):
         self.assertEqual(self.service.status()["showing"], "text")
 
         self.assertEqual(self.service.request("DELETE", "/api/board").status, 200)
-        self.assertFrame(self.next_frame(), lib.expected_frame([[1] * 128] * 32, False), "blank")
+        self.assertFrame(self.next_frame(), kit.expected_frame([[1] * 128] * 32, False), "blank")
         self.assertEqual(self.service.status()["showing"], "blank")
 
     def test_refused_bodies_change_nothing(self):

@@ -8,56 +8,33 @@ import json
 import os
 import signal
 import socket
-import struct
 import subprocess
+import sys
 import threading
 import time
 
-import e2e_lib as lib
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import tablica_kit as kit  # noqa: E402
 
 HOST = "127.0.0.1"
-
-
-def free_port():
-    """A TCP port on 127.0.0.1 that nothing listens on right now."""
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.bind((HOST, 0))
-        return s.getsockname()[1]
+free_port = kit.free_port
 
 
 # --- what tablica-convert makes ---------------------------------------------
-
-def bmp_pixels(path):
-    """Colour indices (top row first) of a 1-bit 128 x 32 .bmp, as
-    tablica-convert writes it; colour 0 is a lit dot."""
-    with open(path, "rb") as f:
-        data = f.read()
-    offset, = struct.unpack_from("<I", data, 10)
-    width, height, _, bits = struct.unpack_from("<iiHH", data, 18)
-    assert (width, abs(height), bits) == (lib.WIDTH, lib.HEIGHT, 1), (width, height, bits)
-    stride = (width + 31) // 32 * 4
-    rows = []
-    for r in range(abs(height)):
-        row = data[offset + r * stride: offset + (r + 1) * stride]
-        rows.append([(row[x // 8] >> (7 - x % 8)) & 1 for x in range(width)])
-    if height > 0:
-        rows.reverse()
-    return rows
-
 
 def converted_frame(bin_dir, folder, *args):
     """The frame the board gets for tablica-convert's bitmap of `args`."""
     out = os.path.join(folder, "expected-%d.bmp" % time.monotonic_ns())
     subprocess.run([os.path.join(bin_dir, "tablica-convert"), *args, out], check=True,
                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
-    return lib.expected_frame(bmp_pixels(out), False)
+    return kit.expected_wire_from_bitmaps(out)
 
 
 def frame_rows(frame):
     """A frame's dots as board.json's rows."""
     dots = frame[4:516]
     return ["".join("1" if dots[16 * y + x // 8] & (0x80 >> (x % 8)) else "0"
-                    for x in range(lib.WIDTH)) for y in range(lib.HEIGHT)]
+                    for x in range(kit.WIDTH)) for y in range(kit.HEIGHT)]
 
 
 def write_ppm(path, width, height, seed):
@@ -92,10 +69,11 @@ class Service:
         self.http_port = listen_port or free_port()
         self.token = token
         env = dict(os.environ, XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="offscreen")
-        self.proc = subprocess.Popen(
+        self.process = kit.Process(
             [os.path.join(os.path.abspath(bin_dir), "tablica-serwer"), "--port", str(port),
              "--listen", "%s:%d" % (HOST, self.http_port), "--name", "test", *args],
-            cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            grace=15, cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.proc = self.process.proc
         self.lines = []
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
@@ -137,13 +115,7 @@ class Service:
 
     def stop(self):
         """SIGTERM, as systemd stops it; returns the exit code."""
-        if self.proc.poll() is None:
-            self.proc.send_signal(signal.SIGTERM)
-            try:
-                self.proc.wait(15)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        self.process.stop(signal.SIGTERM)
         self.reader.join(5)
         self.proc.stdout.close()
         self.proc.stderr.close()

@@ -17,9 +17,10 @@ import sys
 import time
 import unittest
 
-import e2e_lib as lib
-import service_lib as svc
-from mqtt_broker import Broker
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import tablica_kit as kit  # noqa: E402
+import service_lib as svc  # noqa: E402
+from mqtt_broker import Broker  # noqa: E402
 
 BIN = None
 MOSQUITTO = "mosquitto"
@@ -30,7 +31,7 @@ PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
 
 class MqttFleet(unittest.TestCase):
     def setUp(self):
-        self.tmp = lib.TempFolder("service-mqtt-e2e-")
+        self.tmp = kit.TempFolder("service-mqtt-e2e-")
         self.config = self.tmp.join("config")
         # The broker lets in one user: the services log in with the password
         # from a file.
@@ -41,7 +42,7 @@ class MqttFleet(unittest.TestCase):
         self.boards = {}
         self.services = {}
         for name, port in BOARDS.items():
-            self.boards[name] = lib.Emulator(BIN, port, self.config)
+            self.boards[name] = kit.Emulator(BIN, port, self.config)
             folder = self.tmp.join(name)
             os.makedirs(folder)
             self.services[name] = svc.Service(BIN, folder, self.config, port, "--name", name,
@@ -143,7 +144,7 @@ class MqttFleet(unittest.TestCase):
         back = self.assertBoardGets("peron-2", every, "after the notification")
         self.assertAlmostEqual(back["t"] - notice["t"], 1.0, delta=0.4)
         self.broker.publish("tablica/peron-2/blank", b"PRESS")
-        self.assertBoardGets("peron-2", lib.expected_frame([[1] * 128] * 32, False), "blank")
+        self.assertBoardGets("peron-2", kit.expected_frame([[1] * 128] * 32, False), "blank")
 
         # --- the broker goes away and comes back: the services come back ----------
         self.broker.stop()

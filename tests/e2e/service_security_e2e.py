@@ -14,8 +14,9 @@ import sys
 import time
 import unittest
 
-import e2e_lib as lib
-import service_lib as svc
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import tablica_kit as kit  # noqa: E402
+import service_lib as svc  # noqa: E402
 
 BIN = None
 PORT = 22
@@ -25,11 +26,11 @@ LIMIT = 4096
 
 class ServiceSecurity(unittest.TestCase):
     def setUp(self):
-        self.tmp = lib.TempFolder("service-security-")
+        self.tmp = kit.TempFolder("service-security-")
         self.config = self.tmp.join("config")
         with open(self.tmp.join("token"), "w") as f:
             f.write("  %s\n" % TOKEN)
-        self.board = lib.Emulator(BIN, PORT, self.config)
+        self.board = kit.Emulator(BIN, PORT, self.config)
         self.service = svc.Service(BIN, self.tmp.join(), self.config, PORT, "--token-file",
                                    self.tmp.join("token"), "--max-upload", str(LIMIT), token=TOKEN)
 
@@ -115,7 +116,7 @@ class ServiceSecurity(unittest.TestCase):
 
     def test_a_show_naming_a_file_is_refused(self):
         secret = self.tmp.join("secret.bmp")
-        lib.write_bmp(secret, lib.pattern(3))
+        kit.write_bmp(secret, kit.pattern(3))
         for show in ({"pages": [{"picture": secret, "seconds": 2}]},
                      {"pages": [{"animation": "secret.bmp"}]},
                      {"picture": "file://" + secret},
@@ -163,13 +164,13 @@ class ServiceStart(unittest.TestCase):
                               timeout=30)
 
     def test_beyond_loopback_only_with_a_token_file(self):
-        result = self.run_service("--listen", "0.0.0.0:%d" % svc.free_port(), "--name", "x")
+        result = self.run_service("--listen", "0.0.0.0:%d" % kit.free_port(), "--name", "x")
         self.assertEqual(result.returncode, 2)
         self.assertIn("--token-file", result.stderr)
         self.assertIn("żetonu", result.stderr)
 
     def test_bad_command_lines_are_refused(self):
-        tmp = lib.TempFolder("service-start-")
+        tmp = kit.TempFolder("service-start-")
         try:
             empty = tmp.join("empty")
             open(empty, "w").close()

@@ -10,31 +10,17 @@ nothing."""
 import json
 import os
 import signal
-import struct
 import subprocess
 import sys
 import time
 import unittest
 
-import e2e_lib as lib
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import tablica_kit as kit  # noqa: E402
 
 BIN = None
 PORT = 13
 SPEED = 64  # the scrolling line's dots a second
-
-
-def bmp_dots(path):
-    """The 512 dot bytes of a 128 x 32 one-bit bitmap: lit where the pixel
-    has colour 0, rows from the top."""
-    with open(path, "rb") as f:
-        data = f.read()
-    offset = struct.unpack_from("<I", data, 10)[0]
-    width, height = struct.unpack_from("<ii", data, 18)
-    assert (width, abs(height)) == (128, 32), (width, height)
-    rows = [data[offset + 16 * r:offset + 16 * r + 16] for r in range(32)]
-    if height > 0:
-        rows.reverse()
-    return bytes(0xFF ^ b for row in rows for b in row)
 
 
 def shifted(dots, by):
@@ -49,13 +35,11 @@ def shifted(dots, by):
 
 class ShowEndToEnd(unittest.TestCase):
     def setUp(self):
-        self.tmp = lib.TempFolder("show-e2e-")
+        self.tmp = kit.TempFolder("show-e2e-")
+        self.addCleanup(self.tmp.remove)
         self.config = self.tmp.join("config")
-        self.board = lib.Emulator(BIN, PORT, self.config, extra=("--baud", "38400"))
-
-    def tearDown(self):
-        self.board.stop()
-        self.tmp.remove()
+        self.board = kit.Emulator(BIN, PORT, self.config, extra=("--baud", "38400"))
+        self.addCleanup(self.board.stop)
 
     def run_tool(self, name, *args, timeout=120):
         return subprocess.run([os.path.join(BIN, name), *args], cwd=self.tmp.join(),
@@ -68,7 +52,7 @@ class ShowEndToEnd(unittest.TestCase):
         out = self.tmp.join("expected-%d.bmp" % len(os.listdir(self.tmp.join())))
         result = self.run_tool("tablica-convert", *args, out)
         self.assertEqual(result.returncode, 0, result.stderr)
-        return bmp_dots(out)
+        return kit.bitmap_dots(out)
 
     def make_pictures(self):
         subprocess.run(["convert", "-size", "96x48", "xc:white", "-fill", "gray40",
@@ -118,8 +102,7 @@ class ShowEndToEnd(unittest.TestCase):
         kinds = []
         scroll = []
         for unit in units:
-            data = bytes.fromhex(unit["bytes"])
-            dots = data[4:516] if unit["event"] == "frame" else data[:512]
+            data, dots = kit.unit_bytes(unit), kit.unit_dots(unit)
             if unit["event"] == "block":
                 self.assertEqual(kinds[-1], "second board")
                 self.assertEqual(dots, board2)

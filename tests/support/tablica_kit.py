@@ -10,7 +10,8 @@ system, in one place.
   ports folder of its own, its JSON lines collected as they come;
 - free loopback TCP ports, and child processes that are always stopped.
 
-The X server has a helper of its own beside this one (xserver.py)."""
+The X server and the Wine prefix have helpers of their own beside this one
+(xserver.py, wine_prefix.py)."""
 
 import atexit
 import json

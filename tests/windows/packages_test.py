@@ -16,8 +16,10 @@ import sys
 import tempfile
 import zipfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-import e2e_lib as lib  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import tablica_kit as kit  # noqa: E402
+from wine_prefix import WinePrefix, find_wine, windows_path  # noqa: E402
+from xserver import XServer  # noqa: E402
 
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\zapis-bitmapy"
 INSTALL_DIR = r"C:\Program Files\Zapis bitmapy"
@@ -81,38 +83,14 @@ def read_link(path):
     return target, workdir if flags & 0x10 else None
 
 
-class Prefix:
-    """A fresh Wine prefix; the Windows drive C: is drive_c."""
+class Prefix(WinePrefix):
+    """A fresh Wine prefix, and what the test reads of it."""
 
     def __init__(self, path, wine, wineserver):
-        self.path, self.wine, self.wineserver = path, wine, wineserver
-        shutil.rmtree(path, ignore_errors=True)
-        # No Mono or Gecko prompts; no menu entries on the Linux desktop for
-        # the Start-menu shortcuts (they stay inside the prefix).
-        self.env = dict(os.environ, WINEPREFIX=path, WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
-        self.env.pop("DISPLAY", None)
-        self.run("wineboot", "-i")
-        # Qt 6 wants Windows 10; a fresh prefix says Windows 7.
-        self.run("winecfg", "-v", "win10")
+        super().__init__(path, wine, wineserver)
+        self.remove()
+        self.create()
         self.settle()
-
-    def run(self, *args, cwd=None, check=True):
-        result = subprocess.run([self.wine, *args], env=self.env, cwd=cwd, capture_output=True,
-                                text=True, errors="replace", timeout=120)
-        if check:
-            assert result.returncode == 0, "wine %s: exit %d\n%s%s" % (
-                " ".join(args), result.returncode, result.stdout, result.stderr)
-        return result
-
-    def settle(self):
-        """Waits until every program of the prefix has ended and the Wine
-        server has written the registry to system.reg and user.reg."""
-        subprocess.run([self.wineserver, "-w"], env=self.env, timeout=120, check=True)
-
-    def unix(self, windows_path):
-        assert windows_path[:3].upper() == "C:\\", windows_path
-        return os.path.join(self.path, "drive_c", *windows_path[3:].split("\\"))
 
     def files(self):
         root = os.path.join(self.path, "drive_c")
@@ -135,12 +113,6 @@ class Prefix:
             return None
         rows = [line.split(None, 2) for line in result.stdout.splitlines()]
         return {row[0]: row[2] for row in rows if len(row) == 3 and row[1].startswith("REG_")}
-
-
-def find_wine(name):
-    found = shutil.which(name) or shutil.which(name, path="/usr/lib/wine")
-    assert found, "%s not found (scripts/install-deps wine installs it)" % name
-    return found
 
 
 def make_older_setup(build, out):
@@ -197,42 +169,39 @@ def check_installed(prefix, portable, version, user_files=()):
 
 
 def start_window_from_menu(prefix):
-    xvfb = lib.Xvfb()
-    try:
-        env = dict(prefix.env, DISPLAY=xvfb.display)
+    with XServer() as x:
+        env = prefix.env_with(DISPLAY=x.display)
         # start.exe opens the shortcut as Explorer would; the program keeps
         # whatever output it inherits, so it gets none.
         subprocess.run([prefix.wine, "start", MENU_DIR + "\\" + WINDOW_LINK], env=env,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True, timeout=60)
-        window = lib.wait_for_window(xvfb, TITLE, timeout=60)
-        assert lib.xdotool(xvfb, "getwindowname", window).strip() == TITLE
-        lib.xdotool(xvfb, "key", "--window", window, "Escape")
-        lib.wait_window_gone(xvfb, window, timeout=30)
+        window = x.wait_for_window(TITLE, timeout=60)
+        assert x.window_name(window).strip() == TITLE
+        x.xdotool("key", "--window", window, "Escape")
+        x.wait_window_gone(window, timeout=30)
         prefix.settle()
-    finally:
-        xvfb.stop()
 
 
 def send_with_installed_tool(prefix, work):
-    board = lib.Emulator(os.path.dirname(EMULATOR), PORT, os.path.join(work, "config"))
     link = os.path.join(prefix.path, "dosdevices", "com%d" % PORT)
-    try:
-        os.symlink(board.device, link)
-        first, second = lib.pattern(3), lib.pattern(4)
-        lib.write_bmp(os.path.join(work, "first.bmp"), first)
-        lib.write_bmp(os.path.join(work, "second.bmp"), second, top_down=True)
-        # Run in the install folder, with ustaw.txt there naming the port.
-        result = prefix.run(INSTALL_DIR + r"\tablica-send.exe", "--second",
-                            "Z:" + os.path.join(work, "second.bmp").replace("/", "\\"),
-                            "Z:" + os.path.join(work, "first.bmp").replace("/", "\\"),
-                            cwd=prefix.unix(INSTALL_DIR), check=False)
-        assert result.returncode == 0, "tablica-send.exe: exit %d: %s" % (result.returncode,
-                                                                          result.stderr)
-        lib.check_units(board.units(2), [("frame", 1, lib.expected_frame(first, can=True)),
-                                         ("block", 2, lib.expected_block(second))])
-    finally:
-        board.stop()
-        os.unlink(link)
+    with kit.Emulator(EMULATOR, PORT, os.path.join(work, "config")) as board:
+        try:
+            os.symlink(board.device, link)
+            first, second = kit.pattern(3), kit.pattern(4)
+            kit.write_bmp(os.path.join(work, "first.bmp"), first)
+            kit.write_bmp(os.path.join(work, "second.bmp"), second, top_down=True)
+            # Run in the install folder, with ustaw.txt there naming the port.
+            result = prefix.run(INSTALL_DIR + r"\tablica-send.exe", "--second",
+                                windows_path(os.path.join(work, "second.bmp")),
+                                windows_path(os.path.join(work, "first.bmp")),
+                                cwd=prefix.unix(INSTALL_DIR), check=False)
+            assert result.returncode == 0, "tablica-send.exe: exit %d: %s" % (result.returncode,
+                                                                              result.stderr)
+            kit.check_units(board.units(2), [("frame", 1, kit.expected_frame(first, can=True)),
+                                             ("block", 2, kit.expected_block(second))])
+        finally:
+            if os.path.lexists(link):
+                os.unlink(link)
     prefix.settle()
 
 
@@ -256,8 +225,7 @@ def test_setup(build, version, wine, wineserver):
         start_window_from_menu(prefix)
         print("window started from the Start menu, found by its title, closed with Esc")
 
-        with open(prefix.unix(INSTALL_DIR + r"\ustaw.txt"), "w") as f:
-            f.write("PORT %d\r\nMODEL\r\n" % PORT)
+        kit.write_settings(prefix.unix(INSTALL_DIR), PORT, line_end="\r\n")
         send_with_installed_tool(prefix, work)
         print("installed tablica-send.exe: frame and second-board block byte-exact")
 
@@ -295,8 +263,7 @@ def test_setup(build, version, wine, wineserver):
         assert not left, "left behind in the registry: %s" % left
         print("uninstalled: folder, menu and entry gone; nothing left after a restart")
     finally:
-        subprocess.run([wineserver, "-k"], env=dict(os.environ, WINEPREFIX=os.path.join(
-            work, "prefix")), check=False)
+        WinePrefix(os.path.join(work, "prefix"), wine, wineserver).stop()
         shutil.rmtree(work, ignore_errors=True)
 
 

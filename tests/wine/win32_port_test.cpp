@@ -19,6 +19,7 @@
 #include "serial/comm_settings.h"
 #include "serial/serial_link.h"
 #include "serial/serial_platform.h"
+#include "test_kit.h"
 
 namespace tablica {
 namespace {
@@ -35,6 +36,13 @@ std::vector<std::uint8_t> Block(std::size_t size, std::uint8_t seed) {
   std::vector<std::uint8_t> block(size);
   for (std::size_t i = 0; i < size; ++i) block[i] = static_cast<std::uint8_t>(seed + i * 7);
   return block;
+}
+
+// A board frame announcing a second board, and that board's block, from the
+// test kit; their dots hold every byte value too.
+std::vector<std::uint8_t> Frame() {
+  return tablica::testing::FrameBytes(tablica::testing::PatternDots(0xAA),
+                                      tablica::testing::kHeaderWithBlock);
 }
 
 // A link on its own settings record, with the messages it shows recorded.
@@ -167,8 +175,9 @@ TEST(Win32Write, BoardFrameAndSecondBoardBlockArriveIntact) {
     const std::size_t before = peer.Arrived(port).size();
     LinkUnderTest t(port);
     ASSERT_FALSE(t.link->OpenComPort());
-    std::vector<std::uint8_t> frame = Block(517, 0xAA);
-    std::vector<std::uint8_t> second = Block(513, 0x13);
+    std::vector<std::uint8_t> frame = Frame();
+    std::vector<std::uint8_t> second =
+        tablica::testing::BlockBytes(tablica::testing::PatternDots(0x13));
     const std::vector<std::uint8_t> frameSent = frame;
     const std::vector<std::uint8_t> secondSent = second;
     EXPECT_FALSE(t.link->WriteComBlock(frame.data(), 517));
@@ -243,7 +252,7 @@ TEST(Win32Write, WriteToAPortWhosePeerWentAwayFails) {
   ASSERT_NE(port, nullptr);
   ASSERT_TRUE(port->Configure(CommSettings{}));
   ASSERT_TRUE(peer.HangUp(kCom8));
-  std::vector<std::uint8_t> frame = Block(517, 0xAA);
+  std::vector<std::uint8_t> frame = Frame();
   port->SetTimeouts(WriteAttemptTimeouts(517, 38400));
   const WriteOutcome outcome = port->Write(frame.data(), 517);
   EXPECT_FALSE(outcome.succeeded);
@@ -267,7 +276,7 @@ TEST(Win32Write, LinkWritingAfterThePeerWentAwayEndsWithTheTransmissionError) {
   LinkUnderTest t(kCom6);
   ASSERT_FALSE(t.link->OpenComPort());
   ASSERT_TRUE(peer.HangUp(kCom6));
-  std::vector<std::uint8_t> frame = Block(517, 0xAA);
+  std::vector<std::uint8_t> frame = Frame();
   const std::vector<std::uint8_t> sent = frame;
   // Under Wine the failed write is not access denied (see above), so the
   // link takes its line-error road rather than the re-open road.

@@ -11,14 +11,17 @@ WINEPREFIX names the prefix that the tests' fixture made."""
 import json
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-import e2e_lib as lib  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import tablica_kit as kit  # noqa: E402
+from wine_prefix import WinePrefix, windows_path  # noqa: E402
+from xserver import WindowDriver, XServer  # noqa: E402
 
-FOLDER = BIN = WINE = None
+FOLDER = BIN = PREFIX = None
 PORT = 3
 PORT_NOT_THERE = 4
 # The Wine desktop whose windows are the X server's own top-level windows
@@ -26,29 +29,12 @@ PORT_NOT_THERE = 4
 DESKTOP_KEY = r"HKCU\Software\Wine\AppDefaults\zapis-bitmapy.exe\Explorer"
 
 
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
-
-
-def wine_environment(**more):
-    env = {name: value for name, value in os.environ.items() if name != "DISPLAY"}
-    return dict(env, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", **more)
-
-
-def run_wine(*args, **kwargs):
-    # Wine's services inherit open files and outlive the program: output goes
-    # to files, never to pipes that would stay open.
-    return subprocess.run([WINE, *args], env=wine_environment(), stdin=subprocess.DEVNULL,
-                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True,
-                          timeout=60, **kwargs)
-
-
 class BoardOnComPort:
     """The virtual board with its pseudo-terminal linked as COM `port`."""
 
     def __init__(self, tmp, port):
-        self.board = lib.Emulator(BIN, port, tmp.join("config"))
-        self.link = os.path.join(os.environ["WINEPREFIX"], "dosdevices", "com%d" % port)
+        self.board = kit.Emulator(BIN, port, tmp.join("config"))
+        self.link = os.path.join(PREFIX.path, "dosdevices", "com%d" % port)
         if os.path.lexists(self.link):
             os.remove(self.link)
         os.symlink(self.board.device, self.link)
@@ -62,52 +48,44 @@ class Pictures:
     def __init__(self, tmp):
         self.work = tmp.join("work")
         os.makedirs(self.work)
-        self.first, self.second = lib.pattern(5), lib.pattern(6)
-        self.first_path = os.path.join(self.work, "first.bmp")
-        self.second_path = os.path.join(self.work, "second.bmp")
-        lib.write_bmp(self.first_path, self.first)
-        lib.write_bmp(self.second_path, self.second, top_down=True)
+        self.first, self.second = kit.pattern(5), kit.pattern(6)
+        self.first_path = kit.write_bmp(os.path.join(self.work, "first.bmp"), self.first)
+        self.second_path = kit.write_bmp(os.path.join(self.work, "second.bmp"), self.second,
+                                         top_down=True)
 
     def name_port(self, port):
-        with open(os.path.join(self.work, "ustaw.txt"), "w") as f:
-            f.write("PORT %d\r\nMODEL\r\n" % port)
+        kit.write_settings(self.work, port, line_end="\r\n")
 
 
 class WindowUnderWine(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.xvfb = lib.Xvfb()
+        cls.x = XServer()
         # The prefix's default desktop belongs to the headless tests: its
         # windows go nowhere. The window gets a desktop of its own, started
         # on this test's display.
-        run_wine("reg", "add", DESKTOP_KEY, "/v", "Desktop", "/d", "root", "/f")
+        PREFIX.run("reg", "add", DESKTOP_KEY, "/v", "Desktop", "/d", "root", "/f")
 
     @classmethod
     def tearDownClass(cls):
-        run_wine("reg", "delete", DESKTOP_KEY, "/f")
-        cls.xvfb.stop()
+        PREFIX.run("reg", "delete", DESKTOP_KEY, "/f")
+        cls.x.stop()
 
     def setUp(self):
-        self.tmp = lib.TempFolder("wine-window-e2e-")
+        self.tmp = kit.TempFolder("wine-window-e2e-")
+        self.addCleanup(self.tmp.remove)
         self.pictures = Pictures(self.tmp)
         self.board = BoardOnComPort(self.tmp, PORT)
-        self.program = None
-
-    def tearDown(self):
-        if self.program is not None and self.program.poll() is None:
-            self.program.kill()
-            self.program.wait()
-        self.board.stop()
-        self.tmp.remove()
+        self.addCleanup(self.board.stop)
 
     def start(self):
         with open(self.tmp.join("program.log"), "wb") as log:
-            self.program = subprocess.Popen(
-                [WINE, os.path.join(FOLDER, "zapis-bitmapy.exe")], cwd=self.pictures.work,
-                env=wine_environment(DISPLAY=self.xvfb.display), stdin=subprocess.DEVNULL,
+            self.program = kit.Process(
+                [PREFIX.wine, os.path.join(FOLDER, "zapis-bitmapy.exe")], cwd=self.pictures.work,
+                env=PREFIX.env_with(DISPLAY=self.x.display), stdin=subprocess.DEVNULL,
                 stdout=log, stderr=log)
-        self.window = lib.WindowDriver(self.xvfb,
-                                       lib.wait_for_window(self.xvfb, lib.WINDOW_TITLE, 60))
+        self.addCleanup(self.program.stop, signal.SIGKILL)
+        self.window = WindowDriver(self.x, self.x.wait_for_window(kit.WINDOW_TITLE, 60))
         self.window.focus()
 
     def choose(self, path):
@@ -123,8 +101,8 @@ class WindowUnderWine(unittest.TestCase):
         self.window.keys("alt+o")
         self.choose(self.pictures.first_path)
         self.window.keys("alt+w")
-        lib.check_units(self.board.board.units(1),
-                        [("frame", 1, lib.expected_frame(self.pictures.first, can=False))])
+        kit.check_units(self.board.board.units(1),
+                        [("frame", 1, kit.expected_frame(self.pictures.first, can=False))])
         self.assertEqual(self.board.board.quiet(0.5), [])
         self.close_with_escape()
 
@@ -133,13 +111,13 @@ class WindowUnderWine(unittest.TestCase):
         self.start()
         self.window.keys("alt+o")
         self.choose(self.pictures.first_path)
-        self.window.click(*lib.CAN_BOX)
-        self.window.click(*lib.SECOND_FILE_BUTTON)
+        self.window.click(*kit.CAN_BOX)
+        self.window.click(*kit.SECOND_FILE_BUTTON)
         self.choose(self.pictures.second_path)
         self.window.keys("alt+w")
-        lib.check_units(self.board.board.units(2),
-                        [("frame", 1, lib.expected_frame(self.pictures.first, can=True)),
-                         ("block", 2, lib.expected_block(self.pictures.second))])
+        kit.check_units(self.board.board.units(2),
+                        [("frame", 1, kit.expected_frame(self.pictures.first, can=True)),
+                         ("block", 2, kit.expected_block(self.pictures.second))])
         self.assertEqual(self.board.board.quiet(0.5), [])
         self.close_with_escape()
 
@@ -150,11 +128,11 @@ class WindowUnderWine(unittest.TestCase):
         self.window.keys("alt+w")
         # The box carries the window's own title: it is the other window
         # of that name.
-        box = lib.wait_for_window(self.xvfb, lib.WINDOW_TITLE, 20, besides=self.window.window)
+        box = self.x.wait_for_window(kit.WINDOW_TITLE, 20, besides=self.window.window)
         self.assertEqual(self.board.board.quiet(1.0), [])
         self.window.focus(box)
         self.window.keys("Return")
-        lib.wait_window_gone(self.xvfb, box)
+        self.x.wait_window_gone(box)
         self.window.focus()
         self.close_with_escape()
 
@@ -165,46 +143,36 @@ def linux_text_dots(tmp, text):
     out = tmp.join("text.bmp")
     subprocess.run([os.path.join(BIN, "tablica-convert"), "--text", text, out], check=True,
                    timeout=60)
-    with open(out, "rb") as f:
-        bitmap = f.read()
-    rows = [bitmap[62 + 16 * r:62 + 16 * r + 16] for r in range(31, -1, -1)]
-    return bytes(b ^ 0xFF for row in rows for b in row)
+    return kit.bitmap_dots(out)
 
 
 class SendToolUnderWine(unittest.TestCase):
     def setUp(self):
-        self.tmp = lib.TempFolder("wine-send-e2e-")
+        self.tmp = kit.TempFolder("wine-send-e2e-")
+        self.addCleanup(self.tmp.remove)
         self.pictures = Pictures(self.tmp)
         self.pictures.name_port(PORT)
         self.board = BoardOnComPort(self.tmp, PORT)
+        self.addCleanup(self.board.stop)
         # A port linked to a device that does not exist, so that Wine does not
         # fall back to a serial device of this machine.
-        self.missing = os.path.join(os.environ["WINEPREFIX"], "dosdevices",
-                                    "com%d" % PORT_NOT_THERE)
+        self.missing = os.path.join(PREFIX.path, "dosdevices", "com%d" % PORT_NOT_THERE)
         if os.path.lexists(self.missing):
             os.remove(self.missing)
         os.symlink(self.tmp.join("no-such-device"), self.missing)
-
-    def tearDown(self):
-        os.remove(self.missing)
-        self.board.stop()
-        self.tmp.remove()
+        self.addCleanup(os.remove, self.missing)
 
     def send(self, *args):
-        with open(self.tmp.join("errors.txt"), "wb") as errors:
-            code = subprocess.run([WINE, os.path.join(FOLDER, "tablica-send.exe"), *args],
-                                  cwd=self.pictures.work, env=wine_environment(),
-                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                  stderr=errors, timeout=60).returncode
-        with open(self.tmp.join("errors.txt"), "rb") as errors:
-            return code, errors.read().decode("utf-8", "replace")
+        result = PREFIX.run(os.path.join(FOLDER, "tablica-send.exe"), *args,
+                            cwd=self.pictures.work, check=False, timeout=60)
+        return result.returncode, result.stderr
 
     def test_frame_and_second_boards_block_arrive_byte_for_byte(self):
         code, errors = self.send("--second", "second.bmp", "first.bmp")
         self.assertEqual((code, errors), (0, ""))
-        lib.check_units(self.board.board.units(2),
-                        [("frame", 1, lib.expected_frame(self.pictures.first, can=True)),
-                         ("block", 2, lib.expected_block(self.pictures.second))])
+        kit.check_units(self.board.board.units(2),
+                        [("frame", 1, kit.expected_frame(self.pictures.first, can=True)),
+                         ("block", 2, kit.expected_block(self.pictures.second))])
 
     def test_play_plays_a_show_to_the_board(self):
         show = {"repeat": 1, "pages": [
@@ -218,9 +186,7 @@ class SendToolUnderWine(unittest.TestCase):
         self.assertEqual([(u["event"], u["checksum_ok"]) for u in units],
                          [("frame", True), ("frame", True), ("block", True)])
         for unit, text in zip(units, ("Peron 3", "Tablica 1", "Tablica 2")):
-            data = bytes.fromhex(unit["bytes"])
-            dots = data[4:516] if unit["event"] == "frame" else data[:512]
-            self.assertEqual(dots, linux_text_dots(self.tmp, text), text)
+            self.assertEqual(kit.unit_dots(unit), linux_text_dots(self.tmp, text), text)
 
     def test_a_port_that_is_not_there_fails_with_the_links_message(self):
         code, errors = self.send("--port", str(PORT_NOT_THERE), "first.bmp")
@@ -237,23 +203,17 @@ class ConvertToolUnderWine(unittest.TestCase):
     TEXT = ["--text", "Zażółć gęślą", "--text", "jaźń 12:45"]
 
     def setUp(self):
-        self.tmp = lib.TempFolder("wine-convert-e2e-")
+        self.tmp = kit.TempFolder("wine-convert-e2e-")
+        self.addCleanup(self.tmp.remove)
         self.work = self.tmp.join("work")
         os.makedirs(self.work)
         subprocess.run(["convert", "-seed", "3", "-size", "300x120", "plasma:",
                         os.path.join(self.work, "photo.png")], check=True)
 
-    def tearDown(self):
-        self.tmp.remove()
-
     def run_exe(self, folder, program, *args, **env):
-        with open(self.tmp.join("errors.txt"), "wb") as errors:
-            code = subprocess.run([WINE, os.path.join(folder, program), *args], cwd=self.work,
-                                  env=wine_environment(**env), stdin=subprocess.DEVNULL,
-                                  stdout=subprocess.DEVNULL, stderr=errors,
-                                  timeout=60).returncode
-        with open(self.tmp.join("errors.txt"), "rb") as errors:
-            return code, errors.read().decode("utf-8", "replace")
+        result = PREFIX.run(os.path.join(folder, program), *args, cwd=self.work, check=False,
+                            timeout=60, env=PREFIX.env_with(**env))
+        return result.returncode, result.stderr
 
     def linux_bitmap(self, *args):
         out = self.tmp.join("linux.bmp")
@@ -288,12 +248,8 @@ class ConvertToolUnderWine(unittest.TestCase):
                                         str(PORT), *self.TEXT)
             self.assertEqual((code, errors), (0, ""))
             (frame,) = board.board.units(1)
-            bitmap = self.linux_bitmap(*self.TEXT)
-            # The board's dots are the bitmap's rows, top row first, with
-            # colour 0 (black) lit: the inverse of the stored bits.
-            rows = [bitmap[62 + 16 * r:62 + 16 * r + 16] for r in range(31, -1, -1)]
-            dots = bytes(b ^ 0xFF for row in rows for b in row)
-            self.assertEqual(bytes.fromhex(frame["bytes"])[4:516], dots)
+            self.assertEqual(kit.unit_bytes(frame),
+                             kit.expected_wire_from_bitmaps(self.linux_bitmap(*self.TEXT)))
         finally:
             board.stop()
 
@@ -317,6 +273,7 @@ class ConvertToolUnderWine(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    FOLDER, BIN, WINE = sys.argv[1:4]
+    FOLDER, BIN, wine = sys.argv[1:4]
     del sys.argv[1:4]
+    PREFIX = WinePrefix(os.environ["WINEPREFIX"], wine)
     unittest.main(verbosity=2)

@@ -18,25 +18,32 @@ import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-import e2e_lib as lib  # noqa: E402
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "support"))
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+import tablica_kit as kit  # noqa: E402
 import service_lib as svc  # noqa: E402
 from mqtt_broker import Broker  # noqa: E402
-from wine_e2e import BoardOnComPort, wine_environment  # noqa: E402
+from wine_e2e import BoardOnComPort  # noqa: E402
+from wine_prefix import WinePrefix  # noqa: E402
 import wine_e2e  # noqa: E402
 
-FOLDER = BIN = WINE = MOSQUITTO = None
+FOLDER = BIN = PREFIX = MOSQUITTO = None
 PORT = 3
 HOST = "127.0.0.1"
 
 
 class ServiceUnderWine(unittest.TestCase):
     def setUp(self):
-        wine_e2e.BIN = BIN
-        self.tmp = lib.TempFolder("wine-service-e2e-")
+        wine_e2e.BIN, wine_e2e.PREFIX = BIN, PREFIX
+        self.tmp = kit.TempFolder("wine-service-e2e-")
+        self.addCleanup(self.tmp.remove)
         self.board = BoardOnComPort(self.tmp, PORT)
+        self.addCleanup(self.board.stop)
         self.broker = Broker(MOSQUITTO, self.tmp.join()) if MOSQUITTO else None
-        self.http_port = svc.free_port()
+        if self.broker:
+            self.addCleanup(self.broker.stop)
+        self.http_port = kit.free_port()
         args = ["--port", str(PORT), "--listen", "%s:%d" % (HOST, self.http_port), "--name", "wine"]
         if self.broker:
             args += ["--mqtt", "%s:%d" % (HOST, self.broker.port)]
@@ -44,22 +51,11 @@ class ServiceUnderWine(unittest.TestCase):
         # Wine's services outlive the program and inherit its files: the log
         # goes to a file, never to a pipe.
         with open(self.log_path, "wb") as log:
-            self.proc = subprocess.Popen(
-                [WINE, os.path.join(FOLDER, "tablica-serwer.exe"), *args], cwd=self.tmp.join(),
-                env=wine_environment(), stdin=subprocess.DEVNULL, stdout=log, stderr=log)
-
-    def tearDown(self):
-        if self.proc.poll() is None:
-            self.proc.send_signal(signal.SIGINT)  # Ctrl+C in its console
-            try:
-                self.proc.wait(15)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-        if self.broker:
-            self.broker.stop()
-        self.board.stop()
-        self.tmp.remove()
+            self.proc = kit.Process(
+                [PREFIX.wine, os.path.join(FOLDER, "tablica-serwer.exe"), *args],
+                grace=15, cwd=self.tmp.join(), env=PREFIX.env, stdin=subprocess.DEVNULL,
+                stdout=log, stderr=log)
+        self.addCleanup(self.proc.stop, signal.SIGINT)  # Ctrl+C in its console
 
     def log(self):
         with open(self.log_path, "rb") as f:
@@ -79,7 +75,7 @@ class ServiceUnderWine(unittest.TestCase):
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             if self.proc.poll() is not None:
-                self.fail("tablica-serwer.exe ended (%s): %s" % (self.proc.returncode, self.log()))
+                self.fail("tablica-serwer.exe ended (%s): %s" % (self.proc.poll(), self.log()))
             try:
                 status, body = self.request("GET", "/api/status")
                 return status, json.loads(body)
@@ -102,18 +98,19 @@ class ServiceUnderWine(unittest.TestCase):
         status, body = self.request("POST", "/api/board", json.dumps({"text": lines}).encode())
         self.assertEqual((status, json.loads(body)), (200, {"ok": True}), body)
         (frame,) = self.board.board.units(1, 30)
-        self.assertEqual(bytes.fromhex(frame["bytes"]), self.expected(*lines))
+        self.assertEqual(kit.unit_bytes(frame), self.expected(*lines))
         self.assertEqual(self.wait_status()[1]["showing"], "text")
 
         if self.broker:
             self.broker.wait_retained("tablica/wine/availability", b"online", timeout=60)
             self.broker.publish("tablica/wine/text", "Przez MQTT".encode())
             (frame,) = self.board.board.units(1, 30)
-            self.assertEqual(bytes.fromhex(frame["bytes"]), self.expected("Przez MQTT"))
+            self.assertEqual(kit.unit_bytes(frame), self.expected("Przez MQTT"))
 
 
 if __name__ == "__main__":
-    FOLDER, BIN, WINE = sys.argv[1:4]
+    FOLDER, BIN, wine = sys.argv[1:4]
     MOSQUITTO = sys.argv[4] if len(sys.argv) > 4 else None
+    PREFIX = WinePrefix(os.environ["WINEPREFIX"], wine)
     del sys.argv[1:]
     unittest.main(verbosity=2)
