@@ -2,7 +2,7 @@
 # Builds the Debian package from a finished build, checks what is in it and
 # what lintian says of it, installs it on this machine (dpkg -i, then
 # apt-get -f install for any missing dependency), starts the installed
-# /usr/bin/zapis-bitmapy and /usr/bin/tablica-obraz under a private Xvfb,
+# /usr/bin/zapis-bitmapy and /usr/bin/tablica-obraz under a private X server,
 # waits for each one's window and finally purges the package again.
 #
 # Installing touches the system, so this runs as root (or with password-less
@@ -22,6 +22,76 @@ fail() {
 }
 step() { echo "---- $*"; }
 
+# --- the installed windows (this script with --windows WORK, run by its main
+# flow on an X server of their own) -----------------------------------------------
+app_pid=""
+
+# Starts /usr/bin/$1 in an empty folder under $work and waits for its window
+# titled $2: sets app_pid and window.
+start_installed_window() {
+  local program=$1 name=$2
+  (cd "$work/run" && exec env -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$work/config" \
+    "/usr/bin/$program" >"$work/$program.log" 2>&1) &
+  app_pid=$!
+  window=""
+  for _ in $(seq 150); do
+    kill -0 "$app_pid" 2>/dev/null || { cat "$work/$program.log"; fail "$program ended by itself"; }
+    window=$(xdotool search --onlyvisible --name "^${name//./\\.}\$" 2>/dev/null | head -1 || true)
+    [ -n "$window" ] && return 0
+    sleep 0.2
+  done
+  cat "$work/$program.log"
+  fail "no window titled '$name' appeared"
+}
+
+stop_installed_window() {
+  kill "$app_pid"
+  wait "$app_pid" 2>/dev/null || true
+  app_pid=""
+}
+
+check_installed_windows() {
+  trap '[ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null' EXIT
+  # An empty working folder: no ustaw.txt, so no port is opened and no message
+  # box comes up; a private configuration folder, so no port link of the user's
+  # is seen.
+  mkdir -p "$work/run" "$work/config"
+
+  step "start /usr/bin/zapis-bitmapy on the X server $DISPLAY"
+  local desktop="$work/root/usr/share/applications/pl.zapisbitmapy.ZapisBitmapy.desktop"
+  start_installed_window zapis-bitmapy "$title"
+  [ "$(xdotool getwindowname "$window")" = "$title" ] || fail "the window's title is wrong"
+  # The main window is 421 x 440; a message box with the same caption would be
+  # smaller, so the size tells the two apart.
+  geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/^ *Geometry: //p')
+  [ "$geometry" = "421x440" ] || fail "the window is $geometry, the main window is 421x440"
+  windows=$(xdotool search --onlyvisible --name "^${title//./\\.}\$" | wc -l)
+  [ "$windows" -eq 1 ] || fail "$windows windows titled '$title'; only the main window was expected"
+  # Docks and task bars tie the window to its menu entry (and its icon) by the
+  # window's class.
+  wm_class=$(sed -n 's/^StartupWMClass=//p' "$desktop")
+  xdotool search --classname "^${wm_class}\$" | grep -qx "$window" ||
+    fail "the window's class is not '$wm_class', which the desktop entry names"
+  echo "window $window: '$title', $geometry, class $wm_class"
+  stop_installed_window
+
+  step "start /usr/bin/tablica-obraz on the X server $DISPLAY"
+  local obraz_title='Przygotowanie obrazu dla tablicy'
+  start_installed_window tablica-obraz "$obraz_title"
+  local obraz_desktop="$work/root/usr/share/applications/pl.zapisbitmapy.TablicaObraz.desktop"
+  wm_class=$(sed -n 's/^StartupWMClass=//p' "$obraz_desktop")
+  xdotool search --classname "^${wm_class}\$" | grep -qx "$window" ||
+    fail "the picture window's class is not '$wm_class', which its desktop entry names"
+  echo "window $window: '$obraz_title', class $wm_class"
+  stop_installed_window
+}
+
+if [ "$build_dir" = --windows ]; then
+  work=$version
+  check_installed_windows
+  exit 0
+fi
+
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
   sudo -n true 2>/dev/null || fail "installing the package needs root or password-less sudo"
@@ -30,11 +100,7 @@ fi
 
 work=$(mktemp -d)
 installed_by_us=0
-app_pid=""
-xvfb_pid=""
 cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   if [ "$installed_by_us" -eq 1 ]; then
     $sudo dpkg --purge "$package" >/dev/null 2>&1 || true
   fi
@@ -239,79 +305,11 @@ print(urllib.request.urlopen("http://127.0.0.1:%s/api/status" % sys.argv[1], tim
   )
 fi
 
-# --- start the installed program --------------------------------------------------
-step "start /usr/bin/zapis-bitmapy under Xvfb"
-# Xvfb picks a free display itself and writes its number once it accepts
-# connections.
-exec {display_fd}>"$work/display"
-Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec {display_fd}>&-
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || { cat "$work/xvfb.log"; fail "Xvfb did not start"; }
-  sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb gave no display number"
-export DISPLAY=":$(head -1 "$work/display")"
-echo "Xvfb on $DISPLAY"
-
-# An empty working folder: no ustaw.txt, so no port is opened and no message
-# box comes up; a private configuration folder, so no port link of the user's
-# is seen.
-mkdir -p "$work/run" "$work/config"
-
-# Starts /usr/bin/$1 in that folder and waits for its window titled $2: sets
-# app_pid and window.
-start_installed_window() {
-  local program=$1 name=$2
-  (cd "$work/run" && exec env -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$work/config" \
-    "/usr/bin/$program" >"$work/$program.log" 2>&1) &
-  app_pid=$!
-  window=""
-  for _ in $(seq 150); do
-    kill -0 "$app_pid" 2>/dev/null || { cat "$work/$program.log"; fail "$program ended by itself"; }
-    window=$(xdotool search --onlyvisible --name "^${name//./\\.}\$" 2>/dev/null | head -1 || true)
-    [ -n "$window" ] && return 0
-    sleep 0.2
-  done
-  cat "$work/$program.log"
-  fail "no window titled '$name' appeared"
-}
-
-stop_installed_window() {
-  kill "$app_pid"
-  wait "$app_pid" 2>/dev/null || true
-  app_pid=""
-}
-
-start_installed_window zapis-bitmapy "$title"
-[ "$(xdotool getwindowname "$window")" = "$title" ] || fail "the window's title is wrong"
-# The main window is 421 x 440; a message box with the same caption would be
-# smaller, so the size tells the two apart.
-geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/^ *Geometry: //p')
-[ "$geometry" = "421x440" ] || fail "the window is $geometry, the main window is 421x440"
-windows=$(xdotool search --onlyvisible --name "^${title//./\\.}\$" | wc -l)
-[ "$windows" -eq 1 ] || fail "$windows windows titled '$title'; only the main window was expected"
-# Docks and task bars tie the window to its menu entry (and its icon) by the
-# window's class.
-wm_class=$(sed -n 's/^StartupWMClass=//p' "$desktop")
-xdotool search --classname "^${wm_class}\$" | grep -qx "$window" ||
-  fail "the window's class is not '$wm_class', which the desktop entry names"
-echo "window $window: '$title', $geometry, class $wm_class"
-
-stop_installed_window
-
-# --- start the installed picture window -----------------------------------------
-step "start /usr/bin/tablica-obraz under Xvfb"
-obraz_title='Przygotowanie obrazu dla tablicy'
-start_installed_window tablica-obraz "$obraz_title"
-obraz_desktop="$work/root/usr/share/applications/pl.zapisbitmapy.TablicaObraz.desktop"
-wm_class=$(sed -n 's/^StartupWMClass=//p' "$obraz_desktop")
-xdotool search --classname "^${wm_class}\$" | grep -qx "$window" ||
-  fail "the picture window's class is not '$wm_class', which its desktop entry names"
-echo "window $window: '$obraz_title', class $wm_class"
-stop_installed_window
+# --- start the installed windows ----------------------------------------------------
+# On an X server of their own (tests/support/xserver.py), gone when they are:
+# this script runs its window step under it.
+python3 "$(dirname "$0")/../support/xserver.py" --size 1024x768x24 -- \
+  bash "$0" --windows "$work" || exit 1
 
 # --- purge ----------------------------------------------------------------------
 step "dpkg --purge"
