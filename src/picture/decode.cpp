@@ -1,5 +1,7 @@
 #include "picture/decode.h"
 
+#include "picture/headless_gui.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
@@ -88,6 +90,7 @@ PictureCheck CheckPicture(const QByteArray& data, const std::string& name) {
   QByteArray bytes = data;  // shared, not copied
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::ReadOnly);
+  const DecoderQuiet quiet;  // reading the header may already make them talk
   QImageReader reader(&buffer);
   check.format = reader.format();
   if (check.format.isEmpty() || !reader.canRead()) {
@@ -157,7 +160,12 @@ QImageReader& PictureFrames::Reader() {
 PictureResult PictureFrames::ReadFrame() {
   if (!reader_) return {{}, check_.Ok() ? Damaged(name_) : check_.error};
   QImage image;
-  if (!reader_->read(&image) || image.isNull()) return {{}, Damaged(name_)};
+  bool read = false;
+  {
+    const DecoderQuiet quiet;
+    read = reader_->read(&image);
+  }
+  if (!read || image.isNull()) return {{}, Damaged(name_)};
   return {std::move(image), {}};
 }
 

@@ -13,6 +13,7 @@
 int main(int argc, char** argv) {
   tablica::tools::PrepareConsoleOutput();
   tablica::picture::PrepareHeadlessGui();
+  tablica::picture::QuietDecodersOnStandardError();
   QGuiApplication app(argc, argv);
   if (tablica::tools::AsksToPlay(argc, argv)) return tablica::tools::RunPlayPreview();
   // Qt's own list, so that the words arrive as UTF-8 on every system.

@@ -151,6 +151,7 @@ int PlayShowFile(const std::filesystem::path& show, std::optional<std::uint8_t> 
 
 int RunPlaySend(int argc, char** argv) {
   picture::PrepareHeadlessGui();
+  picture::QuietDecodersOnStandardError();
   QGuiApplication app(argc, argv);
   int exitCode = kExitPlayed;
   const std::optional<PlayCommand> command = Command(false, exitCode);

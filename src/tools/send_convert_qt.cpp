@@ -11,6 +11,7 @@ namespace tablica::tools {
 int RunConvertingSend(int argc, char** argv, SerialPlatform& platform,
                       const ShowMessageFn& showMessage) {
   picture::PrepareHeadlessGui();
+  picture::QuietDecodersOnStandardError();
   QGuiApplication app(argc, argv);
   std::vector<std::string> args;
   const QStringList words = QCoreApplication::arguments();

@@ -187,7 +187,17 @@ class HostileInput(unittest.TestCase):
         bad_header = bytearray(whole)
         bad_header[29] ^= 1  # the header's checksum
         black = gif((64, 32), (64, 32))
+        # Checksums right, contents wrong: only the decoder itself finds out.
+        header = struct.pack(">IIBBBBB", 4, 4, 8, 0, 0, 0, 0)
+        signed = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+        stream = zlib.compress(bytes(5) * 4)
+        broken_stream = signed + chunk(b"IDAT", stream[:2] + b"\xff" * 4 + stream[6:])
+        bad_filter = signed + chunk(b"IDAT", zlib.compress(b"\x07\0\0\0\0" * 4))
         cases = [
+            ("stream.png", broken_stream + chunk(b"IEND", b""),
+             "Obraz stream.png jest uszkodzony albo niepełny."),
+            ("filter.png", bad_filter + chunk(b"IEND", b""),
+             "Obraz filter.png jest uszkodzony albo niepełny."),
             ("head.png", bytes(bad_header), "Obraz head.png jest uszkodzony albo niepełny."),
             ("cut.png", whole[:len(whole) // 2], "Obraz cut.png jest uszkodzony albo niepełny."),
             ("cut.gif", black[:len(black) // 2], "Obraz cut.gif jest uszkodzony albo niepełny."),
