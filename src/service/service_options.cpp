@@ -168,7 +168,10 @@ ParsedServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
   if (mqtt.passwordFile && !mqtt.user) {
     return {std::nullopt, false, "Opcja --mqtt-password-file wymaga --mqtt-user."};
   }
-  if (mqttGiven) options.mqtt = mqtt;
+  if (mqttGiven) {
+    mqtt.maxPayload = options.maxUpload;
+    options.mqtt = mqtt;
+  }
   return {options, false, {}};
 }
 

@@ -27,6 +27,8 @@ struct MqttOptions {
   HostPort broker;
   std::optional<std::string> user;
   std::optional<std::filesystem::path> passwordFile;
+  // The largest payload looked at: the same as the largest upload.
+  std::uint64_t maxPayload = kDefaultMaxUpload;
 };
 
 struct ServiceOptions {

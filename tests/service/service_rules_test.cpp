@@ -73,6 +73,7 @@ TEST(ServiceOptions, ValuesAreKept) {
   EXPECT_EQ(options.mqtt->broker.host, "broker.lan");
   EXPECT_EQ(options.mqtt->broker.port, 1883);
   EXPECT_EQ(options.mqtt->user, "tablica");
+  EXPECT_EQ(options.mqtt->maxPayload, 2048U);  // MQTT payloads follow the upload limit
 
   const ServiceOptions defaults = *ParseServiceOptions({}).options;
   EXPECT_EQ(defaults.listen.host, "127.0.0.1");

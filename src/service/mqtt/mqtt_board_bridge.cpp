@@ -25,8 +25,6 @@ namespace {
 using mqtt::Command;
 using mqtt::MqttMessage;
 
-// A payload larger than an upload the HTTP side takes is not looked at.
-constexpr std::size_t kLargestPayload = kDefaultMaxUpload;
 // A password file is a line, not a document.
 constexpr std::streamsize kLargestPassword = 4096;
 
@@ -47,8 +45,8 @@ std::optional<std::string> ReadPassword(const std::filesystem::path& file) {
 class MosquittoBridge final : public MqttBridge {
  public:
   MosquittoBridge(BoardService& service, mqtt::ClientSetup setup, const std::string& name,
-                  LogFn log)
-      : service_(service), topics_(name), log_(std::move(log)) {
+                  std::uint64_t maxPayload, LogFn log)
+      : service_(service), topics_(name), maxPayload_(maxPayload), log_(std::move(log)) {
     const std::string version = service_.Status().version;
     discovery_ = mqtt::DiscoveryMessages(topics_, version);
     publisher_ = std::make_unique<mqtt::BoardPublisher>(mqtt::PublisherSetup{
@@ -100,9 +98,10 @@ class MosquittoBridge final : public MqttBridge {
   // Hands the command to the service; the Polish reason when it is refused.
   std::string Carry(Command command, const MqttMessage& message) {
     const std::string& payload = message.payload;
-    if (payload.size() > kLargestPayload) {
+    // A payload larger than an upload the HTTP side takes is not looked at.
+    if (payload.size() > maxPayload_) {
       return "ma " + std::to_string(payload.size()) + " bajtów, a najwięcej można " +
-             std::to_string(kLargestPayload) + ".";
+             std::to_string(maxPayload_) + " (opcja --max-upload).";
     }
     ContentResult made;
     switch (command) {
@@ -146,6 +145,7 @@ class MosquittoBridge final : public MqttBridge {
 
   BoardService& service_;
   mqtt::BoardTopics topics_;
+  std::uint64_t maxPayload_;
   LogFn log_;
   std::vector<MqttMessage> discovery_;
   std::unique_ptr<mqtt::BoardPublisher> publisher_;
@@ -175,7 +175,9 @@ MqttStart StartMqtt(BoardService& service, const MqttOptions& options, const std
   }
   log("MQTT: broker " + setup.host + ":" + std::to_string(setup.port) + ", tematy tablica/" + name +
       "/… i tablica/all/….");
-  return {std::make_unique<MosquittoBridge>(service, std::move(setup), name, std::move(log)), {}};
+  return {std::make_unique<MosquittoBridge>(service, std::move(setup), name, options.maxPayload,
+                                            std::move(log)),
+          {}};
 }
 
 }  // namespace tablica::service
