@@ -156,15 +156,16 @@ class ShowEndToEnd(unittest.TestCase):
             json.dump({"pages": [{"scroll": "Uwaga! Pociąg opóźniony.", "speed": 30}]}, f,
                       ensure_ascii=False)
         for sig in (signal.SIGINT, signal.SIGTERM):
-            player = subprocess.Popen(
+            player = kit.Process(
                 [os.path.join(BIN, "tablica-send"), "--play", "pokaz.json", "--port", str(PORT)],
                 cwd=self.tmp.join(), env=dict(os.environ, XDG_CONFIG_HOME=self.config),
                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+            self.addCleanup(player.stop)
             first = self.board.next_event(10)
             self.assertIsNotNone(first, "no frame came")
-            player.send_signal(sig)
-            _, errors = player.communicate(timeout=10)
-            self.assertEqual(player.returncode, 0, errors)
+            player.proc.send_signal(sig)
+            _, errors = player.proc.communicate(timeout=10)
+            self.assertEqual(player.poll(), 0, errors)
             self.assertEqual(errors, "")
             units = [first] + self.board.quiet(1.5)
             self.assertTrue(units)
