@@ -3,14 +3,16 @@
 // The virtual board (tablica-emulator --json --headless) as a child process,
 // linked as a COM port, reporting every unit it receives as a JSON line.
 
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,29 +56,45 @@ class EmulatorProcess {
     if (::posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
-    stream_ = ::fdopen(out[0], "r");
+    fd_ = out[0];
   }
   ~EmulatorProcess() {
     if (pid_ > 0) {
       ::kill(pid_, SIGTERM);
       ::waitpid(pid_, nullptr, 0);
     }
-    if (stream_) std::fclose(stream_);
+    if (fd_ >= 0) ::close(fd_);
   }
   EmulatorProcess(const EmulatorProcess&) = delete;
   EmulatorProcess& operator=(const EmulatorProcess&) = delete;
 
   pid_t Pid() const { return pid_; }
 
-  // The next JSON line, or nothing once the emulator has gone.
-  std::optional<std::string> NextLine() {
-    if (!stream_) return std::nullopt;
-    std::string line;
-    for (int c; (c = std::fgetc(stream_)) != EOF;) {
-      if (c == '\n') return line;
-      line.push_back(static_cast<char>(c));
+  // The next JSON line, or nothing once the emulator has gone or has said
+  // nothing for `limit` (a test then fails instead of waiting for ever).
+  std::optional<std::string> NextLine(std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+      if (const auto end = pending_.find('\n'); end != std::string::npos) {
+        std::string line = pending_.substr(0, end);
+        pending_.erase(0, end + 1);
+        return line;
+      }
+      if (fd_ < 0) return std::nullopt;
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      pollfd ready{fd_, POLLIN, 0};
+      if (left.count() <= 0 || ::poll(&ready, 1, static_cast<int>(left.count())) == 0) {
+        return std::nullopt;
+      }
+      char chunk[4096];
+      const ssize_t got = ::read(fd_, chunk, sizeof chunk);
+      if (got <= 0) {
+        if (got < 0 && errno == EINTR) continue;
+        return std::nullopt;
+      }
+      pending_.append(chunk, static_cast<std::size_t>(got));
     }
-    return std::nullopt;
   }
 
   // Ends the emulator as Ctrl+C does and returns the lines it printed on
@@ -98,7 +116,8 @@ class EmulatorProcess {
 
  private:
   pid_t pid_ = -1;
-  std::FILE* stream_ = nullptr;
+  int fd_ = -1;          // the emulator's standard output
+  std::string pending_;  // read, not yet handed out as lines
 };
 
 }  // namespace tablica::testing_support
