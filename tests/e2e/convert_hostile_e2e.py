@@ -6,7 +6,6 @@ or with a Polish message, exit code 1 and nothing written."""
 import os
 import resource
 import stat
-import struct
 import subprocess
 import sys
 import threading
@@ -14,56 +13,15 @@ import time
 import unittest
 import zlib
 
-import e2e_lib as lib
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import tablica_kit as kit  # noqa: E402
+from tablica_kit import bitmap_dots, gif_bytes as gif, png_chunk as chunk  # noqa: E402
+from tablica_kit import png_of_rows as png  # noqa: E402
 
 BIN = None
 PORT = 12
 LIMIT = 1536 * 1024 * 1024  # address space of the thin-picture runs
 SECONDS = 30  # the longest any case may take, on a busy machine
-
-
-def chunk(kind, data):
-    return (struct.pack(">I", len(data)) + kind + data
-            + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
-
-
-def png(width, height, depth=1, colour=0, row=None, level=9):
-    """A PNG whose every row is `row` (all zero: black), made row by row."""
-    channels = {0: 1, 2: 3, 4: 2, 6: 4}[colour]
-    row = row if row is not None else bytes((width * depth * channels + 7) // 8)
-    packer = zlib.compressobj(level)
-    data = b"".join(packer.compress(b"\0" + row) for _ in range(height)) + packer.flush()
-    header = struct.pack(">IIBBBBB", width, height, depth, colour, 0, 0, 0)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", data)
-            + chunk(b"IEND", b""))
-
-
-def gif(screen, frame):
-    """A one-colour GIF (black) with a logical screen and one frame, its
-    pixels coded with a clear code before each (3-bit codes)."""
-    codes, bits, count = bytearray(), 0, 0
-    for code in [4, 0] * (frame[0] * frame[1]) + [5]:
-        bits |= code << count
-        count += 3
-        while count >= 8:
-            codes.append(bits & 0xFF)
-            bits >>= 8
-            count -= 8
-    if count:
-        codes.append(bits)
-    blocks = b"".join(bytes([len(codes[i:i + 255])]) + codes[i:i + 255]
-                      for i in range(0, len(codes), 255))
-    return (b"GIF89a" + struct.pack("<HHBBB", *screen, 0x80, 0, 0) + b"\0\0\0\xff\xff\xff"
-            + b"\x2c" + struct.pack("<HHHHB", 0, 0, *frame, 0) + b"\x02" + blocks + b"\0\x3b")
-
-
-def bmp_dots(path):
-    """The 512 dot bytes of the tool's 128 x 32 bitmap, a set bit a lit dot
-    (colour 0, black, lights)."""
-    with open(path, "rb") as f:
-        data = f.read()
-    rows = [data[62 + 16 * r:62 + 16 * (r + 1)] for r in range(32)][::-1]
-    return bytes(0xFF ^ b for row in rows for b in row)
 
 
 def limited():
@@ -72,7 +30,7 @@ def limited():
 
 class HostileInput(unittest.TestCase):
     def setUp(self):
-        self.tmp = lib.TempFolder("convert-hostile-")
+        self.tmp = kit.TempFolder("convert-hostile-")
 
     def tearDown(self):
         self.tmp.remove()
@@ -100,12 +58,12 @@ class HostileInput(unittest.TestCase):
                 source = self.write("thin.png", png(1, height))
                 result = self.run_tool("--place", "fill", source, "thin.bmp", limit=True)
                 self.assertEqual(result.returncode, 0, result.stderr)
-                self.assertEqual(bmp_dots(self.tmp.join("thin.bmp")), b"\xff" * 512)
+                self.assertEqual(bitmap_dots(self.tmp.join("thin.bmp")), b"\xff" * 512)
                 print(f"1 x {height}: {result.seconds:.2f} s", file=sys.stderr)
 
     def test_a_thin_picture_sent_with_convert_arrives_whole(self):
         config = self.tmp.join("config")
-        board = lib.Emulator(BIN, PORT, config)
+        board = kit.Emulator(BIN, PORT, config)
         try:
             self.write("thin.png", png(1, 1000000))
             result = self.run_tool("--convert", "--port", str(PORT), "--place", "fill",
@@ -142,7 +100,7 @@ class HostileInput(unittest.TestCase):
                 self.assertFalse(os.path.exists(self.tmp.join("out.bmp")))
             else:
                 self.assertEqual(result.returncode, 0, result.stderr)
-                self.assertEqual(bmp_dots(self.tmp.join("out.bmp"))[:4], b"\0\0\0\0")
+                self.assertEqual(bitmap_dots(self.tmp.join("out.bmp"))[:4], b"\0\0\0\0")
 
     def test_outputs_that_are_no_regular_files_are_never_replaced(self):
         targets = [("fifo", lambda p: os.mkfifo(p)), ("folder", os.mkdir)]
@@ -188,8 +146,7 @@ class HostileInput(unittest.TestCase):
         bad_header[29] ^= 1  # the header's checksum
         black = gif((64, 32), (64, 32))
         # Checksums right, contents wrong: only the decoder itself finds out.
-        header = struct.pack(">IIBBBBB", 4, 4, 8, 0, 0, 0, 0)
-        signed = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+        signed = kit.png_signed_header(4, 4)
         stream = zlib.compress(bytes(5) * 4)
         broken_stream = signed + chunk(b"IDAT", stream[:2] + b"\xff" * 4 + stream[6:])
         bad_filter = signed + chunk(b"IDAT", zlib.compress(b"\x07\0\0\0\0" * 4))

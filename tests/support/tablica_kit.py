@@ -1,7 +1,8 @@
 """The Python test kit: what the end-to-end tests and scripts need of this
 system, in one place.
 
-- pictures: 1-bit Windows bitmaps and greyscale PNG files made byte by byte;
+- pictures: 1-bit Windows bitmaps, PNG and GIF files made byte by byte
+  (whole, or chunk by chunk for damaged ones);
 - the bytes a board must receive, worked out here from the pixels and the
   board's byte layout (never with the program's own encoder or frame
   builder, so the two catch each other out), also from a bitmap file that
@@ -78,17 +79,55 @@ def write_bmp(path, pixels, top_down=False, palette=(0x000000, 0xFFFFFF)):
     return path
 
 
+def png_chunk(kind, data):
+    """One PNG chunk: length, kind, data and the checksum of kind and data."""
+    return (struct.pack(">I", len(data)) + kind + data +
+            struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+
+def png_signed_header(width, height, depth=8, colour=0):
+    """A PNG's signature and IHDR chunk (colour 0 grey, 2 RGB, 4 grey and
+    alpha, 6 RGBA), for pictures made or damaged chunk by chunk."""
+    return (b"\x89PNG\r\n\x1a\n" +
+            png_chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, depth, colour, 0, 0, 0)))
+
+
 def png_bytes(width, height, grey):
     """An 8-bit greyscale PNG; grey(x, y) gives each pixel (0 to 255)."""
     raw = b"".join(b"\x00" + bytes(grey(x, y) for x in range(width)) for y in range(height))
+    return (png_signed_header(width, height) + png_chunk(b"IDAT", zlib.compress(raw)) +
+            png_chunk(b"IEND", b""))
 
-    def chunk(kind, data):
-        return (struct.pack(">I", len(data)) + kind + data +
-                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
 
-    return (b"\x89PNG\r\n\x1a\n" +
-            chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+def png_of_rows(width, height, depth=1, colour=0, row=None, level=9):
+    """A PNG whose every row is `row` (all zero: black at depth 1), made row
+    by row, so a picture of a million rows costs little to make."""
+    channels = {0: 1, 2: 3, 4: 2, 6: 4}[colour]
+    row = row if row is not None else bytes((width * depth * channels + 7) // 8)
+    packer = zlib.compressobj(level)
+    data = b"".join(packer.compress(b"\0" + row) for _ in range(height)) + packer.flush()
+    return (png_signed_header(width, height, depth, colour) + png_chunk(b"IDAT", data) +
+            png_chunk(b"IEND", b""))
+
+
+def gif_bytes(screen, frame):
+    """A one-colour GIF (black) with a logical screen of `screen` (width,
+    height) and one frame of `frame`, its pixels coded with a clear code
+    before each (3-bit codes)."""
+    codes, bits, count = bytearray(), 0, 0
+    for code in [4, 0] * (frame[0] * frame[1]) + [5]:
+        bits |= code << count
+        count += 3
+        while count >= 8:
+            codes.append(bits & 0xFF)
+            bits >>= 8
+            count -= 8
+    if count:
+        codes.append(bits)
+    blocks = b"".join(bytes([len(codes[i:i + 255])]) + codes[i:i + 255]
+                      for i in range(0, len(codes), 255))
+    return (b"GIF89a" + struct.pack("<HHBBB", *screen, 0x80, 0, 0) + b"\0\0\0\xff\xff\xff"
+            + b"\x2c" + struct.pack("<HHHHB", 0, 0, *frame, 0) + b"\x02" + blocks + b"\0\x3b")
 
 
 def write_png(path, width, height, grey):
