@@ -46,4 +46,8 @@ using TextOut = std::function<void(const std::string&)>;
 // regular file writes nothing.
 int RunConvertTool(const ConvertCommand& command, const TextOut& out, const TextOut& error);
 
+// The whole program: Qt without a display, the command line, the
+// conversion (or a show's preview); returns the exit code.
+int RunConvertProgram(int argc, char** argv);
+
 }  // namespace tablica::tools
