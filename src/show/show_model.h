@@ -28,6 +28,7 @@ struct PictureSource {
   std::filesystem::path path;  // resolved against the show's folder
   std::string data;            // the decoded bytes when inline
   bool Inline() const { return path.empty(); }
+  friend bool operator==(const PictureSource&, const PictureSource&) = default;
 };
 
 // What one board shows on a page.
@@ -42,6 +43,7 @@ struct ContentModel {
   std::optional<int> times;  // Scroll: passes, Animation: loops
 
   bool Moving() const { return kind == ContentKind::Scroll || kind == ContentKind::Animation; }
+  friend bool operator==(const ContentModel&, const ContentModel&) = default;
 };
 
 struct PageModel {
@@ -50,6 +52,7 @@ struct PageModel {
   // How long the page shows; unset: as long as its moving content takes
   // (`times` passes or loops), or for ever on a show's only page.
   std::optional<std::chrono::milliseconds> seconds;
+  friend bool operator==(const PageModel&, const PageModel&) = default;
 };
 
 // A local-time range in which the board is kept blank; `to` before `from`
@@ -61,6 +64,7 @@ struct BlankRange {
   bool Contains(int minute) const {
     return from <= to ? minute >= from && minute < to : minute >= from || minute < to;
   }
+  friend bool operator==(const BlankRange&, const BlankRange&) = default;
 };
 
 struct ShowModel {
@@ -68,6 +72,7 @@ struct ShowModel {
   std::vector<BlankRange> blank;
   std::optional<std::chrono::milliseconds> refresh;  // still pages sent again this often
   std::vector<PageModel> pages;
+  friend bool operator==(const ShowModel&, const ShowModel&) = default;
 };
 
 }  // namespace tablica::show

@@ -1,0 +1,138 @@
+#include "show/show_writer.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <system_error>
+
+namespace tablica::show {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+QString Utf8(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+template <class Choice>
+QString Name(Choice choice) {
+  return Utf8(std::string(picture::NameOf(choice)));
+}
+
+// Seconds as the file counts them; the reader rounds back to the same
+// milliseconds.
+QJsonValue Seconds(std::chrono::milliseconds length) {
+  return static_cast<double>(length.count()) / 1000.0;
+}
+
+// Minutes since midnight as "HH:MM" (a range may end at 24:00).
+QString Minutes(int minutes) {
+  return QStringLiteral("%1:%2")
+      .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+      .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+// What a carried picture's bytes are, for its data: address (the reader
+// goes by the bytes themselves; the type is for people and browsers).
+const char* MediaType(const std::string& bytes) {
+  if (bytes.starts_with("\x89PNG")) return "image/png";
+  if (bytes.starts_with("GIF8")) return "image/gif";
+  if (bytes.starts_with("\xFF\xD8")) return "image/jpeg";
+  if (bytes.starts_with("BM")) return "image/bmp";
+  if (bytes.starts_with("RIFF") && bytes.size() >= 12 && bytes.compare(8, 4, "WEBP") == 0) {
+    return "image/webp";
+  }
+  return "application/octet-stream";
+}
+
+QString SourceText(const PictureSource& source, const fs::path& folder) {
+  if (!source.Inline()) return Utf8(PathFromFolder(source.path, folder));
+  const QByteArray bytes(source.data.data(), static_cast<qsizetype>(source.data.size()));
+  return QStringLiteral("data:%1;base64,").arg(QString::fromLatin1(MediaType(source.data))) +
+         QString::fromLatin1(bytes.toBase64());
+}
+
+void TextOptions(QJsonObject& object, const picture::ConvertOptions& options) {
+  if (!options.font.empty()) object["font"] = Utf8(options.font);
+  if (options.size) object["size"] = *options.size;
+}
+
+void PictureOptions(QJsonObject& object, const picture::ConvertOptions& options) {
+  const picture::ConvertOptions defaults;
+  if (options.placement != defaults.placement) {
+    object["place"] = Name(options.placement);
+  }
+  if (options.dots != defaults.dots) object["dots"] = Name(options.dots);
+  if (options.level) object["threshold"] = *options.level;
+  if (options.lit != defaults.lit) object["lit"] = Name(options.lit);
+}
+
+QJsonObject ContentJson(const ContentModel& content, const fs::path& folder) {
+  QJsonObject object;
+  switch (content.kind) {
+    case ContentKind::Text: {
+      QJsonArray lines;
+      for (const std::string& line : content.options.text) lines.append(Utf8(line));
+      object["text"] = lines;
+      TextOptions(object, content.options);
+      if (content.options.align != picture::ConvertOptions().align) {
+        object["align"] = Name(content.options.align);
+      }
+      break;
+    }
+    case ContentKind::Scroll:
+      object["scroll"] = Utf8(content.scroll);
+      TextOptions(object, content.options);
+      if (content.speed != ContentModel().speed) object["speed"] = content.speed;
+      break;
+    case ContentKind::Picture:
+    case ContentKind::Animation:
+      object[content.kind == ContentKind::Picture ? "picture" : "animation"] =
+          SourceText(content.picture, folder);
+      PictureOptions(object, content.options);
+      break;
+  }
+  // Passes and loops belong to moving content only.
+  if (content.Moving() && content.times) object["times"] = *content.times;
+  return object;
+}
+
+fs::path Absolute(const fs::path& path) {
+  std::error_code failed;
+  fs::path whole = fs::absolute(path, failed);
+  return (failed ? path : whole).lexically_normal();
+}
+
+}  // namespace
+
+std::string PathFromFolder(const fs::path& path, const fs::path& folder) {
+  const fs::path whole = Absolute(path);
+  const fs::path relative = whole.lexically_relative(Absolute(folder));
+  const std::u8string text = (relative.empty() ? whole : relative).generic_u8string();
+  return std::string(text.begin(), text.end());
+}
+
+QByteArray ShowJson(const ShowModel& show, const fs::path& folder) {
+  QJsonObject root;
+  if (show.repeat != 0) root["repeat"] = show.repeat;
+  if (!show.blank.empty()) {
+    QJsonArray ranges;
+    for (const BlankRange& range : show.blank) {
+      ranges.append(Minutes(range.from) + QLatin1Char('-') + Minutes(range.to));
+    }
+    root["blank"] = ranges;
+  }
+  if (show.refresh) root["refresh"] = Seconds(*show.refresh);
+  QJsonArray pages;
+  for (const PageModel& page : show.pages) {
+    QJsonObject object = ContentJson(page.first, folder);
+    if (page.seconds) object["seconds"] = Seconds(*page.seconds);
+    if (page.second) object["second"] = ContentJson(*page.second, folder);
+    pages.append(object);
+  }
+  root["pages"] = pages;
+  return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+}  // namespace tablica::show
