@@ -79,16 +79,19 @@ PictureTab::PictureTab(QWidget* parent) : SourceTab(parent) {
 
 std::string PictureTab::Open(const QString& path) {
   std::string refusal = picture_.Open(ToPath(path), ChosenValue<picture::Placement>(*placement_));
-  if (refusal.empty()) pictureName_->setText(path);
+  if (refusal.empty()) {
+    pictureName_->setText(path);
+    path_ = ToPath(path);
+  }
   return refusal;
 }
 
 picture::DotsResult PictureTab::MakeDots() {
   // No picture opened yet is a blank board.
-  return picture_.Convert(ReadChoices());
+  return picture_.Convert(Choices());
 }
 
-picture::ConvertOptions PictureTab::ReadChoices() const {
+picture::ConvertOptions PictureTab::Choices() const {
   picture::ConvertOptions options;
   options.placement = ChosenValue<picture::Placement>(*placement_);
   switch (ChosenValue<DotsChoice>(*dotsMethod_)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <filesystem>
+#include <optional>
 #include <string>
 
 #include <QString>
@@ -27,6 +29,11 @@ class PictureTab final : public SourceTab {
 
   picture::DotsResult MakeDots() override;
 
+  // The picture file opened last (none: nothing opened yet).
+  const std::optional<std::filesystem::path>& PicturePath() const { return path_; }
+  // The conversion's choices as the tab shows them.
+  picture::ConvertOptions Choices() const;
+
  signals:
   // "Otwórz obraz…" was pressed.
   void OpenRequested();
@@ -36,9 +43,8 @@ class PictureTab final : public SourceTab {
   // automatic or at a level.
   enum class DotsChoice { AutoThreshold, Threshold, Diffusion, Ordered };
 
-  picture::ConvertOptions ReadChoices() const;
-
   picture::PreparedPicture picture_;
+  std::optional<std::filesystem::path> path_;
   QLabel* pictureName_ = nullptr;
   QComboBox* placement_ = nullptr;
   QComboBox* dotsMethod_ = nullptr;

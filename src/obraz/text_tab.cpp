@@ -52,12 +52,12 @@ TextTab::TextTab(QWidget* parent) : SourceTab(parent) {
 }
 
 picture::DotsResult TextTab::MakeDots() {
-  const picture::ConvertOptions options = ReadChoices();
+  const picture::ConvertOptions options = Choices();
   // No text typed yet is a blank board.
   return options.HasText() ? picture::RenderText(options) : picture::DotsResult{};
 }
 
-picture::ConvertOptions TextTab::ReadChoices() const {
+picture::ConvertOptions TextTab::Choices() const {
   picture::ConvertOptions options;
   for (const QLineEdit* line : {firstLine_, secondLine_}) {
     if (!line->text().isEmpty()) options.text.push_back(line->text().toStdString());

@@ -19,9 +19,10 @@ class TextTab final : public SourceTab {
 
   picture::DotsResult MakeDots() override;
 
- private:
-  picture::ConvertOptions ReadChoices() const;
+  // The lines, font, size and alignment as the tab shows them.
+  picture::ConvertOptions Choices() const;
 
+ private:
   QLineEdit* firstLine_ = nullptr;
   QLineEdit* secondLine_ = nullptr;
   QComboBox* font_ = nullptr;

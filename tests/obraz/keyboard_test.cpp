@@ -50,10 +50,10 @@ TEST_F(ObrazKeysTest, EveryControlHasAnUnderlinedLetterOfItsOwn) {
   std::set<const QWidget*> labelled;
   for (const QLabel* label : window->findChildren<QLabel*>()) labelled.insert(label->buddy());
   for (const char* name : {"placement", "dotsMethod", "level", "lit", "firstLine", "secondLine",
-                           "font", "size", "align", "portList"}) {
+                           "font", "size", "align", "seconds", "speed", "portList"}) {
     EXPECT_TRUE(labelled.count(&Find<QWidget>(name))) << name;
   }
-  EXPECT_EQ(captions.size(), 16u);
+  EXPECT_EQ(captions.size(), 23u);
   for (const QString& caption : captions) {
     const QChar letter = Mnemonic(caption);
     EXPECT_FALSE(letter.isNull()) << caption.toStdString();

@@ -1,8 +1,9 @@
 #pragma once
 
 // The real picture window, offscreen, on a board session over the fake
-// serial platform, with both file dialogs and the message boxes replaced by
-// recorders.
+// serial platform, with both file dialogs, the message boxes and the
+// questions replaced by recorders. The session's messages go through the
+// window's own road (SessionMessages), as in the program.
 
 #include <filesystem>
 #include <memory>
@@ -19,6 +20,8 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include "gated_platform.h"
+#include "obraz/board_play.h"
 #include "obraz/board_preview.h"
 #include "obraz/obraz_window.h"
 #include "picture/convert.h"
@@ -34,7 +37,14 @@ class ObrazTest : public window_testing::SessionWindowTest<ObrazWindow> {
   ~ObrazTest() override { CloseWindow(); }  // before the choosers go
 
   ObrazWindow& ShowWindow() {
-    return Show(std::make_unique<ObrazWindow>(Services(), openChooser, saveChooser));
+    const BoardWindowServices services = Services();
+    return Show(std::make_unique<ObrazWindow>(
+        BoardWindowServices{windowSession, services.showMessage, services.showError,
+                            services.settingsFile},
+        openChooser, saveChooser, sessionMessages, [this](const std::string& question) {
+          asked.push_back(question);
+          return answer;
+        }));
   }
 
   const BoardDots& PreviewDots() { return Find<BoardPreview>("preview").Dots(); }
@@ -85,6 +95,11 @@ class ObrazTest : public window_testing::SessionWindowTest<ObrazWindow> {
 
   ScriptedFileChooser openChooser;
   ScriptedFileChooser saveChooser;
+  std::vector<std::string> asked;  // the questions put to the user
+  bool answer = true;              // the user's answer to each
+  SessionMessages sessionMessages{[this](const std::string& text) { RecordMessage(text); }};
+  GatedPlatform gate{platform};  // the fake, with a gate before its writes
+  BoardSession windowSession{gate, sessionMessages.Fn()};
 };
 
 }  // namespace tablica::obraz_testing

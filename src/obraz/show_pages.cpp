@@ -1,0 +1,163 @@
+#include "obraz/show_pages.h"
+
+#include <QFileInfo>
+#include <QLocale>
+#include <QStringList>
+
+#include "show/clock_text.h"
+#include "window_parts/paths.h"
+
+namespace tablica::show_pages {
+
+namespace {
+
+using show::ContentKind;
+using show::ContentModel;
+using show::PageModel;
+
+QString Utf8(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+// The text's lines as one: what a scrolling line shows of two lines.
+std::string OneLine(const std::vector<std::string>& lines) {
+  std::string line;
+  for (const std::string& part : lines) {
+    if (!line.empty()) line += ' ';
+    line += part;
+  }
+  return line;
+}
+
+// The text choices that a line of text takes; the picture's are left at
+// their defaults, as a show file without them means.
+picture::ConvertOptions TextChoices(const picture::ConvertOptions& from) {
+  picture::ConvertOptions options;
+  options.text = from.text;
+  options.font = from.font;
+  options.size = from.size;
+  options.align = from.align;
+  return options;
+}
+
+picture::ConvertOptions PictureChoices(const picture::ConvertOptions& from) {
+  picture::ConvertOptions options;
+  options.placement = from.placement;
+  options.dots = from.dots;
+  options.level = from.level;
+  options.lit = from.lit;
+  return options;
+}
+
+QString Seconds(std::chrono::milliseconds length) {
+  return QLocale(QLocale::Polish).toString(static_cast<double>(length.count()) / 1000.0) +
+         QStringLiteral(" s");
+}
+
+QString SourceName(const show::PictureSource& source) {
+  if (source.Inline()) return QStringLiteral("(w pliku pokazu)");
+  return QFileInfo(ToQString(source.path)).fileName();
+}
+
+QString DescribeContent(const ContentModel& content) {
+  switch (content.kind) {
+    case ContentKind::Text: {
+      QStringList lines;
+      for (const std::string& line : content.options.text) lines << Utf8(line);
+      const QString kind =
+          show::HasClock(content.options.text) ? QStringLiteral("Zegar") : QStringLiteral("Tekst");
+      return kind + QStringLiteral(": ") + lines.join(QStringLiteral(" / "));
+    }
+    case ContentKind::Picture:
+      return QStringLiteral("Obraz: ") + SourceName(content.picture);
+    case ContentKind::Scroll:
+      return QStringLiteral("Przewijany napis: ") + Utf8(content.scroll) + QStringLiteral(", ") +
+             QLocale(QLocale::Polish).toString(content.speed) + QStringLiteral(" punktów/s");
+    case ContentKind::Animation:
+      return QStringLiteral("Animacja: ") + SourceName(content.picture);
+  }
+  return {};
+}
+
+}  // namespace
+
+PageModel PicturePage(const std::filesystem::path& picture,
+                      const picture::ConvertOptions& choices) {
+  PageModel page;
+  page.first.kind = ContentKind::Picture;
+  page.first.picture.path = picture;
+  page.first.options = PictureChoices(choices);
+  page.seconds = kStillPageLength;
+  return page;
+}
+
+PageModel TextPage(const picture::ConvertOptions& text) {
+  PageModel page;
+  page.first.kind = ContentKind::Text;
+  page.first.options = TextChoices(text);
+  page.seconds = kStillPageLength;
+  return page;
+}
+
+PageModel ScrollPage(const picture::ConvertOptions& text) {
+  PageModel page;
+  page.first.kind = ContentKind::Scroll;
+  page.first.scroll = OneLine(text.text);
+  // A scrolling line has no alignment: only its font and size.
+  page.first.options.font = text.font;
+  page.first.options.size = text.size;
+  return page;
+}
+
+PageModel ClockPage() {
+  PageModel page;
+  page.first.kind = ContentKind::Text;
+  page.first.options.text = {"{time:HH:mm}", "{date:d MMMM}"};
+  page.seconds = kClockPageLength;
+  return page;
+}
+
+PageModel AnimationPage(const std::filesystem::path& animation,
+                        const picture::ConvertOptions& choices) {
+  PageModel page = PicturePage(animation, choices);
+  page.first.kind = ContentKind::Animation;
+  page.seconds.reset();
+  return page;
+}
+
+bool Moves(const PageModel& page) {
+  return page.first.Moving() || (page.second && page.second->Moving());
+}
+
+std::optional<int> Passes(const PageModel& page) {
+  if (page.first.times) return page.first.times;
+  return page.second ? page.second->times : std::nullopt;
+}
+
+void SetSeconds(PageModel& page, std::optional<std::chrono::milliseconds> length) {
+  page.seconds = length;
+  // A page lasts either its seconds or its passes, never both.
+  page.first.times.reset();
+  if (page.second) page.second->times.reset();
+}
+
+void SetPasses(PageModel& page, int passes) {
+  page.seconds.reset();
+  ContentModel& moving = page.first.Moving() || !page.second ? page.first : *page.second;
+  moving.times = passes;
+}
+
+QString Describe(const PageModel& page, int number) {
+  QString line = QString::number(number) + QStringLiteral(". ") + DescribeContent(page.first);
+  if (page.second) line += QStringLiteral("; druga tablica: ") + DescribeContent(*page.second);
+  if (page.seconds) {
+    line += QStringLiteral(" (") + Seconds(*page.seconds) + QLatin1Char(')');
+  } else if (Moves(page)) {
+    line += QStringLiteral(" (%1×)").arg(Passes(page).value_or(1));
+  } else {
+    line += QStringLiteral(" (bez końca)");
+  }
+  return line;
+}
+
+}  // namespace tablica::show_pages

@@ -1,0 +1,52 @@
+#pragma once
+
+// The pages the "Pokaz" tab adds to a show, made from what the other tabs
+// hold, and how its page list names them. No widgets: the tab shows what
+// these make.
+
+#include <QString>
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "picture/convert_options.h"
+#include "show/show_model.h"
+
+namespace tablica::show_pages {
+
+// How long a still page shows when it is added; the user changes it.
+inline constexpr std::chrono::milliseconds kStillPageLength{5000};
+// How long a clock page shows when it is added.
+inline constexpr std::chrono::milliseconds kClockPageLength{10000};
+
+// The picture tab's file with its choices (placement, dots, level, lit).
+show::PageModel PicturePage(const std::filesystem::path& picture,
+                            const picture::ConvertOptions& choices);
+// The text tab's lines with their font, size and alignment.
+show::PageModel TextPage(const picture::ConvertOptions& text);
+// The text tab's lines as one line moving across the board, in its font
+// and size, at the usual speed, one pass.
+show::PageModel ScrollPage(const picture::ConvertOptions& text);
+// The time and the date, in the text's usual font.
+show::PageModel ClockPage();
+// An animation file, each frame converted with the picture tab's choices;
+// one loop.
+show::PageModel AnimationPage(const std::filesystem::path& animation,
+                              const picture::ConvertOptions& choices);
+
+// Whether anything on the page moves (a scrolling line, an animation), so
+// that it may last its passes instead of a number of seconds.
+bool Moves(const show::PageModel& page);
+// The page's length in passes: its moving content's `times`, on either board.
+std::optional<int> Passes(const show::PageModel& page);
+// Sets the page to last `length` (unset: its passes, for a page that moves;
+// its passes then count again from one).
+void SetSeconds(show::PageModel& page, std::optional<std::chrono::milliseconds> length);
+// Sets the passes of the page's moving content (the page then lasts them).
+void SetPasses(show::PageModel& page, int passes);
+
+// The page's line in the list: "2. Tekst: Peron 3 / odjazd 12:45 (5 s)".
+QString Describe(const show::PageModel& page, int number);
+
+}  // namespace tablica::show_pages

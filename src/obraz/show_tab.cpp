@@ -1,0 +1,366 @@
+#include "obraz/show_tab.h"
+
+#include <QDateTime>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <system_error>
+#include <utility>
+
+#include "obraz/form_parts.h"
+#include "obraz/page_fields.h"
+#include "obraz/picture_tab.h"
+#include "obraz/preview_player.h"
+#include "obraz/show_pages.h"
+#include "obraz/text_tab.h"
+#include "show/board_content.h"
+#include "show/show_file.h"
+#include "show/show_writer.h"
+#include "window_parts/file_dialogs.h"
+#include "window_parts/guarded_call.h"
+#include "window_parts/paths.h"
+
+namespace tablica {
+
+namespace {
+
+namespace fs = std::filesystem;
+using obraz_form::Text;
+
+constexpr const char* kShowFilter = "Pokaz (*.json);;Wszystkie pliki (*)";
+constexpr const char* kAnimationFilter =
+    "Animacje (*.gif *.webp *.png *.apng *.mng);;Wszystkie pliki (*)";
+constexpr const char* kNoPages = "Pokaz nie ma jeszcze żadnej strony: dodaj ją („Dodaj stronę”).";
+
+fs::path Absolute(const fs::path& path) {
+  std::error_code failed;
+  const fs::path whole = fs::absolute(path, failed);
+  return (failed ? path : whole).lexically_normal();
+}
+
+QPushButton* Button(const char* name, const char* caption) {
+  auto* button = new QPushButton(Text(caption));
+  button->setObjectName(QString::fromLatin1(name));
+  button->setAutoDefault(false);
+  return button;
+}
+
+QToolButton* Arrow(const char* name, Qt::ArrowType arrow, const char* tip) {
+  auto* button = new QToolButton;
+  button->setObjectName(QString::fromLatin1(name));
+  button->setArrowType(arrow);
+  button->setToolTip(Text(tip));
+  return button;
+}
+
+}  // namespace
+
+ShowTab::ShowTab(const PictureTab& pictures, const TextTab& texts, Services services,
+                 QWidget* parent)
+    : SourceTab(parent), pictures_(pictures), texts_(texts), services_(std::move(services)) {
+  preview_ = new PreviewPlayer(this);
+  connect(preview_, &PreviewPlayer::DotsChanged, this, &SourceTab::Changed);
+
+  pages_ = new QListWidget;
+  pages_->setObjectName(QStringLiteral("pages"));
+  connect(pages_, &QListWidget::currentRowChanged, this, [this] { ShowFields(); });
+
+  QPushButton* add = Button("addButton", "&Dodaj stronę");
+  add->setMenu(MakeAddMenu());
+  QToolButton* up = Arrow("upButton", Qt::UpArrow, "Wyżej (Ctrl+↑)");
+  QToolButton* down = Arrow("downButton", Qt::DownArrow, "Niżej (Ctrl+↓)");
+  QPushButton* remove = Button("removeButton", "Usuń z &listy");
+  QPushButton* file = Button("fileButton", "Pl&ik pokazu");
+  file->setMenu(MakeFileMenu());
+  const auto command = [this](void (ShowTab::*run)()) {
+    return [this, run] { Guarded([&] { (this->*run)(); }); };
+  };
+  connect(up, &QToolButton::clicked, this, [this] { Guarded([&] { MovePage(-1); }); });
+  connect(down, &QToolButton::clicked, this, [this] { Guarded([&] { MovePage(1); }); });
+  connect(remove, &QPushButton::clicked, this, command(&ShowTab::RemovePage));
+  // The list's own keys move and remove the page chosen in it.
+  const auto key = [this](QKeySequence sequence, auto slot) {
+    auto* shortcut = new QShortcut(sequence, pages_, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(shortcut, &QShortcut::activated, this, slot);
+  };
+  key(QKeySequence(Qt::CTRL | Qt::Key_Up), [this] { Guarded([&] { MovePage(-1); }); });
+  key(QKeySequence(Qt::CTRL | Qt::Key_Down), [this] { Guarded([&] { MovePage(1); }); });
+  key(QKeySequence(Qt::Key_Delete), command(&ShowTab::RemovePage));
+
+  auto* arrows = new QHBoxLayout;
+  arrows->addWidget(up);
+  arrows->addWidget(down);
+  arrows->addStretch(1);
+  auto* commands = new QVBoxLayout;
+  commands->addWidget(add);
+  commands->addLayout(arrows);
+  commands->addWidget(remove);
+  commands->addStretch(1);
+  commands->addWidget(file);
+
+  fileName_ = new QLabel;
+  fileName_->setObjectName(QStringLiteral("showFile"));
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(new QLabel(Text("Strony pokazu (Ctrl+↑ i Ctrl+↓ przesuwają, Delete usuwa):")), 0,
+                  0);
+  grid->addWidget(pages_, 1, 0);
+  grid->addLayout(commands, 1, 1);
+  grid->addWidget(MakeFields(), 2, 0, 1, 2);
+  grid->addWidget(fileName_, 3, 0, 1, 2);
+  ShowPages(-1);
+}
+
+ShowTab::~ShowTab() = default;
+
+QMenu* ShowTab::MakeAddMenu() {
+  auto* menu = new QMenu(this);
+  const auto item = [this, menu](const char* name, const char* text, auto run) {
+    QAction* action = menu->addAction(Text(text));
+    action->setObjectName(QString::fromLatin1(name));
+    connect(action, &QAction::triggered, this, [this, run] { Guarded(run); });
+  };
+  item("addPicturePage", "&Obraz z karty „Obraz”", [this] { AddPicture(); });
+  item("addTextPage", "&Tekst z karty „Tekst”", [this] { AddText(false); });
+  item("addScrollPage", "&Przewijany napis z karty „Tekst”", [this] { AddText(true); });
+  item("addClockPage", "&Zegar (godzina i data)", [this] { AddPage(show_pages::ClockPage()); });
+  item("addAnimationPage", "&Animacja z pliku…", [this] { AddAnimation(); });
+  return menu;
+}
+
+QMenu* ShowTab::MakeFileMenu() {
+  auto* menu = new QMenu(this);
+  QAction* open = menu->addAction(Text("&Otwórz pokaz…"));
+  open->setObjectName(QStringLiteral("openShow"));
+  connect(open, &QAction::triggered, this, [this] { Guarded([&] { ChooseShow(); }); });
+  QAction* save = menu->addAction(Text("&Zapisz pokaz…"));
+  save->setObjectName(QStringLiteral("saveShow"));
+  connect(save, &QAction::triggered, this, [this] { Guarded([&] { SaveShow(); }); });
+  return menu;
+}
+
+QWidget* ShowTab::MakeFields() {
+  fields_ = new PageFields;
+  // Each edit changes the page chosen in the list.
+  const auto edit = [this](auto change) {
+    return [this, change](auto value) {
+      Guarded([&] {
+        change(show_.pages.at(static_cast<std::size_t>(Current())), value);
+        PagesChanged(Current());
+      });
+    };
+  };
+  connect(fields_, &PageFields::SecondsEdited, this,
+          edit([](show::PageModel& page, std::optional<std::chrono::milliseconds> length) {
+            show_pages::SetSeconds(page, length);
+          }));
+  connect(fields_, &PageFields::PassesEdited, this,
+          edit([](show::PageModel& page, int passes) { show_pages::SetPasses(page, passes); }));
+  connect(fields_, &PageFields::SpeedEdited, this,
+          edit([](show::PageModel& page, double speed) { page.first.speed = speed; }));
+  return fields_;
+}
+
+template <class Command>
+void ShowTab::Guarded(Command&& command) {
+  GuardedCall(services_.showError, std::forward<Command>(command));
+}
+
+picture::DotsResult ShowTab::MakeDots() {
+  // No page yet is a blank board.
+  if (!refusal_.empty()) return {BoardDots(), refusal_};
+  return {preview_->Dots(), {}};
+}
+
+show::TimelineResult ShowTab::BoardTimeline() const {
+  if (show_.pages.empty()) return {nullptr, kNoPages};
+  const fs::path folder = Folder();
+  const show::ShowModelResult checked =
+      show::ParseShow(show::ShowJson(show_, folder), folder, show::ShowOrigin::File);
+  if (!checked.show) return {nullptr, checked.error};
+  return show::MakeTimeline(*checked.show, QDateTime::currentDateTime());
+}
+
+bool ShowTab::OpenShow(const fs::path& file) {
+  const fs::path whole = Absolute(file);
+  show::ShowModelResult read = show::ReadShowFile(whole);
+  if (!read.show) {
+    services_.showMessage(read.error);
+    return false;
+  }
+  for (show::PageModel& page : read.show->pages) {
+    for (show::ContentModel* content : {&page.first, page.second ? &*page.second : nullptr}) {
+      if (content && !content->picture.Inline()) {
+        content->picture.path = content->picture.path.lexically_normal();
+      }
+    }
+  }
+  show_ = std::move(*read.show);
+  file_ = whole;
+  PagesChanged(0);
+  saved_ = true;
+  ShowPages(0);
+  return true;
+}
+
+void ShowTab::RestartPreview() {
+  preview_->Restart();
+}
+
+void ShowTab::FocusPages() {
+  pages_->setFocus(Qt::OtherFocusReason);
+}
+
+void ShowTab::showEvent(QShowEvent* event) {
+  SourceTab::showEvent(event);
+  preview_->SetRunning(true);
+}
+
+void ShowTab::hideEvent(QHideEvent* event) {
+  SourceTab::hideEvent(event);
+  preview_->SetRunning(false);
+}
+
+void ShowTab::AddPage(show::PageModel page) {
+  // A page is checked alone before it joins the show, so a page that can
+  // never be shown does not join it; the message names the page it would be.
+  std::string error;
+  for (const show::ContentModel* content : {&page.first, page.second ? &*page.second : nullptr}) {
+    if (content && !show::MakeContent(*content, QDateTime::currentDateTime(), error)) {
+      services_.showMessage("Strona " + std::to_string(show_.pages.size() + 1) + ": " + error);
+      return;
+    }
+  }
+  show_.pages.push_back(std::move(page));
+  PagesChanged(static_cast<int>(show_.pages.size()) - 1);
+}
+
+void ShowTab::AddPicture() {
+  const std::optional<fs::path> picture = pictures_.PicturePath();
+  if (!picture) {
+    services_.showMessage("Najpierw otwórz obraz na karcie „Obraz”.");
+    return;
+  }
+  AddPage(show_pages::PicturePage(Absolute(*picture), pictures_.Choices()));
+}
+
+void ShowTab::AddText(bool scrolling) {
+  const picture::ConvertOptions text = texts_.Choices();
+  if (!text.HasText()) {
+    services_.showMessage("Najpierw wpisz tekst na karcie „Tekst”.");
+    return;
+  }
+  AddPage(scrolling ? show_pages::ScrollPage(text) : show_pages::TextPage(text));
+}
+
+void ShowTab::AddAnimation() {
+  const FileChoice choice{Text("Dodaj animację"), Text(kAnimationFilter), QString(),
+                          ToQString(Folder()) + QLatin1Char('/')};
+  const std::optional<QString> chosen = services_.openChooser.ChooseFile(this, choice);
+  if (chosen) AddPage(show_pages::AnimationPage(Absolute(ToPath(*chosen)), pictures_.Choices()));
+}
+
+void ShowTab::MovePage(int by) {
+  const int from = Current();
+  const int to = from + by;
+  if (from < 0 || to < 0 || to >= static_cast<int>(show_.pages.size())) return;
+  std::swap(show_.pages[static_cast<std::size_t>(from)], show_.pages[static_cast<std::size_t>(to)]);
+  PagesChanged(to);
+}
+
+void ShowTab::RemovePage() {
+  const int row = Current();
+  if (row < 0) return;
+  show_.pages.erase(show_.pages.begin() + row);
+  PagesChanged(std::min(row, static_cast<int>(show_.pages.size()) - 1));
+}
+
+void ShowTab::ChooseShow() {
+  const FileChoice choice{Text("Otwórz pokaz"), Text(kShowFilter), QString(), ToQString(file_)};
+  const std::optional<QString> chosen = services_.openChooser.ChooseFile(this, choice);
+  if (!chosen) return;
+  if (!saved_ && !show_.pages.empty() &&
+      !services_.ask("Strony tego pokazu nie są zapisane. Otworzyć inny pokaz w ich miejsce?")) {
+    return;
+  }
+  OpenShow(ToPath(*chosen));
+}
+
+void ShowTab::SaveShow() {
+  if (show_.pages.empty()) {
+    services_.showMessage(kNoPages);
+    return;
+  }
+  const FileChoice choice{Text("Zapisz pokaz"), Text(kShowFilter), QStringLiteral("json"),
+                          ToQString(file_)};
+  const std::optional<QString> chosen = services_.saveChooser.ChooseFile(this, choice);
+  if (!chosen) return;
+  const fs::path target = Absolute(ToPath(*chosen));
+  const QByteArray json = show::ShowJson(show_, target.parent_path());
+  // Only a show that its file can hold is written: what is saved plays.
+  const show::ShowModelResult checked =
+      show::ParseShow(json, target.parent_path(), show::ShowOrigin::File);
+  if (!checked.show) {
+    services_.showMessage(checked.error);
+    return;
+  }
+  QSaveFile out(ToQString(target));
+  if (!out.open(QIODevice::WriteOnly) || out.write(json) != json.size() || !out.commit()) {
+    services_.showMessage("Nie mogę zapisać pliku " + picture::Utf8Name(target) + ".");
+    return;
+  }
+  file_ = target;
+  saved_ = true;
+  ShowPages(Current());
+}
+
+int ShowTab::Current() const {
+  return pages_->currentRow();
+}
+
+void ShowTab::ShowPages(int select) {
+  {
+    const QSignalBlocker quiet(pages_);
+    pages_->clear();
+    for (std::size_t i = 0; i < show_.pages.size(); ++i) {
+      pages_->addItem(show_pages::Describe(show_.pages[i], static_cast<int>(i) + 1));
+    }
+    pages_->setCurrentRow(select);
+  }
+  ShowFields();
+  QString name = file_.empty() ? Text("(nowy)") : ToQString(file_);
+  if (!saved_) name += Text(" – zmieniony, niezapisany");
+  fileName_->setText(Text("Plik pokazu: ") + name);
+}
+
+void ShowTab::ShowFields() {
+  const int row = Current();
+  const bool chosen = row >= 0 && row < static_cast<int>(show_.pages.size());
+  fields_->ShowPage(chosen ? &show_.pages[static_cast<std::size_t>(row)] : nullptr);
+}
+
+void ShowTab::PagesChanged(int select) {
+  saved_ = false;
+  ShowPages(select);
+  show::TimelineResult made;
+  if (!show_.pages.empty()) made = BoardTimeline();
+  refusal_ = made.error;
+  preview_->SetShow(std::move(made.timeline));
+  emit SourceTab::Changed();
+}
+
+fs::path ShowTab::Folder() const {
+  if (!file_.empty()) return file_.parent_path();
+  std::error_code failed;
+  const fs::path here = fs::current_path(failed);
+  return failed ? fs::path(".") : here;
+}
+
+}  // namespace tablica
