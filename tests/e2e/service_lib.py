@@ -66,8 +66,19 @@ class Service:
     (through the virtual board's link under `config`); its log collected."""
 
     def __init__(self, bin_dir, folder, config, port, *args, listen_port=None, token=None):
-        self.http_port = listen_port or free_port()
         self.token = token
+        # A free port can be taken by another test between the choice and
+        # the bind: then another is chosen (only when the test chose none).
+        for attempt in range(3):
+            self.http_port = listen_port or free_port()
+            if self._start(bin_dir, folder, config, port, args):
+                return
+            if listen_port or "Nie mogę nasłuchiwać" not in self.log() or attempt == 2:
+                raise AssertionError("the service did not start (exit %s): %s"
+                                     % (self.proc.poll(), self.log()))
+
+    def _start(self, bin_dir, folder, config, port, args):
+        """Starts the service; whether its page is served."""
         env = dict(os.environ, XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="offscreen")
         self.process = kit.Process(
             [os.path.join(os.path.abspath(bin_dir), "tablica-serwer"), "--port", str(port),
@@ -79,9 +90,15 @@ class Service:
         self.reader.start()
         deadline = time.monotonic() + 20
         while not any("Strona tablicy" in line for line in self.lines):
-            if self.proc.poll() is not None or time.monotonic() > deadline:
-                raise AssertionError("the service did not start: " + self.log())
+            if self.proc.poll() is not None:
+                self.reader.join(5)  # its last lines say why
+                return False
+            if time.monotonic() > deadline:
+                self.process.stop(signal.SIGTERM)
+                self.reader.join(5)
+                return False
             time.sleep(0.05)
+        return True
 
     def _read(self):
         for line in self.proc.stderr:
