@@ -115,6 +115,7 @@ ShowTab::ShowTab(const PictureTab& pictures, const TextTab& texts, Services serv
   grid->addLayout(commands, 1, 1);
   grid->addWidget(MakeFields(), 2, 0, 1, 2);
   grid->addWidget(fileName_, 3, 0, 1, 2);
+  grid->setColumnStretch(0, 1);  // the page list takes the width; the commands their own
   ShowPages(-1);
 }
 
