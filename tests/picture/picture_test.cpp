@@ -203,16 +203,16 @@ TEST_F(PictureTest, OrderedDotsFollowTheBayerMatrix) {
   };
   for (const Case& c : {Case{0, 64}, {1, 64}, {2, 63}, {127, 32}, {128, 32}, {254, 0}, {255, 0}}) {
     const BoardDots dots = Converted(Filled(128, 32, QColor(c.grey, c.grey, c.grey)),
-                                With(Placement::Fit, LitSide::Dark, DotsMethod::Ordered));
+                                     With(Placement::Fit, LitSide::Dark, DotsMethod::Ordered));
     EXPECT_EQ(dots.LitCount(), c.litPerTile * 64) << "grey " << c.grey;
     const int inverted = 255 - c.grey;
     const BoardDots bright = Converted(Filled(128, 32, QColor(inverted, inverted, inverted)),
-                                  With(Placement::Fit, LitSide::Bright, DotsMethod::Ordered));
+                                       With(Placement::Fit, LitSide::Bright, DotsMethod::Ordered));
     EXPECT_EQ(bright.LitCount(), c.litPerTile * 64) << "inverted grey " << 255 - c.grey;
   }
   // Middle grey: the matrix's lower half (cell 0 at the corner) stays unlit.
   const BoardDots middle = Converted(Filled(128, 32, QColor(128, 128, 128)),
-                                With(Placement::Fit, LitSide::Dark, DotsMethod::Ordered));
+                                     With(Placement::Fit, LitSide::Dark, DotsMethod::Ordered));
   EXPECT_FALSE(middle.IsLit(0, 0));
   EXPECT_TRUE(middle.IsLit(1, 0));
   EXPECT_TRUE(middle.IsLit(8, 1));  // cell (0, 1) is 48
@@ -229,7 +229,8 @@ TEST_F(PictureTest, DiffusionKeepsTheMeanBrightnessWithinTwoPerCent) {
   pictures.emplace_back("gradient", gradient);
   for (const auto& [what, picture] : pictures) {
     for (LitSide lit : {LitSide::Dark, LitSide::Bright}) {
-      const BoardDots dots = Converted(picture, With(Placement::Stretch, lit, DotsMethod::Diffusion));
+      const BoardDots dots =
+          Converted(picture, With(Placement::Stretch, lit, DotsMethod::Diffusion));
       const QImage board = picture.scaled(128, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                                .convertToFormat(QImage::Format_Grayscale8);
       double brightness = 0;
