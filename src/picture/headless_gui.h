@@ -18,6 +18,8 @@ void PrepareHeadlessGui();
 // happened. Not for programs that write from other threads meanwhile (the
 // service logs there): a decode would swallow their lines.
 void QuietDecodersOnStandardError();
+// Whether it was called (each system's DecoderQuiet asks).
+bool DecodersQuieted();
 
 // While one lives, and QuietDecodersOnStandardError was called, standard
 // error goes nowhere; the program's own output is restored after it.

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <atomic>
 #include <cstdio>
 
 #include "picture/headless_gui.h"
@@ -10,6 +11,9 @@
 namespace tablica::picture {
 
 namespace {
+
+// Standard error is the process's, so whether decoders may write to it is too.
+std::atomic<bool> quietDecoders{false};
 
 void KeepSerious(QtMsgType type, const QMessageLogContext&, const QString& message) {
   if (type == QtCriticalMsg || type == QtFatalMsg)
@@ -21,6 +25,14 @@ void KeepSerious(QtMsgType type, const QMessageLogContext&, const QString& messa
 void PrepareHeadlessGui() {
   UseHeadlessPlatform();
   qInstallMessageHandler(KeepSerious);
+}
+
+void QuietDecodersOnStandardError() {
+  quietDecoders = true;
+}
+
+bool DecodersQuieted() {
+  return quietDecoders;
 }
 
 }  // namespace tablica::picture

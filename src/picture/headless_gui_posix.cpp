@@ -3,7 +3,6 @@
 
 #include <QByteArray>
 #include <QtGlobal>
-#include <atomic>
 #include <cstdio>
 
 #include "picture/headless_gui.h"
@@ -17,18 +16,8 @@ void UseHeadlessPlatform() {
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
 }
 
-namespace {
-
-std::atomic<bool> quietDecoders{false};
-
-}  // namespace
-
-void QuietDecodersOnStandardError() {
-  quietDecoders = true;
-}
-
 DecoderQuiet::DecoderQuiet() {
-  if (!quietDecoders) return;
+  if (!DecodersQuieted()) return;
   const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (nowhere < 0) return;
   std::fflush(stderr);

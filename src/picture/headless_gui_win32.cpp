@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include <atomic>
 #include <cstdio>
 
 #include "picture/headless_gui.h"
@@ -12,20 +11,10 @@ namespace tablica::picture {
 // the system's fonts, so a terminal program uses it as it is.
 void UseHeadlessPlatform() {}
 
-namespace {
-
-std::atomic<bool> quietDecoders{false};
-
-}  // namespace
-
-void QuietDecodersOnStandardError() {
-  quietDecoders = true;
-}
-
 // The image libraries print through the C runtime's standard error, which
 // the program shares with them.
 DecoderQuiet::DecoderQuiet() {
-  if (!quietDecoders) return;
+  if (!DecodersQuieted()) return;
   const int nowhere = ::_open("NUL", _O_WRONLY);
   if (nowhere < 0) return;
   std::fflush(stderr);
