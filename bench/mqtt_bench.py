@@ -37,7 +37,7 @@ class Counter:
         args = ["mosquitto_sub", "-h", HOST, "-p", str(broker.port), "-F", "%t"]
         for topic in topics:
             args += ["-t", topic]
-        self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.proc = kit.Process(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).proc
         self.seen = []
         self.thread = threading.Thread(target=self._read, daemon=True)
         self.thread.start()

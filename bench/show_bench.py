@@ -100,8 +100,9 @@ class Player:
         if time_it:
             command = ["/usr/bin/time", "-f", "%M %e"] + command
         self.started = time.monotonic()
-        self.proc = subprocess.Popen(command, env=dict(os.environ, XDG_CONFIG_HOME=config),
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        self.proc = kit.Process(command, env=dict(os.environ, XDG_CONFIG_HOME=config),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                text=True).proc
 
     def finish(self, timeout):
         _, errors = self.proc.communicate(timeout=timeout)
