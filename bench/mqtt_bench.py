@@ -25,7 +25,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import tablica_kit as kit  # noqa: E402
 import service_lib as svc  # noqa: E402
 from mqtt_broker import HOST, Broker  # noqa: E402
-from service_bench import BAUD, FRAME_WIRE, cpu_seconds  # noqa: E402
+from process_figures import idle_cpu_row, print_table  # noqa: E402
+from service_bench import BAUD, FRAME_WIRE  # noqa: E402
 
 NAME = "pomiar"
 
@@ -131,12 +132,7 @@ def main():
                      "%.2f s" % ((back or time.monotonic()) - started)))
 
         time.sleep(1)
-        pid = service.proc.pid
-        start_cpu = cpu_seconds(pid)
-        time.sleep(idle_seconds)
-        idle = cpu_seconds(pid) - start_cpu
-        rows.append(("CPU time of the idle service, connected, over %.0f s (share of one core)"
-                     % idle_seconds, "%.2f s (%.3f %%)" % (idle, 100 * idle / idle_seconds)))
+        rows.append(idle_cpu_row(service.proc.pid, idle_seconds, "the idle service, connected,"))
     finally:
         if service:
             service.stop()
@@ -144,10 +140,7 @@ def main():
         broker.stop()
         work.remove()
 
-    print("| tablica-serwer on MQTT, virtual board at %d baud | Figure |" % BAUD)
-    print("| --- | ---: |")
-    for measure, figure in rows:
-        print("| %s | %s |" % (measure, figure))
+    print_table("tablica-serwer on MQTT, virtual board at %d baud" % BAUD, rows)
 
 
 if __name__ == "__main__":

@@ -21,26 +21,12 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
 import tablica_kit as kit  # noqa: E402
 import service_lib as svc  # noqa: E402
+from process_figures import idle_cpu_row, print_table, resident_kib  # noqa: E402
 
 BAUD = 38400
 FRAME_WIRE = 517 * 10 / BAUD  # seconds
 CLIENTS = 8
 REQUESTS = 1000
-CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
-
-
-def resident_kib(pid):
-    with open("/proc/%d/status" % pid) as f:
-        for line in f:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1])
-    return 0
-
-
-def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
 
 
 def latency(service, board, rounds=20):
@@ -126,21 +112,14 @@ def main():
 
         assert service.request("DELETE", "/api/board").status == 200
         time.sleep(1)
-        start_cpu = cpu_seconds(pid)
-        time.sleep(idle_seconds)
-        idle = cpu_seconds(pid) - start_cpu
-        rows.append(("CPU time of the idle service over %.0f s (share of one core)" % idle_seconds,
-                     "%.2f s (%.3f %%)" % (idle, 100 * idle / idle_seconds)))
+        rows.append(idle_cpu_row(pid, idle_seconds, "the idle service"))
     finally:
         if service:
             service.stop()
         board.stop()
         work.remove()
 
-    print("| tablica-serwer, virtual board at %d baud | Figure |" % BAUD)
-    print("| --- | ---: |")
-    for measure, figure in rows:
-        print("| %s | %s |" % (measure, figure))
+    print_table("tablica-serwer, virtual board at %d baud" % BAUD, rows)
 
 
 if __name__ == "__main__":

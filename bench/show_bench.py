@@ -21,27 +21,13 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
 import tablica_kit as kit  # noqa: E402
+from process_figures import cpu_seconds, resident_kib  # noqa: E402
 
 BAUD = 38400
 FRAME_WIRE = 517 * 10 / BAUD  # seconds
 SPEED = 100  # dots a second
 WARM_UP = 2.0  # seconds before the measured minute
-CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 PORT = 43
-
-
-def status_kib(pid, field):
-    with open("/proc/%d/status" % pid) as f:
-        for line in f:
-            if line.startswith(field + ":"):
-                return int(line.split()[1])
-    return 0
-
-
-def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
 
 
 def rows(unit):
@@ -119,12 +105,12 @@ def scrolling(bin_dir, tmp, board, seconds):
     deadline = player.started + WARM_UP
     while time.monotonic() < deadline:
         units += board.quiet(deadline - time.monotonic())
-    rss_start, cpu_start = status_kib(player.proc.pid, "VmRSS"), cpu_seconds(player.proc.pid)
+    rss_start, cpu_start = resident_kib(player.proc.pid), cpu_seconds(player.proc.pid)
     measured_from = time.monotonic()
     deadline = measured_from + seconds
     while time.monotonic() < deadline:
         units += board.quiet(deadline - time.monotonic())
-    rss_end, cpu_end = status_kib(player.proc.pid, "VmRSS"), cpu_seconds(player.proc.pid)
+    rss_end, cpu_end = resident_kib(player.proc.pid), cpu_seconds(player.proc.pid)
     measured_to = time.monotonic()
     player.proc.send_signal(signal.SIGTERM)
     player.finish(10)
