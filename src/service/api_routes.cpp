@@ -88,6 +88,12 @@ class BoardRoutes {
                      {std::nullopt, 400,
                       "Podaj, na ile sekund pokazać powiadomienie: /api/notify?seconds=N."});
     }
+    if (!NotifyLengthAllowed(*length)) {
+      return Refused(request, response,
+                     {std::nullopt, 400,
+                      "Pole „seconds” powiadomienia musi mieć od 1 do " +
+                          std::to_string(kMaxNotifySeconds) + " sekund."});
+    }
     service_.Notify(std::move(*taken.content), *length);
     Answer(response, OkJson());
   }

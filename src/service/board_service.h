@@ -94,6 +94,12 @@ struct ContentResult {
 
 // The longest notification, in seconds (a day).
 inline constexpr int kMaxNotifySeconds = 86'400;
+// Whether a notification may last `length`, however it was asked for (the
+// address, the body, an MQTT message).
+inline bool NotifyLengthAllowed(std::chrono::milliseconds length) {
+  return length > std::chrono::milliseconds::zero() &&
+         length <= std::chrono::seconds(kMaxNotifySeconds);
+}
 
 struct ServiceSetup {
   std::string name;

@@ -31,7 +31,8 @@ std::string BoardName(const ServiceOptions& options, std::string& error) {
   if (options.name) return *options.name;
   std::string host = QSysInfo::machineHostName().toStdString();
   host = host.substr(0, host.find('.'));
-  if (!CheckBoardName(host).empty()) {
+  // Only MQTT topics need a topic-safe name.
+  if (options.mqtt && !CheckBoardName(host).empty()) {
     error = "Nazwa komputera „" + host +
             "” nie nadaje się na nazwę tablicy w tematach MQTT (tylko litery łacińskie, cyfry, "
             "„-” i „_”); podaj nazwę opcją --name.";
@@ -128,9 +129,14 @@ int RunServiceProgram(int argc, char** argv) {
   log.Line("Strona tablicy: " + PageAddress(options.listen, api.BoundPort()) +
            (prepared->token ? " (API wymaga żetonu)." : ""));
   std::atomic<bool> ending = false;
-  std::thread serving([&api, &stop, &ending] {
+  std::atomic<bool> serverFailed = false;
+  std::thread serving([&api, &stop, &ending, &serverFailed] {
     api.Serve();
-    if (!ending) stop.Request();  // the server failed on its own
+    if (ending) return;
+    // The server ended on its own: the service stops, and says it failed,
+    // so that whatever runs it (systemd) may start it again.
+    serverFailed = true;
+    stop.Request();
   });
   stop.Wait();
   ending = true;
@@ -138,7 +144,7 @@ int RunServiceProgram(int argc, char** argv) {
   mqtt.reset();
   api.Stop();
   serving.join();
-  return kExitDone;
+  return serverFailed ? kExitFailed : kExitDone;
 }
 
 }  // namespace tablica::service

@@ -122,6 +122,8 @@ class ServiceEndToEnd(unittest.TestCase):
             ("POST", "/api/notify", json.dumps({"text": ["x"]}).encode(), "application/json", 400),
             ("POST", "/api/notify?seconds=0", json.dumps({"text": ["x"]}).encode(),
              "application/json", 400),
+            ("POST", "/api/notify", json.dumps({"text": ["x"], "seconds": 86401}).encode(),
+             "application/json", 400),
             ("GET", "/api/nothing", None, None, 404),
         ]
         for method, path, body, kind, status in refusals:

@@ -68,6 +68,7 @@ class MosquittoBridge final : public MqttBridge {
     setup.log = log_;
     owned_ = std::make_unique<mqtt::MqttClient>(std::move(setup));
     client_ = owned_.get();
+    owned_->Start();  // Connected() may come at once, and uses owned_
   }
 
   ~MosquittoBridge() override {
@@ -134,8 +135,7 @@ class MosquittoBridge final : public MqttBridge {
     // connect, long after its moment.
     if (message.retain) return "powiadomienie zachowane przez broker (retain) jest nieaktualne.";
     const auto seconds = made.content->Seconds();
-    if (!seconds || *seconds <= std::chrono::milliseconds::zero() ||
-        *seconds > std::chrono::seconds(kMaxNotifySeconds)) {
+    if (!seconds || !NotifyLengthAllowed(*seconds)) {
       return "powiadomienie musi mieć pole „seconds” od 1 do " + std::to_string(kMaxNotifySeconds) +
              ".";
     }

@@ -205,6 +205,11 @@ MqttClient::MqttClient(ClientSetup setup) : state_(std::make_unique<State>(std::
                                  [](mosquitto*, void* self, const mosquitto_message* message) {
                                    if (message) static_cast<State*>(self)->OnMessage(*message);
                                  });
+}
+
+void MqttClient::Start() {
+  State& state = *state_;
+  if (state.thread.joinable()) return;
   state.thread = std::jthread([&state](std::stop_token stop) { state.Run(stop); });
 }
 

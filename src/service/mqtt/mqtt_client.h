@@ -49,8 +49,9 @@ struct ClientSetup {
 
 class MqttClient {
  public:
-  // Starts connecting at once; a broker that is not there yet is tried
-  // again and again.
+  // Nothing connects until Start(), so that the owner can finish setting
+  // itself up before the first `connected` call arrives on the client's
+  // thread.
   explicit MqttClient(ClientSetup setup);
   // Leaves as Close() does, without a last message.
   ~MqttClient();
@@ -61,6 +62,9 @@ class MqttClient {
   // dropped (the owner publishes again what matters once connected).
   bool Publish(const MqttMessage& message);
   bool Connected() const;
+  // Starts connecting; a broker that is not there yet is tried again and
+  // again.
+  void Start();
   // Publishes `farewell` (when connected), says goodbye to the broker and
   // ends the client's thread; waits at most a few seconds for the broker.
   void Close(std::optional<MqttMessage> farewell = std::nullopt);
