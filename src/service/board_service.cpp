@@ -132,11 +132,15 @@ struct BoardService::State {
     for (const auto& [id, observer] : observers) observer(frame);
   }
 
+  // `onePage`: the content came as one page, not as a show, so a refusal
+  // does not name a page the sender never wrote.
   ContentResult Made(const show::ShowModel& model, show::Showing showing,
-                     std::optional<milliseconds> seconds) {
+                     std::optional<milliseconds> seconds, bool onePage) {
     const QDateTime now = QDateTime::currentDateTime();
     show::TimelineResult made = show::MakeTimeline(model, now);
-    if (!made.timeline) return {std::nullopt, WithoutPageName(made.error)};
+    if (!made.timeline) {
+      return {std::nullopt, onePage ? WithoutPageName(made.error) : made.error};
+    }
     auto parts = std::make_unique<Content::Parts>();
     parts->first = made.timeline->At(milliseconds(0), now).first;
     parts->timeline = std::move(made.timeline);
@@ -185,7 +189,7 @@ ContentResult BoardService::PictureContent(std::span<const std::uint8_t> bytes,
   content.options.text.clear();
   content.picture.data.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   std::lock_guard lock(state_->preparing);
-  return state_->Made(show::OnePageShow(content), show::Showing::Picture, std::nullopt);
+  return state_->Made(show::OnePageShow(content), show::Showing::Picture, std::nullopt, true);
 }
 
 ContentResult BoardService::JsonContent(std::string_view json) {
@@ -219,7 +223,7 @@ ContentResult BoardService::JsonContent(std::string_view json) {
       showing = show::Showing::Picture;
     }
   }
-  return state_->Made(*model.show, showing, seconds);
+  return state_->Made(*model.show, showing, seconds, !isShow);
 }
 
 ContentResult BoardService::TextContent(const std::vector<std::string>& lines) {
@@ -230,7 +234,7 @@ ContentResult BoardService::TextContent(const std::vector<std::string>& lines) {
   content.kind = show::ContentKind::Text;
   content.options.text = lines;
   std::lock_guard lock(state_->preparing);
-  return state_->Made(show::OnePageShow(content), show::Showing::Text, std::nullopt);
+  return state_->Made(show::OnePageShow(content), show::Showing::Text, std::nullopt, true);
 }
 
 void BoardService::Play(Content content) {

@@ -120,6 +120,8 @@ TEST_F(ServiceOnFake, RefusedContentWritesNothing) {
       {R"({"text": ["a"], "font": "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"})",
        "nie może wskazywać plików"},
       {R"({"pages": [{"picture": "/etc/hostname", "seconds": 5}]})", "Strona 1"},
+      {R"({"pages": [{"text": ["To jest zdecydowanie za długi tekst dla tablicy"], "size": 16}]})",
+       "Strona 1: tekst nie mieści się"},
       {R"({"pages": [{"text": ["a"], "seconds": 5}, {"animation": "../flaga.gif"}]})", "Strona 2"},
       {R"({"picture": "data:image/png;base64,AAAA"})", ""},
   };

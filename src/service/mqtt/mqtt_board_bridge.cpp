@@ -104,6 +104,11 @@ class MosquittoBridge final : public MqttBridge {
       return "ma " + std::to_string(payload.size()) + " bajtów, a najwięcej można " +
              std::to_string(maxPayload_) + " (opcja --max-upload).";
     }
+    // A notification kept by the broker would come again with every
+    // connect, long after its moment: refused before anything is decoded.
+    if (command == Command::Notify && message.retain) {
+      return "powiadomienie zachowane przez broker (retain) jest nieaktualne.";
+    }
     ContentResult made;
     switch (command) {
       case Command::Blank:
@@ -131,9 +136,6 @@ class MosquittoBridge final : public MqttBridge {
       service_.Play(std::move(*made.content));
       return {};
     }
-    // A notification kept by the broker would come again with every
-    // connect, long after its moment.
-    if (message.retain) return "powiadomienie zachowane przez broker (retain) jest nieaktualne.";
     const auto seconds = made.content->Seconds();
     if (!seconds || !NotifyLengthAllowed(*seconds)) {
       return "powiadomienie musi mieć pole „seconds” od 1 do " + std::to_string(kMaxNotifySeconds) +
