@@ -84,6 +84,15 @@ void ReadTextOptions(FieldReader& fields, const Context& context, ContentModel& 
                        "wskazywać plików.");
     }
     content.options.font = *font;
+    // A font file is named from the show's folder, as its pictures are, so
+    // the show plays the same from any working folder.
+    const std::filesystem::path path = picture::PathFromUtf8(*font);
+    const std::filesystem::path inFolder = context.folder / path;
+    const bool names_path = name.contains('/') || name.contains('\\');
+    if (context.origin == ShowOrigin::File && !path.is_absolute() &&
+        (names_path || QFileInfo(QString::fromStdString(picture::Utf8Name(inFolder))).isFile())) {
+      content.options.font = picture::Utf8Name(inFolder.lexically_normal());
+    }
   }
   content.options.size = fields.Integer("size", 1, kMaxFontSize);
 }

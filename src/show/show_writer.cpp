@@ -53,8 +53,14 @@ QString SourceText(const PictureSource& source, const fs::path& folder) {
          QString::fromLatin1(bytes.toBase64());
 }
 
-void TextOptions(QJsonObject& object, const picture::ConvertOptions& options) {
-  if (!options.font.empty()) object["font"] = Utf8(options.font);
+void TextOptions(QJsonObject& object, const picture::ConvertOptions& options,
+                 const fs::path& folder) {
+  if (!options.font.empty()) {
+    // A font file is named from the show's folder, as pictures are; a
+    // family name is never an absolute path.
+    const fs::path file = picture::PathFromUtf8(options.font);
+    object["font"] = Utf8(file.is_absolute() ? PathFromFolder(file, folder) : options.font);
+  }
   if (options.size) object["size"] = *options.size;
 }
 
@@ -75,7 +81,7 @@ QJsonObject ContentJson(const ContentModel& content, const fs::path& folder) {
       QJsonArray lines;
       for (const std::string& line : content.options.text) lines.append(Utf8(line));
       object["text"] = lines;
-      TextOptions(object, content.options);
+      TextOptions(object, content.options, folder);
       if (content.options.align != picture::ConvertOptions().align) {
         object["align"] = Name(content.options.align);
       }
@@ -83,7 +89,7 @@ QJsonObject ContentJson(const ContentModel& content, const fs::path& folder) {
     }
     case ContentKind::Scroll:
       object["scroll"] = Utf8(content.scroll);
-      TextOptions(object, content.options);
+      TextOptions(object, content.options, folder);
       if (content.speed != ContentModel().speed) object["speed"] = content.speed;
       break;
     case ContentKind::Picture:

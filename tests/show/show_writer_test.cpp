@@ -54,6 +54,7 @@ class ShowWriterTest : public ::testing::Test {
         pictures_ / "flaga.gif",
         testing::GifBytes(16, 8,
                           {testing::BarFrame(16, 8, 4, 10), testing::BarFrame(16, 8, 12, 20)}));
+    fs::copy_file("/usr/share/fonts/opentype/unifont/unifont.otf", pictures_ / "czcionka.otf");
   }
 
   testing_support::TempFolder folder_;
@@ -83,10 +84,11 @@ TEST_F(ShowWriterTest, EveryFieldComesBackFromTheWrittenFile) {
        "dots": "ordered", "times": 3},
       {"text": ["T1"], "align": "right", "second": {"scroll": "T2", "speed": 8}, "seconds": 4},
       {"animation": "../obrazy/flaga.gif", "second": {"picture": "../obrazy/logo.png",
-       "lit": "bright"}}
+       "lit": "bright"}},
+      {"text": ["Z pliku"], "font": "../obrazy/czcionka.otf", "seconds": 1}
     ]})";
   const ShowModel original = Read(QByteArray::fromStdString(json), shows_);
-  ASSERT_EQ(original.pages.size(), 9u);
+  ASSERT_EQ(original.pages.size(), 10u);
 
   // Written for its own folder, for another, and for the pictures' own.
   for (const fs::path& folder : {shows_, folder_.path() / "inne" / "glebiej", pictures_}) {
@@ -102,12 +104,14 @@ TEST_F(ShowWriterTest, EveryFieldComesBackFromTheWrittenFile) {
   const QJsonArray pages = file["pages"].toArray();
   EXPECT_EQ(pages[2].toObject()["picture"].toString(), "../obrazy/logo.png");
   EXPECT_EQ(pages[6].toObject()["animation"].toString(), "../obrazy/flaga.gif");
+  EXPECT_EQ(pages[9].toObject()["font"].toString(), "../obrazy/czcionka.otf");
   EXPECT_EQ(pages[3].toObject()["picture"].toString().toStdString(), inlinePng);
   // Defaults are left out, as a person writes the file.
   EXPECT_EQ(pages[1].toObject().keys(), (QStringList{"seconds", "text"}));
   EXPECT_EQ(file["blank"].toArray().at(1).toString(), "12:00-24:00");
 
-  // And the written show plays: every picture read, every text drawn.
+  // And the written show plays from any working folder: every picture and
+  // font file read from the show's folder, every text drawn.
   const TimelineResult played =
       MakeTimeline(Read(ShowJson(original, pictures_), pictures_), QDateTime::currentDateTime());
   EXPECT_TRUE(played.timeline) << played.error;
