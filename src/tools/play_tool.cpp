@@ -137,7 +137,7 @@ int PlayShowFile(const std::filesystem::path& show, std::optional<std::uint8_t> 
   if (session.PortNumber() == kNoPort) {
     // A port that would not open has said so; with none chosen at all, the
     // Send says that (and writes nothing).
-    if (!port) session.Send(BoardDots());
+    if (session.NamedPort() == kNoPort) session.Send(BoardDots());
     return kExitFailed;
   }
   show::ShowPlayer player(clock, show::PlayerOptions{true, say, std::chrono::milliseconds(1000),

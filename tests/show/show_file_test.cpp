@@ -2,9 +2,11 @@
 // picture read and every text drawn before the first byte; a refusal names
 // the page and the field, and the port is not even opened.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@
 namespace tablica::show {
 namespace {
 
+using ::testing::ElementsAre;
 using testing::GifBytes;
 using testing::WriteText;
 
@@ -38,9 +41,11 @@ class ShowFileTest : public ::testing::Test {
     WriteText(folder_.path() / "notatki.txt", "to nie jest obraz");
   }
 
-  // Plays `json` as tablica-send --play would, to a fake port 7; returns
-  // what it said.
-  std::vector<std::string> Play(const std::string& json, int& exitCode) {
+  // Plays `json` as tablica-send --play would, to a fake port 7 (or the
+  // port `settings` names); returns what it said.
+  std::vector<std::string> Play(const std::string& json, int& exitCode,
+                                std::optional<std::uint8_t> port = 7,
+                                const std::string& settings = "brak-ustaw.txt") {
     WriteText(folder_.path() / "pokaz.json", json);
     std::vector<std::string> said;
     BoardSession session(platform_, [&said](const std::string& m) { said.push_back(m); });
@@ -48,8 +53,8 @@ class ShowFileTest : public ::testing::Test {
     std::stop_source stop;
     clock.StopAt(std::chrono::seconds(60), stop);
     exitCode = tools::PlayShowFile(
-        folder_.path() / "pokaz.json", 7, session, clock, stop.get_token(),
-        [&said](const std::string& m) { said.push_back(m); }, folder_.path() / "brak-ustaw.txt");
+        folder_.path() / "pokaz.json", port, session, clock, stop.get_token(),
+        [&said](const std::string& m) { said.push_back(m); }, folder_.path() / settings);
     return said;
   }
 
@@ -68,6 +73,24 @@ std::string One(const std::string& page) {
   return R"({"pages": [)" + page + "]}";
 }
 const std::string kText = R"({"text": ["Peron 3"], "seconds": 5})";
+
+TEST_F(ShowFileTest, WithoutAPortToPlayOnOneMessageSaysWhyAndNothingIsWritten) {
+  WriteText(folder_.path() / "ustaw.txt", "PORT 7\r\nMODEL\r\n");
+  platform_.failingOpens.insert("COM7");
+  const struct {
+    const char* settings;
+    const char* said;
+  } cases[] = {
+      {"ustaw.txt", "Nie mogę otworzyć portu COM7."},
+      {"brak-ustaw.txt", "Nie wybrano portu komunikacyjnego."},
+  };
+  for (const auto& c : cases) {
+    int exitCode = 0;
+    EXPECT_THAT(Play(One(kText), exitCode, std::nullopt, c.settings), ElementsAre(c.said));
+    EXPECT_EQ(exitCode, 1);
+  }
+  EXPECT_TRUE(platform_.writeRequests.empty());
+}
 
 TEST_F(ShowFileTest, EveryBadShowIsRefusedNamingPageAndFieldAndNothingIsOpened) {
   const std::vector<BadShow> cases = {
