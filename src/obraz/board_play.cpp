@@ -7,14 +7,10 @@
 
 namespace tablica {
 
-namespace {
-
 QString WithTime(const std::string& text) {
   return QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss ")) +
          QString::fromStdString(text);
 }
-
-}  // namespace
 
 SessionMessages::SessionMessages(ShowMessageFn onOwnThread)
     : onOwnThread_(std::move(onOwnThread)), ownThread_(std::this_thread::get_id()) {}

@@ -22,6 +22,10 @@ namespace tablica {
 
 class BoardSession;
 
+// `text` after the local time ("12:45:07 ..."), as the play's messages are
+// shown.
+QString WithTime(const std::string& text);
+
 // Where the board session's messages go, by the thread that says them. On
 // the thread that made this (the window's) a message goes to the box at
 // once, as it always has; said on another thread (a playing show's), it

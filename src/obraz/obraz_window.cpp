@@ -3,7 +3,6 @@
 #include <utility>
 
 #include <QComboBox>
-#include <QDateTime>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGroupBox>
@@ -39,10 +38,6 @@ QString PictureFilter() {
     patterns << QStringLiteral("*.") + QString::fromLatin1(format);
   }
   return Text("Obrazy (") + patterns.join(QLatin1Char(' ')) + Text(");;Wszystkie pliki (*)");
-}
-
-QString Now() {
-  return QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss "));
 }
 
 bool IsShowFile(const QString& path) {
@@ -176,7 +171,7 @@ void ObrazWindow::dropEvent(QDropEvent* event) {
   if (urls.isEmpty() || !urls.front().isLocalFile()) return;
   event->acceptProposedAction();
   const QString path = urls.front().toLocalFile();
-  Guarded([&] { IsShowFile(path) ? OpenShow(path) : OpenPicture(path); });
+  Guarded([&] { OpenFile(path); });
 }
 
 SourceTab& ObrazWindow::CurrentSource() const {
@@ -200,6 +195,10 @@ bool ObrazWindow::OpenPicture(const QString& path) {
   sourceTabs_->setCurrentWidget(pictureTab_);
   UpdatePreview();
   return true;
+}
+
+bool ObrazWindow::OpenFile(const QString& path) {
+  return IsShowFile(path) ? OpenShow(path) : OpenPicture(path);
 }
 
 bool ObrazWindow::OpenShow(const QString& path) {
@@ -303,7 +302,7 @@ void ObrazWindow::PlayEnded(bool stopped) {
   play_.reset();
   portList_->setEnabled(true);
   stopButton_->setEnabled(false);
-  SetBoardStatus(Now() + Text(stopped ? "Pokaz zatrzymany." : "Pokaz skończony."));
+  SetBoardStatus(WithTime(stopped ? "Pokaz zatrzymany." : "Pokaz skończony."));
   if (sendAfterPlay_) {
     sendAfterPlay_ = false;
     SendToBoard();

@@ -57,9 +57,12 @@ class ObrazWindow final : public BoardWindow {
   // and the open dialog all come here). False when it cannot be read: the
   // message has been shown and the previous source stays.
   bool OpenPicture(const QString& path);
-  // Opens a show file (named on the command line or dropped) in the
-  // "Pokaz" tab, which is then shown. False when it cannot be read.
+  // Opens a show file in the "Pokaz" tab, which is then shown. False when
+  // it cannot be read.
   bool OpenShow(const QString& path);
+  // A show file (*.json) as OpenShow, any other as OpenPicture: a file named
+  // on the command line or dropped on the window.
+  bool OpenFile(const QString& path);
   // Whether a show is playing to the board.
   bool Playing() const { return play_ != nullptr; }
 

@@ -5,8 +5,6 @@
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QSpinBox>
-#include <algorithm>
-#include <cmath>
 
 #include "obraz/form_parts.h"
 #include "obraz/show_pages.h"
@@ -17,10 +15,6 @@ namespace {
 
 using obraz_form::BuddyLabel;
 using obraz_form::Text;
-
-std::chrono::milliseconds Millis(double seconds) {
-  return std::chrono::milliseconds(std::max<long long>(1, std::llround(seconds * 1000)));
-}
 
 }  // namespace
 
@@ -42,8 +36,13 @@ PageFields::PageFields(QWidget* parent) : QWidget(parent) {
   speed_->setDecimals(1);
   speed_->setSuffix(Text(" punktów/s"));
 
+  // A value counts once it is typed whole, not at each digit (each change
+  // reads the show's pictures again for the preview).
+  seconds_->setKeyboardTracking(false);
+  passes_->setKeyboardTracking(false);
+  speed_->setKeyboardTracking(false);
   connect(seconds_, &QDoubleSpinBox::valueChanged, this, [this](double value) {
-    emit SecondsEdited(value > 0 ? std::optional(Millis(value)) : std::nullopt);
+    emit SecondsEdited(value > 0 ? std::optional(show::LengthOfSeconds(value)) : std::nullopt);
   });
   connect(passes_, &QSpinBox::valueChanged, this, &PageFields::PassesEdited);
   connect(speed_, &QDoubleSpinBox::valueChanged, this, &PageFields::SpeedEdited);

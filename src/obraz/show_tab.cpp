@@ -40,12 +40,6 @@ constexpr const char* kAnimationFilter =
     "Animacje (*.gif *.webp *.png *.apng *.mng);;Wszystkie pliki (*)";
 constexpr const char* kNoPages = "Pokaz nie ma jeszcze żadnej strony: dodaj ją („Dodaj stronę”).";
 
-fs::path Absolute(const fs::path& path) {
-  std::error_code failed;
-  const fs::path whole = fs::absolute(path, failed);
-  return (failed ? path : whole).lexically_normal();
-}
-
 QPushButton* Button(const char* name, const char* caption) {
   auto* button = new QPushButton(Text(caption));
   button->setObjectName(QString::fromLatin1(name));
@@ -190,7 +184,7 @@ show::TimelineResult ShowTab::BoardTimeline() const {
 }
 
 bool ShowTab::OpenShow(const fs::path& file) {
-  const fs::path whole = Absolute(file);
+  const fs::path whole = show::AbsolutePath(file);
   show::ShowModelResult read = show::ReadShowFile(whole);
   if (!read.show) {
     services_.showMessage(read.error);
@@ -249,7 +243,7 @@ void ShowTab::AddPicture() {
     services_.showMessage("Najpierw otwórz obraz na karcie „Obraz”.");
     return;
   }
-  AddPage(show_pages::PicturePage(Absolute(*picture), pictures_.Choices()));
+  AddPage(show_pages::PicturePage(show::AbsolutePath(*picture), pictures_.Choices()));
 }
 
 void ShowTab::AddText(bool scrolling) {
@@ -265,7 +259,8 @@ void ShowTab::AddAnimation() {
   const FileChoice choice{Text("Dodaj animację"), Text(kAnimationFilter), QString(),
                           ToQString(Folder()) + QLatin1Char('/')};
   const std::optional<QString> chosen = services_.openChooser.ChooseFile(this, choice);
-  if (chosen) AddPage(show_pages::AnimationPage(Absolute(ToPath(*chosen)), pictures_.Choices()));
+  if (chosen)
+    AddPage(show_pages::AnimationPage(show::AbsolutePath(ToPath(*chosen)), pictures_.Choices()));
 }
 
 void ShowTab::MovePage(int by) {
@@ -303,7 +298,7 @@ void ShowTab::SaveShow() {
                           ToQString(file_)};
   const std::optional<QString> chosen = services_.saveChooser.ChooseFile(this, choice);
   if (!chosen) return;
-  const fs::path target = Absolute(ToPath(*chosen));
+  const fs::path target = show::AbsolutePath(ToPath(*chosen));
   const QByteArray json = show::ShowJson(show_, target.parent_path());
   // Only a show that its file can hold is written: what is saved plays.
   const show::ShowModelResult checked =

@@ -43,14 +43,7 @@ int RunTablicaObraz(int& argc, char** argv) {
                                                openChooser, saveChooser, sessionMessages, AskInBox);
                             window.show();
                             const QStringList arguments = QApplication::arguments();
-                            if (arguments.size() > 1) {
-                              const QString& file = arguments.at(1);
-                              if (file.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive)) {
-                                window.OpenShow(file);
-                              } else {
-                                window.OpenPicture(file);
-                              }
-                            }
+                            if (arguments.size() > 1) window.OpenFile(arguments.at(1));
                             QApplication::exec();
                           });
 }

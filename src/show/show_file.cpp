@@ -25,10 +25,6 @@ const std::vector<std::string_view> kKinds{"text", "picture", "scroll", "animati
 const std::vector<std::string_view> kContentFields{"font",  "size", "align",     "speed", "times",
                                                    "place", "dots", "threshold", "lit"};
 
-std::chrono::milliseconds Millis(double seconds) {
-  return std::chrono::milliseconds(std::max<long long>(1, std::llround(seconds * 1000)));
-}
-
 // "data:image/png;base64,iVBOR..." to its bytes; false when it is not one.
 bool DecodeDataAddress(const std::string& text, std::string& bytes) {
   const std::size_t comma = text.find(',');
@@ -174,7 +170,8 @@ std::optional<PageModel> ReadPage(const QJsonValue& value, int number, std::size
   FieldReader fields(value.toObject(), where);
   PageModel page;
   page.first = ReadContent(fields, context, {"seconds", "second"});
-  if (auto seconds = fields.Positive("seconds", kMaxSeconds)) page.seconds = Millis(*seconds);
+  if (auto seconds = fields.Positive("seconds", kMaxSeconds))
+    page.seconds = LengthOfSeconds(*seconds);
   if (fields.Ok() && fields.Has("second")) {
     const QJsonValue second = fields.Object().value("second");
     if (!second.isObject()) {
@@ -240,7 +237,8 @@ ShowModelResult ParseShow(const QByteArray& json, const std::filesystem::path& f
   fields.OnlyKnown({"repeat", "blank", "refresh", "pages"});
   ShowModel show;
   show.repeat = fields.Integer("repeat", 0, kMaxTimes).value_or(0);
-  if (auto refresh = fields.Positive("refresh", kMaxSeconds)) show.refresh = Millis(*refresh);
+  if (auto refresh = fields.Positive("refresh", kMaxSeconds))
+    show.refresh = LengthOfSeconds(*refresh);
   if (fields.Ok() && fields.Has("blank")) {
     const QJsonValue blank = fields.Object().value("blank");
     QJsonArray ranges = blank.toArray();

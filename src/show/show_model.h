@@ -5,7 +5,9 @@
 // timeline (show_timeline.h) is made from it once every picture has been
 // read and every text drawn.
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -45,6 +47,12 @@ struct ContentModel {
   bool Moving() const { return kind == ContentKind::Scroll || kind == ContentKind::Animation; }
   friend bool operator==(const ContentModel&, const ContentModel&) = default;
 };
+
+// A length given in seconds as a show keeps it: whole milliseconds, at
+// least one (the file and the window round alike, so what is saved plays).
+inline std::chrono::milliseconds LengthOfSeconds(double seconds) {
+  return std::chrono::milliseconds(std::max<long long>(1, std::llround(seconds * 1000)));
+}
 
 struct PageModel {
   ContentModel first;

@@ -104,17 +104,17 @@ QJsonObject ContentJson(const ContentModel& content, const fs::path& folder) {
   return object;
 }
 
-fs::path Absolute(const fs::path& path) {
+}  // namespace
+
+fs::path AbsolutePath(const fs::path& path) {
   std::error_code failed;
   fs::path whole = fs::absolute(path, failed);
   return (failed ? path : whole).lexically_normal();
 }
 
-}  // namespace
-
 std::string PathFromFolder(const fs::path& path, const fs::path& folder) {
-  const fs::path whole = Absolute(path);
-  const fs::path relative = whole.lexically_relative(Absolute(folder));
+  const fs::path whole = AbsolutePath(path);
+  const fs::path relative = whole.lexically_relative(AbsolutePath(folder));
   const std::u8string text = (relative.empty() ? whole : relative).generic_u8string();
   return std::string(text.begin(), text.end());
 }

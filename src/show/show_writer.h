@@ -20,6 +20,9 @@ namespace tablica::show {
 // the show stay in it as data: addresses.
 QByteArray ShowJson(const ShowModel& show, const std::filesystem::path& folder);
 
+// `path` made absolute from the working folder, without "." and "..".
+std::filesystem::path AbsolutePath(const std::filesystem::path& path);
+
 // `path` as a show file in `folder` names it (UTF-8, '/' between names).
 std::string PathFromFolder(const std::filesystem::path& path, const std::filesystem::path& folder);
 
