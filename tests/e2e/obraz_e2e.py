@@ -100,10 +100,17 @@ class PictureWindowEndToEnd(unittest.TestCase):
     def test_opened_picture_with_a_changed_choice_reaches_the_board_as_previewed(self):
         self.window.keys("alt+o")
         self.window.choose_in_dialog(self.picture, caption=DIALOG_TITLE, search=DIALOG_TITLE)
-        # "Świecą": from the dark parts to the bright parts.
+        # "Świecą": from the dark parts to the bright parts. The preview is
+        # read again until it shows what tablica-convert makes (at most 10 s;
+        # a preview that never does fails below).
         self.window.keys("alt+e", "Down")
-        time.sleep(0.5)
-        previewed = screen_dots(self.x.screenshot(self.window.window))
+        expected = self.converted("--lit", "bright")
+        deadline = time.monotonic() + 10
+        while True:
+            previewed = screen_dots(self.x.screenshot(self.window.window))
+            if previewed == expected or time.monotonic() > deadline:
+                break
+            time.sleep(0.1)
         self.window.keys("alt+w")
 
         units = self.board.units(1)
@@ -111,7 +118,7 @@ class PictureWindowEndToEnd(unittest.TestCase):
         self.assertTrue(units[0]["checksum_ok"])
         received = kit.unit_dots(units[0])
         self.assertEqual(received, previewed)
-        self.assertEqual(received, self.converted("--lit", "bright"))
+        self.assertEqual(received, expected)
         self.assertNotEqual(received, self.converted())
         self.assertEqual(self.board.quiet(0.5), [])
 

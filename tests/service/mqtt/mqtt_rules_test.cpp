@@ -198,6 +198,15 @@ class Recorder {
     std::lock_guard lock(mutex_);
     return published_;
   }
+  // Waits up to 5 s until `count` messages have been published.
+  bool WaitForCount(std::size_t count) {
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    while (Published().size() < count) {
+      if (std::chrono::steady_clock::now() >= until) return false;
+      std::this_thread::sleep_for(20ms);
+    }
+    return true;
+  }
   // The payload last published on `topic`, waiting up to `patience` for `wanted`.
   std::string LastOn(const std::string& topic, const std::string& wanted,
                      std::chrono::milliseconds patience = 5s) {
@@ -262,6 +271,8 @@ TEST(MqttPublisher, PacesAStreamOfFramesAndPublishesTheNewestInTheEnd) {
   const std::size_t before = recorder.Published().size();
   std::this_thread::sleep_for(350ms);
   publisher.FrameWritten();
+  // The publisher's thread sends it when it can; then nothing else follows.
+  ASSERT_TRUE(recorder.WaitForCount(before + 1));
   EXPECT_EQ(recorder.LastOn(topics.Status(), "60"), "60");
   std::this_thread::sleep_for(350ms);
   const std::vector<MqttMessage> after = recorder.Published();
