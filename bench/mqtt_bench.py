@@ -38,7 +38,8 @@ class Counter:
         args = ["mosquitto_sub", "-h", HOST, "-p", str(broker.port), "-F", "%t"]
         for topic in topics:
             args += ["-t", topic]
-        self.proc = kit.Process(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).proc
+        self.process = kit.Process(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.proc = self.process.proc
         self.seen = []
         self.thread = threading.Thread(target=self._read, daemon=True)
         self.thread.start()
@@ -55,13 +56,7 @@ class Counter:
                     None)
 
     def stop(self):
-        self.proc.terminate()
-        self.proc.wait()
-
-
-def publish(broker, topic, payload):
-    subprocess.run(["mosquitto_pub", "-h", HOST, "-p", str(broker.port), "-q", "1", "-t", topic,
-                    "-s"], input=payload, check=True)
+        self.process.stop()
 
 
 def main():
@@ -81,12 +76,12 @@ def main():
         figures, bare = [], []
         for i in range(20):
             started = time.monotonic()
-            publish(broker, "tablica/%s/text" % NAME, ("Pomiar %d" % i).encode())
+            broker.publish("tablica/%s/text" % NAME, ("Pomiar %d" % i).encode())
             unit = board.units(1)[0]
             assert unit["event"] == "frame" and unit["checksum_ok"], unit
             figures.append(unit["t"] - started - FRAME_WIRE)
             started = time.monotonic()
-            publish(broker, "tablica/nikt/text", b"x")
+            broker.publish("tablica/nikt/text", b"x")
             bare.append(time.monotonic() - started)
             time.sleep(0.3)
         rows.append(("mosquitto_pub of a line of text to its frame's last byte at the board, "
@@ -100,7 +95,7 @@ def main():
         counter = Counter(broker, status, image)
         show = '{"pages": [{"scroll": "Pociąg do Krakowa odjedzie z peronu 3 o 12:45.", ' \
                '"speed": 40}]}'
-        publish(broker, "tablica/%s/show" % NAME, show.encode())
+        broker.publish("tablica/%s/show" % NAME, show.encode())
         time.sleep(2)
         board.quiet(0.2)
         start = time.monotonic()
@@ -115,12 +110,9 @@ def main():
         rows.append(("... picture messages a second on the broker (at most 0.2)",
                      "%.2f" % (counter.between(image, start, end) / seconds)))
         counter.stop()
-        publish(broker, "tablica/%s/blank" % NAME, b"PRESS")
+        broker.publish("tablica/%s/blank" % NAME, b"PRESS")
 
-        availability = Counter(broker, "tablica/%s/availability" % NAME)
-        time.sleep(0.5)
         broker.stop()
-        availability.stop()
         time.sleep(1)
         started = time.monotonic()
         broker.start()

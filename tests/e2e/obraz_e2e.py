@@ -92,10 +92,7 @@ class PictureWindowEndToEnd(unittest.TestCase):
         self.window.focus()
 
     def converted(self, *options):
-        out = self.tmp.join("convert-%d.bmp" % len(os.listdir(self.tmp.path)))
-        subprocess.run([os.path.join(BIN, "tablica-convert"), *options, self.picture, out],
-                       check=True, stdout=subprocess.DEVNULL)
-        return kit.bitmap_dots(out)
+        return kit.converted_dots(BIN, self.tmp.join(), *options, self.picture)
 
     def test_opened_picture_with_a_changed_choice_reaches_the_board_as_previewed(self):
         self.window.keys("alt+o")

@@ -24,10 +24,7 @@ free_port = kit.free_port
 
 def converted_frame(bin_dir, folder, *args):
     """The frame the board gets for tablica-convert's bitmap of `args`."""
-    out = os.path.join(folder, "expected-%d.bmp" % time.monotonic_ns())
-    subprocess.run([os.path.join(bin_dir, "tablica-convert"), *args, out], check=True,
-                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
-    return kit.expected_wire_from_bitmaps(out)
+    return kit.expected_wire(kit.converted_dots(bin_dir, folder, *args))
 
 
 def frame_rows(frame):

@@ -49,10 +49,7 @@ class ShowEndToEnd(unittest.TestCase):
 
     def converted(self, *args):
         """The dots tablica-convert makes of `args` (options and input)."""
-        out = self.tmp.join("expected-%d.bmp" % len(os.listdir(self.tmp.join())))
-        result = self.run_tool("tablica-convert", *args, out)
-        self.assertEqual(result.returncode, 0, result.stderr)
-        return kit.bitmap_dots(out)
+        return kit.converted_dots(BIN, self.tmp.join(), *args, cwd=self.tmp.join())
 
     def make_pictures(self):
         subprocess.run(["convert", "-size", "96x48", "xc:white", "-fill", "gray40",

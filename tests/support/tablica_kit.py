@@ -213,6 +213,19 @@ def bitmap_dots(bitmap):
     return bytes(b ^ 0xFF for row in rows for b in row)
 
 
+def converted_dots(bin_dir, folder, *args, cwd=None):
+    """The board's dots of the bitmap tablica-convert (from `bin_dir`)
+    writes for `args` (options and input), written into `folder`; a
+    conversion that fails fails the test with its message."""
+    out = os.path.join(folder, "converted-%d.bmp" % time.monotonic_ns())
+    done = subprocess.run([os.path.join(bin_dir, "tablica-convert"), *args, out], cwd=cwd,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+    if done.returncode != 0:
+        raise AssertionError("tablica-convert %s: exit %d, %s" % (
+            " ".join(map(str, args)), done.returncode, done.stderr.decode("utf-8", "replace")))
+    return bitmap_dots(out)
+
+
 def expected_wire_from_bitmaps(first, second=None):
     """The bytes a Send of bitmap files (paths or bytes) must put on the
     wire; `second` also ticks the CAN box."""

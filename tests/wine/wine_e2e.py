@@ -140,10 +140,7 @@ class WindowUnderWine(unittest.TestCase):
 def linux_text_dots(tmp, text):
     """The board's dots of `text` as the Linux tablica-convert makes them: the
     bitmap's rows, top row first, colour 0 (black) lit."""
-    out = tmp.join("text.bmp")
-    subprocess.run([os.path.join(BIN, "tablica-convert"), "--text", text, out], check=True,
-                   timeout=60)
-    return kit.bitmap_dots(out)
+    return kit.converted_dots(BIN, tmp.join(), "--text", text)
 
 
 class SendToolUnderWine(unittest.TestCase):
