@@ -7,7 +7,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QToolButton>
@@ -21,6 +20,7 @@
 #include "obraz/preview_player.h"
 #include "obraz/show_pages.h"
 #include "obraz/text_tab.h"
+#include "picture/whole_files.h"
 #include "show/board_content.h"
 #include "show/show_file.h"
 #include "show/show_writer.h"
@@ -307,9 +307,9 @@ void ShowTab::SaveShow() {
     services_.showMessage(checked.error);
     return;
   }
-  QSaveFile out(ToQString(target));
-  if (!out.open(QIODevice::WriteOnly) || out.write(json) != json.size() || !out.commit()) {
-    services_.showMessage("Nie mogę zapisać pliku " + picture::Utf8Name(target) + ".");
+  const picture::FileToWrite out{target, json};
+  if (const std::string failed = picture::WriteFilesWhole({&out, 1}); !failed.empty()) {
+    services_.showMessage(failed);
     return;
   }
   file_ = target;

@@ -2,12 +2,12 @@
 
 #include <QBuffer>
 #include <QPainter>
-#include <QSaveFile>
 #include <cstdio>
 #include <optional>
 #include <system_error>
 
 #include "picture/convert.h"
+#include "picture/whole_files.h"
 #include "show/board_output.h"
 #include "show/show_player.h"
 
@@ -39,11 +39,8 @@ QImage DrawFrame(const BoardDots& firstDots, const std::optional<BoardDots>& sec
 }
 
 std::string Save(const std::filesystem::path& path, const QByteArray& bytes) {
-  QSaveFile file(QString::fromStdU16String(path.u16string()));
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    return "Nie mogę zapisać pliku " + picture::Utf8Name(path) + ".";
-  }
-  return {};
+  const picture::FileToWrite file{path, bytes};
+  return picture::WriteFilesWhole({&file, 1});
 }
 
 std::string SavePng(const std::filesystem::path& path, const QImage& image) {
