@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -17,6 +19,7 @@
 #include "session/board_session.h"
 #include "show/show_file.h"
 #include "show/show_player.h"
+#include "show/show_preview.h"
 #include "temp_folder.h"
 #include "test_kit.h"
 
@@ -346,6 +349,30 @@ TEST_F(PlayerTest, FromAnotherThreadContentIsSwitchedNotifiedAndBlankedAndEveryF
     wire.insert(wire.end(), frame.begin(), frame.end());
   }
   EXPECT_EQ(platform_.wire, wire);
+}
+
+// tablica-convert --play --preview: the first pass, frame by frame, each
+// drawn as the virtual board draws it, with its moment in timing.txt.
+TEST(ShowPreviewTest, EachFrameOfTheFirstPassIsDrawnWithItsMoment) {
+  testing_support::TempFolder folder;
+  const QDateTime start = Local(12, 0);
+  const PreviewResult written = WriteShowPreview(
+      Timeline(R"({"pages": [{"text": ["A"], "seconds": 2}, {"text": ["B"], "seconds": 1}]})",
+               start),
+      folder.path() / "klatki", start);
+  ASSERT_EQ(written.error, "");
+  ASSERT_EQ(written.frames, 2);
+  const auto read = [&](const char* name) {
+    QFile file(QString::fromStdString((folder.path() / "klatki" / name).string()));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+    return file.readAll();
+  };
+  EXPECT_EQ(read("klatka-00001.png"), picture::EncodePreviewPng(Text({"A"})));
+  EXPECT_EQ(read("klatka-00002.png"), picture::EncodePreviewPng(Text({"B"})));
+  // Each frame at the moment it reached the board: a page's frame is sent
+  // ahead to arrive as the page begins; the first cannot come before one
+  // frame's time on the line.
+  EXPECT_EQ(read("timing.txt").toStdString(), "klatka-00001.png 0.135\nklatka-00002.png 2.000\n");
 }
 
 }  // namespace
