@@ -2,10 +2,22 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 
 #include "serial/settings_file.h"
 
 namespace tablica {
+
+PortArgument ReadPortArgument(std::string_view text) {
+  int number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || number < 1 ||
+      number > 254) {
+    return {std::nullopt,
+            "Numer portu musi być liczbą z zakresu 1..254: " + std::string(text) + "."};
+  }
+  return {static_cast<std::uint8_t>(number), {}};
+}
 
 namespace {
 

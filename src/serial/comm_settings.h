@@ -5,11 +5,22 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 
 namespace tablica {
 
 // The byte that means "no port chosen". Read as a signed byte it is -1.
 inline constexpr std::uint8_t kNoPort = 255;
+
+// A port number asked for on a command line (--port 7): 1..254, since 255
+// is the settings' "no port" and cannot be asked for; or the Polish reason
+// it is not one.
+struct PortArgument {
+  std::optional<std::uint8_t> port;
+  std::string error;
+};
+PortArgument ReadPortArgument(std::string_view text);
 
 // Values with which every port is opened. Only the port number ever changes
 // after LoadCommSettings; the rest keep their defaults for the whole run.

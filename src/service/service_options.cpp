@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "picture/convert_options.h"
+#include "serial/comm_settings.h"
 
 namespace tablica::service {
 
@@ -31,12 +32,9 @@ bool TakesValue(std::string_view option) {
 std::string Store(std::string_view option, const std::string& value, ServiceOptions& options,
                   MqttOptions& mqtt, bool& mqttGiven) {
   if (option == "--port") {
-    const auto number = WholeNumber<int>(value);
-    // 255 is the settings' "no port"; it cannot be asked for.
-    if (!number || *number < 1 || *number > 254) {
-      return "Numer portu musi być liczbą z zakresu 1..254: " + value + ".";
-    }
-    options.port = static_cast<std::uint8_t>(*number);
+    const PortArgument port = ReadPortArgument(value);
+    if (!port.port) return port.error;
+    options.port = port.port;
   } else if (option == "--listen") {
     const auto where = ParseHostPort(value);
     if (!where) {

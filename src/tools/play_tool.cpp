@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QGuiApplication>
-#include <charconv>
 #include <cstdio>
 
 #include "picture/convert.h"
@@ -91,14 +90,9 @@ ParsedPlayCommand ParsePlayCommand(const std::vector<std::string>& args, bool fo
     } else if (arg == "--preview") {
       command.preview = picture::PathFromUtf8(value);
     } else {
-      int number = 0;
-      const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
-      if (error != std::errc() || end != value.data() + value.size() || number < 1 ||
-          number > 254) {
-        return {std::nullopt, false,
-                "Numer portu musi być liczbą z zakresu 1..254: " + value + "."};
-      }
-      command.port = static_cast<std::uint8_t>(number);
+      const PortArgument port = ReadPortArgument(value);
+      if (!port.port) return {std::nullopt, false, port.error};
+      command.port = port.port;
     }
   }
   if (!haveShow) return {std::nullopt, false, "Nie podano pliku pokazu (--play POKAZ.json)."};

@@ -1,6 +1,5 @@
 #include "tools/send_tool.h"
 
-#include <charconv>
 #include <system_error>
 
 #include "board/bitmap.h"
@@ -62,16 +61,9 @@ ParsedSendOptions ParseSendOptions(const std::vector<std::string>& args) {
         options.second = picture::PathFromUtf8(value);
         options.secondBoard = true;
       } else {
-        int number = 0;
-        const auto [end, error] =
-            std::from_chars(value.data(), value.data() + value.size(), number);
-        // 255 is the settings' "no port"; it cannot be asked for.
-        if (error != std::errc() || end != value.data() + value.size() || number < 1 ||
-            number > 254) {
-          return {std::nullopt, false,
-                  "Numer portu musi być liczbą z zakresu 1..254: " + value + "."};
-        }
-        options.port = static_cast<std::uint8_t>(number);
+        const PortArgument port = ReadPortArgument(value);
+        if (!port.port) return {std::nullopt, false, port.error};
+        options.port = port.port;
       }
     } else if (arg.size() > 1 && arg.starts_with("-")) {
       return {std::nullopt, false, "Nieznana opcja: " + arg + "."};
