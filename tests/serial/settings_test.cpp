@@ -130,5 +130,17 @@ TEST_F(SettingsFile, OddFilesLeaveTheDefaults) {
   EXPECT_EQ(settings.portNumber, 255);
 }
 
+// --port on a command line: 1..254 only (255 is "no port"), digits only.
+TEST(PortArgument, OnlyAPortThatCanBeOpenedIsTaken) {
+  EXPECT_EQ(ReadPortArgument("1").port, 1);
+  EXPECT_EQ(ReadPortArgument("254").port, 254);
+  for (const char* wrong : {"0", "255", "300", "-1", "+7", " 7", "7x", "COM7", ""}) {
+    const PortArgument read = ReadPortArgument(wrong);
+    EXPECT_FALSE(read.port) << wrong;
+    EXPECT_EQ(read.error,
+              "Numer portu musi być liczbą z zakresu 1..254: " + std::string(wrong) + ".");
+  }
+}
+
 }  // namespace
 }  // namespace tablica
