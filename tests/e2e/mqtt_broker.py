@@ -75,6 +75,16 @@ class Broker:
             found[topic] = bytes.fromhex(payload)
         return found
 
+    def wait_retained_count(self, count, *topics, timeout=30):
+        """What `topics` hold retained once they hold at least `count`
+        messages (a service publishes its topics one after another)."""
+        deadline = time.monotonic() + timeout
+        held = self.retained(*topics)
+        while len(held) < count and time.monotonic() < deadline:
+            time.sleep(0.2)
+            held = self.retained(*topics)
+        return held
+
     def wait_retained(self, topic, wanted, timeout=30):
         """Waits until `topic` holds a retained `wanted` (bytes, or a test on them)."""
         deadline = time.monotonic() + timeout

@@ -83,7 +83,8 @@ class MqttFleet(unittest.TestCase):
         self.wait_online()
 
         # --- retained for whoever comes later -------------------------------------
-        held = self.broker.retained("tablica/#", "homeassistant/#")
+        # Each board: availability, status, image and four discovery topics.
+        held = self.broker.wait_retained_count(7 * len(BOARDS), "tablica/#", "homeassistant/#")
         for name in BOARDS:
             self.assertEqual(held.get("tablica/%s/availability" % name), b"online")
             status = json.loads(held["tablica/%s/status" % name])
@@ -151,7 +152,7 @@ class MqttFleet(unittest.TestCase):
         time.sleep(1.0)
         self.broker.start()  # holds nothing: what it holds next, the services published again
         self.wait_online()
-        held = self.broker.retained("homeassistant/#")
+        held = self.broker.wait_retained_count(8, "homeassistant/#")
         self.assertEqual(len(held), 8, "discovery published again: %s" % sorted(held))
         again = self.expected_text("Po przerwie")
         self.broker.publish("tablica/peron-1/text", "Po przerwie".encode())
