@@ -168,9 +168,8 @@ MqttStart StartMqtt(BoardService& service, const MqttOptions& options, const std
   if (options.passwordFile) {
     setup.password = ReadPassword(*options.passwordFile);
     if (!setup.password) {
-      const std::u8string file = options.passwordFile->u8string();
       return {nullptr, "Nie mogę przeczytać hasła MQTT z pliku „" +
-                           std::string(file.begin(), file.end()) +
+                           picture::Utf8Name(*options.passwordFile) +
                            "” (brak pliku, plik pusty albo dłuższy niż " +
                            std::to_string(kLargestPassword) + " bajtów)."};
     }
