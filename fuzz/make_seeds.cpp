@@ -90,6 +90,29 @@ tablica::Bitmap Picture(int width, int height, int bits, unsigned seed,
   return tablica::Bitmap::FromRows(width, height, bits, std::move(rows), std::move(palette));
 }
 
+// An 8 x 4 file of 4 or 8 bits a pixel whose pixels are run-length data:
+// runs, literal pixels, a jump, ends of line and the end mark.
+std::string RunLengthFile(int bits) {
+  std::string file = AsString(tablica::EncodeBitmap(Picture(8, 4, bits, 7)));
+  file.resize(file.size() - tablica::StoredRowStride(8, bits) * 4);
+  const std::string runs = bits == 8 ? std::string(
+                                           "\x08\x05\x00\x00\x00\x03\x01\x02\x03\x00"
+                                           "\x02\x09\x00\x02\x01\x01\x03\x07\x00\x01",
+                                           20)
+                                     : std::string(
+                                           "\x08\x12\x00\x00\x00\x03\x34\x50"
+                                           "\x00\x02\x01\x01\x03\x67\x00\x01",
+                                           16);
+  file += runs;
+  const auto put32 = [&file](std::size_t at, std::uint32_t v) {
+    for (std::size_t i = 0; i < 4; ++i) file[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  put32(2, static_cast<std::uint32_t>(file.size()));
+  put32(30, bits == 8 ? 1 : 2);
+  put32(34, static_cast<std::uint32_t>(runs.size()));
+  return file;
+}
+
 // Bitmap files: the board's own 128 x 32 one-bit picture, stored both ways
 // up, and the other sizes and depths the reader meets.
 void BitmapSeeds(const fs::path& folder) {
@@ -111,6 +134,8 @@ void BitmapSeeds(const fs::path& folder) {
   WriteSeed(folder, "4bit-16x8", AsString(tablica::EncodeBitmap(Picture(16, 8, 4, 4, sixteen))));
   WriteSeed(folder, "24bit-5x3", AsString(tablica::EncodeBitmap(Picture(5, 3, 24, 5))));
   WriteSeed(folder, "truncated", board.substr(0, 300));
+  WriteSeed(folder, "rle8-8x4", RunLengthFile(8));
+  WriteSeed(folder, "rle4-8x4", RunLengthFile(4));
 }
 
 std::string Encoded(const QImage& image, const char* format) {
@@ -170,13 +195,13 @@ void PictureSeeds(const fs::path& folder) {
   QImage clear(16, 16, QImage::Format_ARGB32);
   clear.fill(Qt::transparent);
   for (int i = 0; i < 16; ++i) clear.setPixel(i, i, qRgba(0, 0, 0, 255));
-  WriteSeed(folder, "png-fit-auto", "\x00" + Encoded(photo, "PNG"));
+  WriteSeed(folder, "png-fit-auto", std::string(1, '\0') + Encoded(photo, "PNG"));
   WriteSeed(folder, "jpeg-fill-diffusion", "\x09" + Encoded(photo, "JPEG"));
   WriteSeed(folder, "bmp-stretch-ordered", "\x0E" + Encoded(photo, "BMP"));
   WriteSeed(folder, "ppm-none-level", std::string("\x17") + Encoded(photo, "PPM"));
   WriteSeed(folder, "png-alpha-bright", "\x10" + Encoded(clear, "PNG"));
   WriteSeed(folder, "board-bmp",
-            "\x00" + Encoded(photo.convertToFormat(QImage::Format_Mono), "BMP"));
+            std::string(1, '\0') + Encoded(photo.convertToFormat(QImage::Format_Mono), "BMP"));
   const std::string jpeg = Encoded(photo, "JPEG");
   WriteSeed(folder, "jpeg-cut", "\x01" + jpeg.substr(0, jpeg.size() / 2));
   // A tall, thin black picture placed to fill the board: scaled whole it
@@ -185,7 +210,9 @@ void PictureSeeds(const fs::path& folder) {
   thin.fill(0);
   WriteSeed(folder, "png-thin-fill", "\x01" + Encoded(thin, "PNG"));
   WriteSeed(folder, "gif-cut", "\x02" + Gif(10, 10, 10, 10).substr(0, 40));
-  WriteSeed(folder, "gif-large-screen", "\x00" + Gif(10000, 10000, 2, 2));
+  WriteSeed(folder, "gif-large-screen", std::string(1, '\0') + Gif(10000, 10000, 2, 2));
+  WriteSeed(folder, "bmp-rle8-stretch", "\x02" + RunLengthFile(8));
+  WriteSeed(folder, "bmp-rle4-fit", std::string(1, '\0') + RunLengthFile(4));
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ std::string CheckMasks(const ChannelMasks& masks, std::uint32_t bitsPerPixel) {
   return {};
 }
 
-std::string ReadCompression(Bytes file, DibLayout& layout) {
+std::string ReadCompression(Bytes file, DibLayout& layout, BitmapUse use) {
   switch (layout.compression) {
     case kBiRgb:
       if (layout.bitsPerPixel == 16 || layout.bitsPerPixel == 32) {
@@ -68,7 +68,11 @@ std::string ReadCompression(Bytes file, DibLayout& layout) {
       return {};
     case kBiRle8:
     case kBiRle4:
-      return "run-length compressed bitmaps are not supported";
+      if (use == BitmapUse::Board) return "run-length compressed bitmaps are not supported";
+      if (layout.bitsPerPixel != (layout.compression == kBiRle8 ? 8u : 4u)) break;
+      // Runs are stored bottom row first only.
+      if (layout.topDown) return "run-length bitmap stored top-down";
+      return {};
     case kBiBitfields:
       // In an OS/2 header this value means Huffman coding, which no one uses.
       if (layout.headerSize == kOs2HeaderSize || layout.headerSize == kCoreHeaderSize) break;
@@ -86,11 +90,16 @@ std::string ReadCompression(Bytes file, DibLayout& layout) {
   return "unsupported compression " + std::to_string(layout.compression);
 }
 
-std::string ReadPalette(Bytes file, const DibLayout& layout, std::vector<std::uint32_t>& palette) {
+std::string ReadPalette(Bytes file, const DibLayout& layout, BitmapUse use,
+                        std::vector<std::uint32_t>& palette) {
   if (layout.bitsPerPixel > 8) return {};  // any optional table is only a hint; skip it
   const std::uint64_t capacity = std::uint64_t{1} << layout.bitsPerPixel;
-  const std::uint64_t count = layout.coloursUsed != 0 ? layout.coloursUsed : capacity;
+  std::uint64_t count = layout.coloursUsed != 0 ? layout.coloursUsed : capacity;
   if (count > capacity) return "colour table larger than the bit count allows";
+  if (use == BitmapUse::Picture && layout.coloursUsed == 0 &&
+      layout.pixelOffset >= layout.tableOffset) {
+    count = std::min(count, (layout.pixelOffset - layout.tableOffset) / layout.paletteEntrySize);
+  }
   const std::uint64_t end = layout.tableOffset + count * layout.paletteEntrySize;
   if (end > layout.pixelOffset || end > file.size()) return "colour table runs into the pixels";
   palette.reserve(static_cast<std::size_t>(count));
@@ -102,12 +111,15 @@ std::string ReadPalette(Bytes file, const DibLayout& layout, std::vector<std::ui
   return {};
 }
 
-std::string CheckPixelRange(Bytes file, const DibLayout& layout, std::uint64_t stride) {
+std::string CheckPixelRange(Bytes file, const DibLayout& layout, BitmapUse use,
+                            std::uint64_t stride) {
   if (layout.pixelOffset < layout.tableOffset) return "pixel data offset inside the headers";
   if (layout.pixelOffset > file.size()) return "pixel data offset outside the file";
   const std::uint64_t available = file.size() - layout.pixelOffset;
   if (stride * static_cast<std::uint64_t>(layout.height) > available) return "pixel data cut short";
-  if (layout.imageSize > available) return "image size field points outside the file";
+  if (use == BitmapUse::Board && layout.imageSize > available) {
+    return "image size field points outside the file";
+  }
   return {};
 }
 
@@ -217,23 +229,35 @@ Bitmap Bitmap::FromRows(int width, int height, int bitsPerPixel, std::vector<std
                              DefaultMasks(bitsPerPixel));
 }
 
-BitmapLoadResult ReadBitmap(std::span<const std::uint8_t> file) {
+BitmapLoadResult ReadBitmap(std::span<const std::uint8_t> file, BitmapUse use) {
   DibLayout layout;
   // Each stage checks what it reads against the file's length before it reads.
   for (auto stage : {ReadFileHeader, CheckDeclaredFileSize, ReadInfoHeader}) {
+    if (use == BitmapUse::Picture && stage == CheckDeclaredFileSize) continue;
     if (auto error = stage(file, layout); !error.empty()) return Refuse(std::move(error));
   }
   if (auto error = CheckGeometry(layout); !error.empty()) return Refuse(std::move(error));
-  if (auto error = ReadCompression(file, layout); !error.empty()) return Refuse(std::move(error));
+  if (auto error = ReadCompression(file, layout, use); !error.empty()) {
+    return Refuse(std::move(error));
+  }
   std::vector<std::uint32_t> palette;
-  if (auto error = ReadPalette(file, layout, palette); !error.empty()) {
+  if (auto error = ReadPalette(file, layout, use, palette); !error.empty()) {
     return Refuse(std::move(error));
   }
   const int width = static_cast<int>(layout.width);
   const int height = static_cast<int>(layout.height);
+  if (layout.compression == kBiRle8 || layout.compression == kBiRle4) {
+    if (layout.pixelOffset < layout.tableOffset)
+      return Refuse("pixel data offset inside the headers");
+    std::vector<std::uint8_t> rows;
+    if (auto error = ExpandRunLength(file, layout, rows); !error.empty()) {
+      return Refuse(std::move(error));
+    }
+    return {BitmapBuilder::Make(width, height, 8, std::move(rows), std::move(palette), {}), {}};
+  }
   const int bitsPerPixel = static_cast<int>(layout.bitsPerPixel);
   const std::size_t stride = StoredRowStride(width, bitsPerPixel);
-  if (auto error = CheckPixelRange(file, layout, stride); !error.empty()) {
+  if (auto error = CheckPixelRange(file, layout, use, stride); !error.empty()) {
     return Refuse(std::move(error));
   }
 

@@ -77,11 +77,20 @@ struct BitmapLoadResult {
   bool Ok() const { return error.empty(); }
 };
 
+// What a bitmap is read for. The board's own road takes only files whose
+// every field agrees. A picture to be converted is read as picture
+// viewers read it: run-length data is expanded into 8 bits a pixel (pixels
+// the runs skip take colour-table entry 0), and the fields a viewer does
+// not need (the declared file and image sizes, a colour table without a
+// count that runs into the pixels) are not held against the file.
+enum class BitmapUse { Board, Picture };
+
 // Parses a whole .bmp file held in memory. Never reads outside `file`.
 // Uncompressed and bit-field files of 1, 4, 8, 16, 24 and 32 bits per pixel
-// with any of the usual info headers load; run-length and embedded
-// JPEG/PNG files, and anything damaged or implausible, are refused.
-BitmapLoadResult ReadBitmap(std::span<const std::uint8_t> file);
+// with any of the usual info headers load; run-length files (except for a
+// picture) and embedded JPEG/PNG files, and anything damaged or
+// implausible, are refused.
+BitmapLoadResult ReadBitmap(std::span<const std::uint8_t> file, BitmapUse use = BitmapUse::Board);
 BitmapLoadResult LoadBitmapFile(const std::filesystem::path& path);
 
 // What a BMP file's headers declare, read without its pixels: for a
@@ -100,7 +109,8 @@ struct BitmapHeader {
 };
 
 // The headers of a .bmp file held in memory, or none when the file does not
-// start with a BMP file header and a known info header. Never reads outside
+// start with a BMP file header and a known info header (another decoder
+// would guess at what such a header means). Never reads outside
 // `file`.
 std::optional<BitmapHeader> ReadBitmapHeader(std::span<const std::uint8_t> file);
 

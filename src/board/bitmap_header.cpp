@@ -1,6 +1,7 @@
 // The BMP header stages, and the header reader that decoders other than
 // ours ask for a file's declared size and whether all its rows are there.
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "board/bitmap.h"
@@ -11,6 +12,8 @@ namespace tablica {
 namespace dib {
 
 namespace {
+
+constexpr std::uint32_t kV4HeaderSize = 108;
 
 std::int64_t SignedLe32(Bytes b, std::size_t at) {
   return static_cast<std::int32_t>(Le32(b, at));
@@ -95,14 +98,23 @@ std::optional<BitmapHeader> ReadBitmapHeader(std::span<const std::uint8_t> file)
   header.compression = layout.compression;
   // Only uncompressed and bit-field rows have a size fixed by the header;
   // nonsense sizes are left to the decoder, which refuses them.
-  const bool fixedRows =
-      layout.compression == dib::kBiRgb || layout.compression == dib::kBiBitfields;
+  const bool bitfields =
+      layout.compression == dib::kBiBitfields || layout.compression == dib::kBiAlphaBitfields;
+  const bool fixedRows = layout.compression == dib::kBiRgb || bitfields;
   if (fixedRows && layout.width > 0 && layout.bitsPerPixel > 0 && layout.bitsPerPixel <= 32) {
+    // A decoder reads the masks a short header leaves out before the rows,
+    // and starts the rows there when the offset points back into the
+    // headers.
+    std::uint64_t start = layout.tableOffset;
+    if (bitfields && layout.headerSize < dib::kV4HeaderSize) {
+      start += layout.compression == dib::kBiAlphaBitfields ? 16 : 12;
+    }
+    start = std::max(start, layout.pixelOffset);
     // Whole rows the file holds, against the rows it declares (no product
     // that could overflow).
     const std::int64_t stride = (layout.width * layout.bitsPerPixel + 31) / 32 * 4;
     const std::int64_t stored =
-        static_cast<std::int64_t>(file.size()) - static_cast<std::int64_t>(layout.pixelOffset);
+        static_cast<std::int64_t>(file.size()) - static_cast<std::int64_t>(start);
     header.cutShort = stored < 0 || stored / stride < layout.height;
   }
   return header;

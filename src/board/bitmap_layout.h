@@ -24,6 +24,7 @@ inline constexpr std::uint32_t kBiRgb = 0;
 inline constexpr std::uint32_t kBiRle8 = 1;
 inline constexpr std::uint32_t kBiRle4 = 2;
 inline constexpr std::uint32_t kBiBitfields = 3;
+inline constexpr std::uint32_t kBiAlphaBitfields = 6;
 
 using Bytes = std::span<const std::uint8_t>;
 
@@ -60,5 +61,11 @@ std::vector<std::uint32_t> DefaultPalette(int bitsPerPixel);
 std::string ReadFileHeader(Bytes file, DibLayout& layout);
 std::string CheckDeclaredFileSize(Bytes file, DibLayout& layout);
 std::string ReadInfoHeader(Bytes file, DibLayout& layout);
+
+// Expands the run-length data from layout.pixelOffset into top-first rows
+// of one byte a pixel, StoredRowStride(width, 8) bytes each; pixels the runs
+// skip stay 0. Returns the reason when the data ends before the picture
+// does, or empty.
+std::string ExpandRunLength(Bytes file, const DibLayout& layout, std::vector<std::uint8_t>& rows);
 
 }  // namespace tablica::dib

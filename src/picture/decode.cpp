@@ -34,16 +34,65 @@ std::string TooManyPixels(const std::string& name, std::int64_t width, std::int6
 }
 
 // The size a BMP header declares (Qt's reader gives none for pictures it
-// finds too large), and whether its rows are all there.
+// finds too large), and whether its rows are all there. Qt's reader takes
+// headers of any length, guessing at their fields: one not known here is
+// damaged.
 struct BmpFacts {
+  bool known = false;
   std::int64_t width = 0;
   std::int64_t height = 0;
+  int bitsPerPixel = 0;
   bool cutShort = false;
 };
 BmpFacts BmpFactsOf(const QByteArray& data) {
   const std::optional<BitmapHeader> header = ReadBitmapHeader(Bytes(data));
   if (!header) return {};
-  return {header->width, header->height, header->cutShort};
+  return {true, header->width, header->height, header->bitsPerPixel, header->cutShort};
+}
+
+// A BMP of a colour table as Qt's reader would have made it (one byte a
+// pixel, the same table), so that it converts to the same dots. An index
+// past the table is black, as Qt shows it.
+QImage IndexedImageOf(const Bitmap& bitmap) {
+  QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_Indexed8);
+  if (image.isNull()) return image;
+  const int bits = bitmap.BitsPerPixel();
+  const int perByte = 8 / bits;
+  const int mask = (1 << bits) - 1;
+  int highest = 0;
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    const std::uint8_t* stored = bitmap.Row(y);
+    uchar* row = image.scanLine(y);
+    for (int x = 0; x < bitmap.Width(); ++x) {
+      const int shift = 8 - bits * (x % perByte + 1);
+      row[x] = static_cast<uchar>((stored[x / perByte] >> shift) & mask);
+      highest = std::max<int>(highest, row[x]);
+    }
+  }
+  QList<QRgb> table;
+  for (const std::uint32_t rgb : bitmap.Palette()) table.push_back(0xFF000000u | rgb);
+  while (table.size() <= highest) table.push_back(0xFF000000u);
+  image.setColorTable(table);
+  return image;
+}
+
+// Qt's reader leaves pixels unset where run-length data skips or ends them,
+// and draws a colour index past the table from memory it never set, so
+// one picture could come out as two boards. A BMP of a colour table is read
+// by the board's own reader instead, which gives every pixel a colour.
+// None for the other BMPs, which Qt's reader fills row by row.
+std::optional<PictureResult> ReadPaletteBmp(const QByteArray& data, const std::string& name) {
+  const BmpFacts bmp = BmpFactsOf(data);
+  if (!bmp.known || bmp.bitsPerPixel > 8) return std::nullopt;
+  BitmapLoadResult read = ReadBitmap(Bytes(data), BitmapUse::Picture);
+  if (!read.Ok()) {
+    const bool huge = bmp.width > kMaxBitmapSide || bmp.height > kMaxBitmapSide;
+    return PictureResult{
+        {}, huge ? "Plik " + name + " nie jest obrazem, który umiem odczytać." : Damaged(name)};
+  }
+  QImage image = IndexedImageOf(read.bitmap);
+  if (image.isNull()) return PictureResult{{}, Damaged(name)};
+  return PictureResult{std::move(image), {}};
 }
 
 }  // namespace
@@ -109,7 +158,7 @@ PictureCheck CheckPicture(const QByteArray& data, const std::string& name) {
       width = bmp.width;
       height = bmp.height;
     }
-    whole = !bmp.cutShort;
+    whole = bmp.known && !bmp.cutShort;
   } else if (check.format == "gif") {
     // Qt's reader gives the first frame's size but draws every frame on a
     // canvas of the logical screen's size.
@@ -142,6 +191,12 @@ std::string PictureFrames::Open(const QByteArray& data, const std::string& name)
   name_ = name;
   check_ = CheckPicture(data_, name_);
   if (!check_.Ok()) return check_.error;
+  ownFrame_.reset();
+  if (check_.format == "bmp") {
+    ownFrame_ = ReadPaletteBmp(data_, name_);
+    if (ownFrame_ && !ownFrame_->Ok()) return check_.error = ownFrame_->error;
+    if (ownFrame_) check_.frames = 1;
+  }
   // One setting for the whole process, made once: readers on several
   // threads never write it at the same time.
   static std::once_flag ceiling;
@@ -159,6 +214,12 @@ QImageReader& PictureFrames::Reader() {
 
 PictureResult PictureFrames::ReadFrame() {
   if (!reader_) return {{}, check_.Ok() ? Damaged(name_) : check_.error};
+  if (ownFrame_) {
+    // One frame, handed out once; a BMP holds no more.
+    PictureResult frame = std::move(*ownFrame_);
+    ownFrame_ = PictureResult{{}, Damaged(name_)};
+    return frame;
+  }
   QImage image;
   bool read = false;
   {

@@ -94,6 +94,7 @@ class PictureFrames {
   QByteArray data_;
   std::string name_;
   PictureCheck check_;
+  std::optional<PictureResult> ownFrame_;  // a BMP read without Qt's reader
   std::unique_ptr<QBuffer> buffer_;
   std::unique_ptr<QImageReader> reader_;
 };

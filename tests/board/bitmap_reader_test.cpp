@@ -106,6 +106,44 @@ TEST(ReaderRoundTrip, EncodedBitmapReadsBackUnchanged) {
   EXPECT_TRUE(EncodeBitmap(Bitmap{}).empty());
 }
 
+// Run-length data against the pixels it expands to: each row's first
+// `width` bytes, top row first; skipped pixels are 0.
+TEST(ReaderRunLength, ExpandsRunsForPicturesOnly) {
+  struct Case {
+    const char* what;
+    int bitsPerPixel;
+    std::vector<std::uint8_t> runs;
+    std::vector<std::uint8_t> pixels;  // 4 x 2, top row first; empty: refused
+  };
+  const Case cases[] = {
+      {"runs and an end of line", 8, {4, 7, 0, 0, 2, 5, 2, 6, 0, 1}, {5, 5, 6, 6, 7, 7, 7, 7}},
+      {"literal pixels, padded to a word",
+       8,
+       {0, 3, 1, 2, 3, 0, 0, 0, 4, 9, 0, 1},
+       {9, 9, 9, 9, 1, 2, 3, 0}},
+      {"a jump leaves pixels unset", 8, {1, 4, 0, 2, 2, 1, 1, 8, 0, 1}, {0, 0, 0, 8, 4, 0, 0, 0}},
+      {"an early end", 8, {2, 3, 0, 1}, {0, 0, 0, 0, 3, 3, 0, 0}},
+      {"a run past the row's end is cut", 8, {9, 1, 0, 0, 4, 2}, {2, 2, 2, 2, 1, 1, 1, 1}},
+      {"nibble runs alternate",
+       4,
+       {4, 0x12, 0, 0, 0, 3, 0x34, 0x50, 0, 1},
+       {3, 4, 5, 0, 1, 2, 1, 2}},
+      {"data ends before the picture", 8, {4, 7, 0, 0, 2, 5}, {}},
+      {"literal pixels cut off", 8, {0, 4, 1, 2}, {}},
+      {"a jump cut off", 8, {0, 2, 1}, {}},
+  };
+  for (const Case& c : cases) {
+    const std::vector<std::uint8_t> file = testing::MakeRunLengthBmp(4, 2, c.bitsPerPixel, c.runs);
+    EXPECT_FALSE(ReadBitmap(file).Ok()) << c.what << ": the board's own road takes no runs";
+    const BitmapLoadResult read = ReadBitmap(file, BitmapUse::Picture);
+    ASSERT_EQ(read.Ok(), !c.pixels.empty()) << c.what << ": " << read.error;
+    if (!read.Ok()) continue;
+    std::vector<std::uint8_t> got;
+    for (int y = 0; y < 2; ++y) got.insert(got.end(), read.bitmap.Row(y), read.bitmap.Row(y) + 4);
+    EXPECT_EQ(got, c.pixels) << c.what;
+  }
+}
+
 struct Damage {
   const char* what;
   void (*apply)(std::vector<std::uint8_t>&);

@@ -19,6 +19,7 @@
 
 #include "board/bitmap.h"
 #include "picture/convert.h"
+#include "picture/decode.h"
 #include "picture/whole_files.h"
 #include "support/temp_folder.h"
 #include "test_kit.h"
@@ -159,6 +160,12 @@ TEST_F(HostileInputTest, DamagedAndOversizedFilesAreRefusedWithoutAWordFromTheDe
   Bytes badDepth = headerData;
   badDepth[8] = 7;  // no such bit depth
   const Bytes cutBmp = FirstHalf(testing::MakeBmp({.width = 64, .height = 32, .bitsPerPixel = 24}));
+  Bytes oddHeader = testing::MakeBmp({.width = 19, .height = 25, .bitsPerPixel = 24});
+  testing::SetLe32(oddHeader, testing::bmp_at::kHeaderSize, 0xF9000030);
+  // Its rows said to start inside the headers: they are read from after them.
+  Bytes rowsInHeaders = testing::MakeBmp({.width = 4, .height = 20, .bitsPerPixel = 24});
+  rowsInHeaders.resize(rowsInHeaders.size() - 12);
+  testing::SetLe32(rowsInHeaders, testing::bmp_at::kPixelOffset, 0);
 
   const std::string damaged = "Obraz x jest uszkodzony albo niepełny.";
   struct Case {
@@ -182,6 +189,9 @@ TEST_F(HostileInputTest, DamagedAndOversizedFilesAreRefusedWithoutAWordFromTheDe
       {"GIF whose frame is over 64 megapixels", Gif(1, 1, 9000, 9000, 1, true, 1),
        "Obraz x ma 9000 × 9000 pikseli, ponad 64 megapiksele; takiego nie wczytuję."},
       {"BMP cut", cutBmp, damaged},
+      {"BMP header of a length no BMP has", oddHeader, damaged},
+      {"BMP rows from inside the headers, one short", rowsInHeaders, damaged},
+      {"BMP run-length data cut", testing::MakeRunLengthBmp(4, 2, 8, {4, 7, 0, 0, 2, 5}), damaged},
   };
   for (const Case& c : cases) {
     ::testing::internal::CaptureStderr();
@@ -199,6 +209,41 @@ TEST_F(HostileInputTest, DamagedAndOversizedFilesAreRefusedWithoutAWordFromTheDe
     const DotsResult gif = ConvertPictureData(Gif(64, 32, 64, 32, 2, trailer), "x", {});
     ASSERT_TRUE(gif.Ok()) << gif.error;
     EXPECT_EQ(gif.dots, LitRect(32, 0, 64, 32));
+  }
+}
+
+// Every pixel of a BMP gets a colour: none comes from memory the decoder
+// never set, so a picture converts to the same board every time.
+TEST_F(HostileInputTest, BmpPixelsTheFileLeavesOutGetAColour) {
+  // 8 bits a pixel, a 2-colour table (white first), one pixel past it.
+  testing::BmpLayout pastTable{.width = 4, .height = 1, .bitsPerPixel = 8};
+  pastTable.palette = {0xFFFFFF, 0x808080};
+  pastTable.rows = {0, 1, 200, 0};
+  // A jump over the top row's first three pixels and the bottom row's rest:
+  // colour 0 of the grey ramp, black.
+  const Bytes jump = testing::MakeRunLengthBmp(4, 2, 8, {1, 255, 0, 2, 2, 1, 1, 255, 0, 1});
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    std::vector<QRgb> pixels;  // top row first
+  };
+  const Case cases[] = {
+      {"index past the colour table",
+       testing::MakeBmp(pastTable),
+       {qRgb(255, 255, 255), qRgb(128, 128, 128), qRgb(0, 0, 0), qRgb(255, 255, 255)}},
+      {"run-length jump",
+       jump,
+       {0xFF000000, 0xFF000000, 0xFF000000, qRgb(255, 255, 255), qRgb(255, 255, 255), 0xFF000000,
+        0xFF000000, 0xFF000000}},
+  };
+  for (const Case& c : cases) {
+    const PictureResult read = LoadPictureData(c.bytes, "x");
+    ASSERT_TRUE(read.Ok()) << c.what << ": " << read.error;
+    std::vector<QRgb> got;
+    for (int y = 0; y < read.image.height(); ++y) {
+      for (int x = 0; x < read.image.width(); ++x) got.push_back(read.image.pixel(x, y));
+    }
+    EXPECT_EQ(got, c.pixels) << c.what;
   }
 }
 

@@ -141,6 +141,21 @@ inline std::vector<std::uint8_t> MakeBmp(const BmpLayout& layout) {
   return out;
 }
 
+// A run-length compressed file (4 or 8 bits a pixel, a grey ramp for its
+// colour table) whose pixel data is `runs` exactly as given.
+inline std::vector<std::uint8_t> MakeRunLengthBmp(int width, int height, int bitsPerPixel,
+                                                  const std::vector<std::uint8_t>& runs) {
+  std::vector<std::uint8_t> out =
+      MakeBmp({.width = width, .height = 1, .bitsPerPixel = bitsPerPixel});
+  out.resize(out.size() - BmpStride(width, bitsPerPixel));
+  out.insert(out.end(), runs.begin(), runs.end());
+  SetLe32(out, bmp_at::kFileSize, static_cast<std::uint32_t>(out.size()));
+  SetLe32(out, bmp_at::kHeight, static_cast<std::uint32_t>(height));
+  SetLe32(out, bmp_at::kCompression, bitsPerPixel == 8 ? 1 : 2);
+  SetLe32(out, bmp_at::kImageSize, static_cast<std::uint32_t>(runs.size()));
+  return out;
+}
+
 // Rows of a 1-bit picture, top row first, from the colour-table index
 // (0 or 1) that `indexAt(x, y)` gives each pixel.
 template <class IndexAt>
