@@ -19,12 +19,16 @@ using namespace dib;
 // pixel (1 GiB); a bigger file is not read into memory at all.
 constexpr std::uintmax_t kMaxFileBytes = (std::uintmax_t{1} << 30) + (std::uintmax_t{1} << 20);
 
-std::string CheckGeometry(const DibLayout& layout) {
+std::string CheckGeometry(const DibLayout& layout, BitmapUse use) {
   if (layout.width <= 0) return "bad width";
   if (layout.height <= 0) return "bad height";
-  if (layout.width > kMaxBitmapSide || layout.height > kMaxBitmapSide) {
+  if (use == BitmapUse::Board &&
+      (layout.width > kMaxBitmapSide || layout.height > kMaxBitmapSide)) {
     return "picture larger than 16384 pixels on a side";
   }
+  // A picture may be long and thin, within the same area (and memory).
+  constexpr std::int64_t kMaxArea = std::int64_t{kMaxBitmapSide} * kMaxBitmapSide;
+  if (layout.width > kMaxArea / layout.height) return "picture larger than 16384 × 16384 pixels";
   if (layout.planes != 1) return "plane count must be 1";
   switch (layout.bitsPerPixel) {
     case 1:
@@ -111,10 +115,14 @@ std::string ReadPalette(Bytes file, const DibLayout& layout, BitmapUse use,
   return {};
 }
 
-std::string CheckPixelRange(Bytes file, const DibLayout& layout, BitmapUse use,
-                            std::uint64_t stride) {
+std::string CheckPixelOffset(Bytes file, const DibLayout& layout) {
   if (layout.pixelOffset < layout.tableOffset) return "pixel data offset inside the headers";
   if (layout.pixelOffset > file.size()) return "pixel data offset outside the file";
+  return {};
+}
+
+std::string CheckPixelRange(Bytes file, const DibLayout& layout, BitmapUse use,
+                            std::uint64_t stride) {
   const std::uint64_t available = file.size() - layout.pixelOffset;
   if (stride * static_cast<std::uint64_t>(layout.height) > available) return "pixel data cut short";
   if (use == BitmapUse::Board && layout.imageSize > available) {
@@ -236,7 +244,7 @@ BitmapLoadResult ReadBitmap(std::span<const std::uint8_t> file, BitmapUse use) {
     if (use == BitmapUse::Picture && stage == CheckDeclaredFileSize) continue;
     if (auto error = stage(file, layout); !error.empty()) return Refuse(std::move(error));
   }
-  if (auto error = CheckGeometry(layout); !error.empty()) return Refuse(std::move(error));
+  if (auto error = CheckGeometry(layout, use); !error.empty()) return Refuse(std::move(error));
   if (auto error = ReadCompression(file, layout, use); !error.empty()) {
     return Refuse(std::move(error));
   }
@@ -244,11 +252,12 @@ BitmapLoadResult ReadBitmap(std::span<const std::uint8_t> file, BitmapUse use) {
   if (auto error = ReadPalette(file, layout, use, palette); !error.empty()) {
     return Refuse(std::move(error));
   }
+  if (auto error = CheckPixelOffset(file, layout); !error.empty()) {
+    return Refuse(std::move(error));
+  }
   const int width = static_cast<int>(layout.width);
   const int height = static_cast<int>(layout.height);
   if (layout.compression == kBiRle8 || layout.compression == kBiRle4) {
-    if (layout.pixelOffset < layout.tableOffset)
-      return Refuse("pixel data offset inside the headers");
     std::vector<std::uint8_t> rows;
     if (auto error = ExpandRunLength(file, layout, rows); !error.empty()) {
       return Refuse(std::move(error));

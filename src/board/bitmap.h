@@ -13,8 +13,9 @@
 
 namespace tablica {
 
-// Largest width or height the reader accepts; anything larger is refused as
-// absurd rather than allocated.
+// Largest width or height the reader accepts for the board; anything larger
+// is refused as absurd rather than allocated. A picture read to be converted
+// may have any sides within the same area.
 inline constexpr int kMaxBitmapSide = 16384;
 
 // Red, green, blue and alpha masks of a 16- or 32-bit pixel.
@@ -80,9 +81,9 @@ struct BitmapLoadResult {
 // What a bitmap is read for. The board's own road takes only files whose
 // every field agrees. A picture to be converted is read as picture
 // viewers read it: run-length data is expanded into 8 bits a pixel (pixels
-// the runs skip take colour-table entry 0), and the fields a viewer does
-// not need (the declared file and image sizes, a colour table without a
-// count that runs into the pixels) are not held against the file.
+// the runs skip take colour-table entry 0), a long, thin picture is taken
+// within the board's area limit, and the fields a viewer does not need (the declared file and image
+// sizes, a colour table without a count that runs into the pixels) are not held against the file.
 enum class BitmapUse { Board, Picture };
 
 // Parses a whole .bmp file held in memory. Never reads outside `file`.

@@ -62,7 +62,8 @@ std::string ReadFileHeader(Bytes file, DibLayout& layout);
 std::string CheckDeclaredFileSize(Bytes file, DibLayout& layout);
 std::string ReadInfoHeader(Bytes file, DibLayout& layout);
 
-// Expands the run-length data from layout.pixelOffset into top-first rows
+// Expands the run-length data from layout.pixelOffset (inside `file`,
+// checked by the caller) into top-first rows
 // of one byte a pixel, StoredRowStride(width, 8) bytes each; pixels the runs
 // skip stay 0. Returns the reason when the data ends before the picture
 // does, or empty.

@@ -45,7 +45,6 @@ class RowWriter {
 }  // namespace
 
 std::string ExpandRunLength(Bytes file, const DibLayout& layout, std::vector<std::uint8_t>& rows) {
-  if (layout.pixelOffset > file.size()) return "pixel data offset outside the file";
   const Bytes data = file.subspan(static_cast<std::size_t>(layout.pixelOffset));
   const bool nibbles = layout.compression == kBiRle4;
   // Pixel k of a run or of literal bytes starting at `at`.

@@ -13,8 +13,7 @@ namespace {
 // A frame's time on the line: the board can show no more frames than this
 // lets through (the second board's block makes each frame longer).
 int FrameMilliseconds(bool secondBoard) {
-  const std::size_t bytes = show::kFrameBytes + (secondBoard ? show::kBlockBytes : 0);
-  const auto wire = show::LineTime(bytes, CommSettings().baudRate);
+  const auto wire = show::LineTime(show::WriteBytes(secondBoard), CommSettings().baudRate);
   return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wire).count());
 }
 

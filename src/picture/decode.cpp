@@ -85,12 +85,7 @@ std::optional<PictureResult> ReadPaletteBmp(const QByteArray& data, const std::s
   const BmpFacts bmp = BmpFactsOf(data);
   if (!bmp.known || bmp.bitsPerPixel > 8) return std::nullopt;
   BitmapLoadResult read = ReadBitmap(Bytes(data), BitmapUse::Picture);
-  if (!read.Ok()) {
-    const bool huge = bmp.width > kMaxBitmapSide || bmp.height > kMaxBitmapSide;
-    return PictureResult{
-        {}, huge ? "Plik " + name + " nie jest obrazem, który umiem odczytać." : Damaged(name)};
-  }
-  QImage image = IndexedImageOf(read.bitmap);
+  QImage image = read.Ok() ? IndexedImageOf(read.bitmap) : QImage();
   if (image.isNull()) return PictureResult{{}, Damaged(name)};
   return PictureResult{std::move(image), {}};
 }

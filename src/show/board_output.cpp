@@ -27,7 +27,7 @@ SimulatedOutput::SimulatedOutput(SimulatedClock& clock, std::uint32_t baud)
     : clock_(clock), baud_(baud == 0 ? 1 : baud) {}
 
 SendReport SimulatedOutput::Write(const BoardDots&, const BoardDots* second) {
-  clock_.Advance(WireTime(kFrameBytes + (second != nullptr ? kBlockBytes : 0)));
+  clock_.Advance(WireTime(WriteBytes(second != nullptr)));
   SendReport report;
   report.finished = std::chrono::system_clock::now();
   return report;

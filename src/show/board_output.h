@@ -17,6 +17,11 @@ namespace tablica::show {
 // The board frame and the second board's block, in bytes.
 inline constexpr std::size_t kFrameBytes = 517;
 inline constexpr std::size_t kBlockBytes = 513;
+// The bytes of one write: the frame, and the block when the second board
+// is written too.
+inline constexpr std::size_t WriteBytes(bool secondBoard) {
+  return kFrameBytes + (secondBoard ? kBlockBytes : 0);
+}
 
 class BoardOutput {
  public:

@@ -144,6 +144,19 @@ TEST(ReaderRunLength, ExpandsRunsForPicturesOnly) {
   }
 }
 
+// A picture's sides are limited by its area only, so a long, thin picture
+// converts, and run-length data cannot ask for more memory than a board's
+// file could.
+TEST(ReaderRunLength, PicturesAreLimitedByArea) {
+  const std::vector<std::uint8_t> thin = MakeBmp({.width = 20000, .height = 1, .bitsPerPixel = 8});
+  EXPECT_FALSE(ReadBitmap(thin).Ok());
+  EXPECT_TRUE(ReadBitmap(thin, BitmapUse::Picture).Ok());
+  std::vector<std::uint8_t> vast = testing::MakeRunLengthBmp(4, 2, 8, {0, 1});
+  testing::SetLe32(vast, at::kWidth, 20000);
+  testing::SetLe32(vast, at::kHeight, 20000);
+  EXPECT_FALSE(ReadBitmap(vast, BitmapUse::Picture).Ok());
+}
+
 struct Damage {
   const char* what;
   void (*apply)(std::vector<std::uint8_t>&);
