@@ -5,7 +5,7 @@
 // virtual board draws it into a numbered PNG file (with the second board
 // beside the first, as it shows at that moment, when the show uses it), and
 // timing.txt with the moment of each (for checking a show, and for the
-// README's moving picture of one).
+// user's guide's moving picture of one).
 
 #include <QDateTime>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #pragma once
 
-// Sample pictures for the demo and the README, drawn by the project's own
+// Sample pictures for the demo and the guide, drawn by the project's own
 // code: 128 x 32, one bit a pixel, colour 0 black and colour 1 white. The
 // board lights the dots of colour 0, so black on white reads as lit dots on
 // a dark board.

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The Windows ZIP and setup program of build-win64/ (README, "Windows").
+"""The Windows ZIP and setup program of build-win64/ (docs/guide/install.md, "Windows").
 
   packages_test.py zip   <build-win64> <version>
   packages_test.py setup <build-win64> <version> <tablica-emulator>
