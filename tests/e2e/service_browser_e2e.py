@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """The service's web page in a real browser (Debian's headless Chromium,
-driven by Selenium): the token given once when the page asks for it, a
-picture chosen and text typed, "Wyślij" pressed: the virtual board receives
-the frame tablica-convert makes for the same content, and the page's live
-board shows the same dots (read back from the page's canvas)."""
+driven by Selenium): the token given once when the page asks for it (Esc
+leaves a page that asks again), a picture chosen and text typed, "Wyślij"
+pressed: the virtual board receives the frame tablica-convert makes for the
+same content, and the page's live board shows the same dots (read back from
+the page's canvas). No text is refused on the page, and an empty preview
+shows the board's unlit dots."""
 
 import os
 import sys
@@ -14,6 +16,7 @@ import unittest
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service as DriverService
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
@@ -90,11 +93,22 @@ class PageInBrowser(unittest.TestCase):
 
     def test_picture_and_text_sent_from_the_page(self):
         self.browser.get("http://%s:%d/" % (svc.HOST, self.service.http_port))
-        # The page asks for the token once.
+        # The page asks for the token; Esc closes the dialog, and the next
+        # action asks again.
+        self.wait.until(lambda _: self.element("tokenDialog").is_displayed())
+        self.element("token").send_keys(Keys.ESCAPE)
+        self.wait.until(lambda _: not self.element("tokenDialog").is_displayed())
+        self.element("blank").click()
         self.wait.until(lambda _: self.element("tokenDialog").is_displayed())
         self.element("token").send_keys(TOKEN)
         self.element("tokenForm").submit()
+        self.wait.until(lambda _: self.element("result").text == "Tablica wygaszona.")
+        self.board.units(1)
         self.wait.until(lambda _: self.element("statusPort").text == "COM%d" % PORT)
+        # Nothing chosen yet: the preview shows the board's unlit dots.
+        self.assertGreater(self.browser.execute_script(
+            "const c = document.getElementById('preview').getContext('2d');"
+            "return c.getImageData(8, 8, 1, 1).data[0];"), 50)
         self.assertEqual(self.browser.execute_script(
             "return sessionStorage.getItem('tablica-token')"), TOKEN)
 
@@ -112,6 +126,9 @@ class PageInBrowser(unittest.TestCase):
         self.sent_and_shown(expected, "picture")
 
         self.element("textTab").click()
+        self.element("send").click()  # no text: refused on the page, as over MQTT
+        self.wait.until(lambda _: self.element("result").text.startswith("Najpierw"))
+        self.assertEqual(self.board.quiet(0.5), [])
         self.element("line1").send_keys("Zażółć")
         self.element("line2").send_keys("gęślą jaźń")
         expected = svc.converted_frame(BIN, self.tmp.join(), "--text", "Zażółć", "--text",

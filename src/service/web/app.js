@@ -32,9 +32,9 @@ function drawBoard(canvas, rows) {
     context.fillStyle = lit ? "#ffb020" : "#4a3820";
     context.beginPath();
     for (let y = 0; y < HEIGHT; y++) {
-      const row = rows ? rows[y] : "";
+      const row = (rows && rows[y]) || ""; // no rows: every dot unlit
       for (let x = 0; x < WIDTH; x++) {
-        if ((row && row[x] === "1") !== lit) continue;
+        if ((row[x] === "1") !== lit) continue;
         const cx = border + (x + 0.5) * pitch;
         const cy = border + (y + 0.5) * pitch;
         context.moveTo(cx + radius, cy);
@@ -47,8 +47,12 @@ function drawBoard(canvas, rows) {
 
 // --- talking to the service --------------------------------------------------
 
-let tokenWaiters = null;
+let tokenWaiters = null; // requests waiting for the dialog: {resolve, reject}
+let tokenRefused = false; // the dialog was closed without a token
+let tokenSavedWaiters = []; // what waits quietly for the next token
 
+// Opens the dialog (once for any number of requests); a promise kept when
+// a token is saved, broken when the dialog is closed without one.
 function askForToken(problem) {
   if (!tokenWaiters) {
     tokenWaiters = [];
@@ -56,7 +60,12 @@ function askForToken(problem) {
     $("token").value = "";
     $("tokenDialog").showModal();
   }
-  return new Promise((resolve) => tokenWaiters.push(resolve));
+  return new Promise((resolve, reject) => tokenWaiters.push({ resolve, reject }));
+}
+
+// Kept when a token is saved, without asking for it.
+function tokenSaved() {
+  return new Promise((resolve) => tokenSavedWaiters.push(resolve));
 }
 
 function tokenGiven(event) {
@@ -64,10 +73,26 @@ function tokenGiven(event) {
   const token = $("token").value.trim();
   if (!token) return;
   sessionStorage.setItem(TOKEN_KEY, token);
-  $("tokenDialog").close();
   const waiters = tokenWaiters || [];
+  const quiet = tokenSavedWaiters;
   tokenWaiters = null;
-  waiters.forEach((resolve) => resolve());
+  tokenRefused = false;
+  tokenSavedWaiters = [];
+  $("tokenDialog").close();
+  waiters.forEach((waiter) => waiter.resolve());
+  quiet.forEach((resolve) => resolve());
+}
+
+// Esc, or the dialog closed otherwise without a token: what waited is told,
+// and the next action asks again.
+function tokenDialogClosed() {
+  if (!tokenWaiters) return;
+  const waiters = tokenWaiters;
+  tokenWaiters = null;
+  tokenRefused = true;
+  const refusal = new Error("Bez żetonu dostępu tablica nie przyjmie polecenia; "
+    + "podaj go przy następnej próbie.");
+  waiters.forEach((waiter) => waiter.reject(refusal));
 }
 
 function headers(more) {
@@ -78,8 +103,10 @@ function headers(more) {
 }
 
 // A request to the API; asks for the token (once) when the service wants
-// one, and answers with the reply's JSON or throws its Polish error.
-async function api(method, path, body, type) {
+// one, and answers with the reply's JSON or throws its Polish error. A
+// `background` request (the status every few seconds) does not ask again
+// once the dialog was closed without a token.
+async function api(method, path, body, type, background) {
   for (;;) {
     const reply = await fetch(path, {
       method,
@@ -90,6 +117,7 @@ async function api(method, path, body, type) {
     if (reply.status === 401) {
       const hadToken = sessionStorage.getItem(TOKEN_KEY) !== null;
       sessionStorage.removeItem(TOKEN_KEY);
+      if (background && tokenRefused) throw new Error("Potrzebny żeton dostępu.");
       await askForToken(hadToken ? "Ten żeton nie pasuje. Spróbuj jeszcze raz." : "");
       continue;
     }
@@ -109,6 +137,8 @@ async function api(method, path, body, type) {
 // What the page would show: the picture with its choices, or the text.
 function currentContent() {
   if (source === "text") {
+    // No text is no content, as over MQTT: never a blank board called text.
+    if ($("line1").value === "" && $("line2").value === "") return null;
     const lines = [$("line1").value];
     if ($("line2").value !== "") lines.push($("line2").value);
     const json = JSON.stringify({ text: lines, align: $("align").value });
@@ -166,12 +196,15 @@ async function updatePreview() {
 
 // --- actions -----------------------------------------------------------------
 
+const NOTHING_CHOSEN = "Najpierw wybierz obraz albo wpisz tekst.";
+
 function showResult(text, bad) {
   $("result").textContent = text;
   $("result").className = bad ? "bad" : "";
 }
 
 async function act(work, done) {
+  showResult("Wysyłam…", false); // the last action's message goes at once
   try {
     await work();
     showResult(done, false);
@@ -183,14 +216,14 @@ async function act(work, done) {
 
 function send() {
   const content = currentContent();
-  if (!content) return showResult("Najpierw wybierz obraz albo wpisz tekst.", true);
+  if (!content) return showResult(NOTHING_CHOSEN, true);
   act(() => api("POST", withQuery("/api/board", content.query), content.body, content.type),
     "Wysłano na tablicę.");
 }
 
 function notify() {
   const content = currentContent();
-  if (!content) return showResult("Najpierw wybierz obraz albo wpisz tekst.", true);
+  if (!content) return showResult(NOTHING_CHOSEN, true);
   const seconds = $("seconds").value;
   act(() => api("POST", withQuery("/api/notify", content.query, { seconds }), content.body,
     content.type), "Powiadomienie na " + seconds + " s wysłane.");
@@ -209,7 +242,7 @@ function timeOf(iso) {
 
 async function refreshStatus() {
   try {
-    const status = await api("GET", "/api/status");
+    const status = await api("GET", "/api/status", undefined, undefined, true);
     $("boardName").textContent = status.name ? "„" + status.name + "”" : "";
     $("statusPort").textContent = status.port === null ? "nie wybrano" : "COM" + status.port;
     $("statusShowing").textContent = SHOWING[status.showing] || status.showing;
@@ -228,6 +261,8 @@ async function refreshStatus() {
 
 // --- the live board ----------------------------------------------------------
 
+const LIVE_NOTE = "Na żywo: każda ramka wysłana na tablicę.";
+
 function liveNote(text) {
   $("liveState").textContent = text;
 }
@@ -238,7 +273,8 @@ async function followLive() {
       const reply = await fetch("/api/live", { headers: headers({}), cache: "no-store" });
       if (reply.status === 401) {
         sessionStorage.removeItem(TOKEN_KEY);
-        await askForToken("");
+        liveNote("Podgląd na żywo czeka na żeton dostępu.");
+        await (tokenRefused ? tokenSaved() : askForToken("").catch(tokenSaved));
         continue;
       }
       if (!reply.ok || !reply.body) {
@@ -246,7 +282,7 @@ async function followLive() {
         try { text = (await reply.json()).error || text; } catch (error) { /* keep */ }
         throw new Error(text);
       }
-      liveNote("Na żywo: każda ramka wysłana na tablicę.");
+      liveNote(LIVE_NOTE);
       const reader = reply.body.getReader();
       const decoder = new TextDecoder();
       let buffered = "";
@@ -281,7 +317,7 @@ function liveEvent(text) {
   const frame = JSON.parse(data);
   drawBoard($("live"), frame.rows);
   $("live").dataset.frames = String(Number($("live").dataset.frames || 0) + 1);
-  if (!frame.ok) liveNote("Ramka nie dotarła do tablicy: " + (frame.message || ""));
+  liveNote(frame.ok ? LIVE_NOTE : "Ramka nie dotarła do tablicy: " + (frame.message || ""));
   // The status follows the frames, at most a few times a second.
   if (!statusSoon) statusSoon = setTimeout(() => { statusSoon = null; refreshStatus(); }, 500);
 }
@@ -336,6 +372,7 @@ function start() {
   $("notify").addEventListener("click", notify);
   $("blank").addEventListener("click", blank);
   $("tokenForm").addEventListener("submit", tokenGiven);
+  $("tokenDialog").addEventListener("close", tokenDialogClosed);
   refreshStatus();
   setInterval(refreshStatus, 10000);
   followLive();
