@@ -10,6 +10,7 @@
 
 #include "board/bitmap.h"
 #include "picture/convert_options.h"
+#include "picture/file_open.h"
 
 namespace tablica::picture {
 
@@ -94,8 +95,8 @@ std::optional<PictureResult> ReadPaletteBmp(const QByteArray& data, const std::s
 
 std::string ReadPictureFile(const std::filesystem::path& path, QByteArray& data) {
   const std::string name = Utf8Name(path);
-  QFile file(QString::fromStdU16String(path.u16string()));
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+  QFile file;
+  if (!OpenForReading(file, path, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
     return "Nie mogę otworzyć pliku " + name + ".";
   }
   const std::string tooLarge = "Plik " + name + " jest za duży na obraz.";

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 #include "picture/text_render.h"
 
@@ -21,6 +23,13 @@ namespace {
 
 constexpr int kUnifontPixels = 16;    // the size its dots are drawn for
 constexpr int kSmallestReadable = 6;  // dots; smaller letters are a blur
+// A letter takes a dot of width at least, but marks (accents, joiners) may
+// take none: a line of more characters than this for each dot of its room
+// is refused before a font measures it. A font counts widths in numbers
+// that wrap past some 30 million dots, and measuring millions of letters
+// would hold the thread for seconds.
+constexpr qsizetype kMostCharactersPerDot = 4;
+constexpr qsizetype kMostBytesPerCharacter = 4;  // UTF-8
 const char* const kUnifontFamily = "Unifont";
 
 struct ChosenFont {
@@ -121,6 +130,25 @@ std::string Overflow(const TextBox& box, int lines, int factor) {
   return text + ".";
 }
 
+// The lines as Qt's text, or unset when one has far more characters than
+// a line `room` dots wide could show; bytes are counted first, so a huge
+// line is not even converted.
+std::optional<QStringList> BoundedLines(const std::vector<std::string>& text, int room) {
+  const qsizetype most = kMostCharactersPerDot * room;
+  QStringList lines;
+  for (const std::string& line : text) {
+    if (line.size() > static_cast<std::size_t>(most * kMostBytesPerCharacter)) return std::nullopt;
+    lines << QString::fromStdString(line);
+    if (lines.back().size() > most) return std::nullopt;
+  }
+  return lines;
+}
+
+std::string FarTooWide(int room) {
+  return "Tekst nie mieści się na tablicy 128 × 32: wiersz ma ponad " +
+         std::to_string(kMostCharactersPerDot * room) + " znaków.";
+}
+
 // A line drawn in white on black, one byte a pixel.
 QImage DrawLine(const QFont& font, const QString& line, const TextBox& box) {
   const int width = std::max(1, QFontMetrics(font).horizontalAdvance(line));
@@ -196,8 +224,9 @@ DotsResult RenderText(const ConvertOptions& options) {
   if (options.text.empty() || options.text.size() > static_cast<std::size_t>(kMaxTextLines)) {
     return {{}, "Podaj jeden albo dwa wiersze tekstu."};
   }
-  QStringList lines;
-  for (const std::string& line : options.text) lines << QString::fromStdString(line);
+  const std::optional<QStringList> bounded = BoundedLines(options.text, kBoardWidth);
+  if (!bounded) return {{}, FarTooWide(kBoardWidth)};
+  const QStringList& lines = *bounded;
   const int count = static_cast<int>(lines.size());
   const TextLayout layout = LayOut(options, lines, kBoardWidth);
   if (!layout.error.empty()) return {{}, layout.error};
@@ -225,7 +254,13 @@ DotsResult RenderText(const ConvertOptions& options) {
 
 TextStripResult RenderTextStrip(const std::string& text, const ConvertOptions& options) {
   if (!QGuiApplication::instance()) return {{}, "Tekst wymaga aplikacji Qt (QGuiApplication)."};
-  const QStringList lines{QString::fromStdString(text)};
+  const std::optional<QStringList> bounded = BoundedLines({text}, kMaxStripWidth);
+  if (!bounded) {
+    return {{},
+            "Tekst jest za długi: ma ponad " +
+                std::to_string(kMostCharactersPerDot * kMaxStripWidth) + " znaków."};
+  }
+  const QStringList& lines = *bounded;
   const TextLayout layout = LayOut(options, lines, kMaxStripWidth);
   if (!layout.error.empty()) {
     if (layout.box.width * layout.factor > kMaxStripWidth) {

@@ -32,12 +32,21 @@ struct CommSettings {
   std::uint8_t stopBits = 0;  // DCB stop-bit code, 0 = one stop bit
   std::uint8_t xonXoff = 0;   // non-zero = software flow control
   std::uint8_t rtsCts = 0;    // non-zero = hardware flow control
+  // A port asked for by its number on a command line is named as asked
+  // (201 is COM201), not through the signed byte the settings file uses.
+  bool wholePortNumber = false;
 };
 
 // Every reader of the port number takes it as a signed byte: 255 is -1,
 // 200 is -56 (and names "COM-56").
 inline int SignedPortNumber(std::uint8_t port) {
   return static_cast<std::int8_t>(port);
+}
+
+// The number a port is named by: signed, or whole for a port asked for
+// on a command line.
+inline int ShownPortNumber(std::uint8_t port, bool wholeNumber) {
+  return wholeNumber ? port : SignedPortNumber(port);
 }
 
 // Only this many bytes of the settings file are ever looked at.

@@ -7,19 +7,20 @@ namespace tablica {
 
 namespace messages {
 
-std::string CannotOpenPort(std::uint8_t portNumber) {
-  return "Nie mogę otworzyć portu COM" + std::to_string(SignedPortNumber(portNumber)) + ".";
+std::string CannotOpenPort(std::uint8_t portNumber, bool wholeNumber) {
+  return "Nie mogę otworzyć portu COM" + std::to_string(ShownPortNumber(portNumber, wholeNumber)) +
+         ".";
 }
 
-std::string CannotOpenPortWithSettings(std::uint8_t portNumber) {
-  return "Nie mogę otworzyć portu COM" + std::to_string(SignedPortNumber(portNumber)) +
+std::string CannotOpenPortWithSettings(std::uint8_t portNumber, bool wholeNumber) {
+  return "Nie mogę otworzyć portu COM" + std::to_string(ShownPortNumber(portNumber, wholeNumber)) +
          " z takimi ustawieniami.";
 }
 
 }  // namespace messages
 
-std::string ComDeviceName(std::uint8_t portNumber) {
-  const int number = SignedPortNumber(portNumber);
+std::string ComDeviceName(std::uint8_t portNumber, bool wholeNumber) {
+  const int number = ShownPortNumber(portNumber, wholeNumber);
   // Ports above 9 are only reachable through the device namespace.
   return (number <= 9 ? "COM" : "\\\\.\\COM") + std::to_string(number);
 }
@@ -54,17 +55,18 @@ SerialLink::~SerialLink() = default;
 
 bool SerialLink::OpenComPort() {
   const std::uint8_t port = settings_.portNumber;
-  std::unique_ptr<PortDevice> device = platform_.Open(ComDeviceName(port));
+  const bool whole = settings_.wholePortNumber;
+  std::unique_ptr<PortDevice> device = platform_.Open(ComDeviceName(port, whole));
   if (!device) {
     // The message names the port that failed, so it is shown before the
     // port number is cleared.
-    showMessage_(messages::CannotOpenPort(port));
+    showMessage_(messages::CannotOpenPort(port, whole));
     settings_.portNumber = kNoPort;
     return true;
   }
   device->SetTimeouts(OpenTimeouts());
   if (!device->Configure(settings_)) {
-    showMessage_(messages::CannotOpenPortWithSettings(port));
+    showMessage_(messages::CannotOpenPortWithSettings(port, whole));
     settings_.portNumber = kNoPort;
     return true;  // `device` closes here; the old COM handle stays as it was
   }

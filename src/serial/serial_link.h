@@ -17,15 +17,17 @@ namespace messages {
 inline constexpr const char* kNoPortChosen = "Nie wybrano portu komunikacyjnego.";
 inline constexpr const char* kTransmissionError = "Wystąpił błąd transmisji.";
 inline constexpr const char* kTransmissionTimeout = "Upłynął limit czasu transmisji.";
-std::string CannotOpenPort(std::uint8_t portNumber);  // "Nie mogę otworzyć portu COM7."
-std::string CannotOpenPortWithSettings(
-    std::uint8_t portNumber);  // "... COM7 z takimi ustawieniami."
+// "Nie mogę otworzyć portu COM7."; `wholeNumber` as in ShownPortNumber.
+std::string CannotOpenPort(std::uint8_t portNumber, bool wholeNumber = false);
+// "... COM7 z takimi ustawieniami."
+std::string CannotOpenPortWithSettings(std::uint8_t portNumber, bool wholeNumber = false);
 }  // namespace messages
 
 enum class LineCheck { Clear = 0, Error = 1, Held = 2 };
 
-// "COM7" up to 9, "\\.\COM12" from 10 on; the number is signed ("COM-56").
-std::string ComDeviceName(std::uint8_t portNumber);
+// "COM7" up to 9, "\\.\COM12" from 10 on; the number is signed ("COM-56")
+// unless `wholeNumber`.
+std::string ComDeviceName(std::uint8_t portNumber, bool wholeNumber = false);
 
 CommTimeouts OpenTimeouts();
 // Time-outs for one write attempt of `remaining` bytes at `baudRate`.

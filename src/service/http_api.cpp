@@ -18,13 +18,18 @@ constexpr int kReadTimeoutSeconds = 10;
 constexpr int kWriteTimeoutSeconds = 10;
 constexpr int kKeepAliveSeconds = 5;
 
+// The body's length the headers give; unset when they give none, or
+// something that is no length (a malformed request, not a large one).
 std::optional<std::uint64_t> ContentLength(const httplib::Request& request) {
   if (!request.has_header("Content-Length")) return std::nullopt;
   const std::string value = request.get_header_value("Content-Length");
   std::uint64_t length = 0;
   const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), length);
-  if (error != std::errc() || end != value.data() + value.size()) {
-    return std::numeric_limits<std::uint64_t>::max();  // unreadable: too long to take
+  if (error == std::errc::result_out_of_range && end == value.data() + value.size()) {
+    return std::numeric_limits<std::uint64_t>::max();  // digits beyond any size: too large
+  }
+  if (value.empty() || error != std::errc() || end != value.data() + value.size()) {
+    return std::nullopt;
   }
   return length;
 }
@@ -50,7 +55,12 @@ struct HttpApi::State {
           "ŻETON”).";
       return 401;
     }
-    if (const auto length = ContentLength(request); length && *length > setup.maxUpload) {
+    const auto length = ContentLength(request);
+    if (!length && request.has_header("Content-Length")) {
+      message = "Nagłówek Content-Length musi być liczbą bajtów.";
+      return 400;
+    }
+    if (length && *length > setup.maxUpload) {
       message = "Przesłane dane są za duże: najwyżej " + std::to_string(setup.maxUpload) +
                 " bajtów (opcja --max-upload).";
       return 413;

@@ -92,12 +92,12 @@ SecondsQuery NotifySeconds(const QueryParams& params) {
   if (!query.error.empty() || !value) return query;
   bool ok = false;
   const double seconds = QByteArray::fromStdString(*value).toDouble(&ok);
-  if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > kMaxNotifySeconds) {
-    query.error = "Parametr „seconds” musi być liczbą sekund większą od zera, najwyżej " +
+  if (!ok || !std::isfinite(seconds) || seconds < 1 || seconds > kMaxNotifySeconds) {
+    query.error = "Parametr „seconds” musi być liczbą sekund od 1 do " +
                   std::to_string(kMaxNotifySeconds) + ": „" + *value + "”.";
     return query;
   }
-  query.length = std::chrono::milliseconds(std::max<long long>(1, std::llround(seconds * 1000)));
+  query.length = std::chrono::milliseconds(std::llround(seconds * 1000));
   return query;
 }
 

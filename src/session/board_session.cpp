@@ -74,7 +74,10 @@ std::uint8_t BoardSession::OpenFromSettings(const std::filesystem::path& setting
   State& s = *state_;
   if (s.settings.portNumber != kNoPort && s.link.HasComHandle()) s.link.CloseComHandle();
   LoadCommSettings(s.settings, settingsFile);
-  if (port) s.settings.portNumber = *port;
+  if (port) {
+    s.settings.portNumber = *port;
+    s.settings.wholePortNumber = true;
+  }
   s.namedPort = s.settings.portNumber;
   // A failure has shown its message and left no port.
   if (s.settings.portNumber != kNoPort) s.link.OpenComPort();

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "picture/file_open.h"
 #include "show/show_fields.h"
 
 namespace tablica::show {
@@ -278,8 +279,8 @@ ShowModelResult ParseShow(const QByteArray& json, const std::filesystem::path& f
 
 ShowModelResult ReadShowFile(const std::filesystem::path& file) {
   const std::string name = picture::Utf8Name(file);
-  QFile input(QString::fromStdU16String(file.u16string()));
-  if (!input.open(QIODevice::ReadOnly)) {
+  QFile input;
+  if (!picture::OpenForReading(input, file)) {
     return {std::nullopt, "Nie mogę otworzyć pliku pokazu " + name + "."};
   }
   // Read no more than the limit, whatever the file claims (a FIFO, a device).

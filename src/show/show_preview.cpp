@@ -55,6 +55,13 @@ std::string SavePng(const std::filesystem::path& path, const QImage& image) {
 
 PreviewResult WriteShowPreview(std::unique_ptr<ShowTimeline> timeline,
                                const std::filesystem::path& folder, const QDateTime& start) {
+  if (const auto pass = timeline->PassLength(); pass && *pass > kLongestPreview) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(*pass).count();
+    return {0, "Jeden przebieg pokazu trwa " + std::to_string(seconds) +
+                   " s; podgląd obejmuje najwyżej " +
+                   std::to_string(std::chrono::seconds(kLongestPreview).count()) +
+                   " s (zmniejsz „times” albo „seconds”)."};
+  }
   std::error_code failed;
   std::filesystem::create_directories(folder, failed);
   if (failed || !std::filesystem::is_directory(folder)) {

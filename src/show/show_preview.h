@@ -8,6 +8,7 @@
 // user's guide's moving picture of one).
 
 #include <QDateTime>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -21,8 +22,11 @@ struct PreviewResult {
   std::string error;  // Polish
 };
 
-// More frames than this are not written (a show of hours).
-inline constexpr int kMostPreviewFrames = 100'000;
+// More frames than this are not written (minutes of a scrolling line).
+inline constexpr int kMostPreviewFrames = 10'000;
+// A pass longer than this is refused before any frame is written (a slow
+// line scrolled a million times would take days to draw).
+inline constexpr std::chrono::hours kLongestPreview{1};
 
 // Plays one pass of `timeline` (blank ranges aside: the preview shows the
 // content) from local time `start` into `folder`, which is made when

@@ -70,28 +70,29 @@ class ServiceSecurity(unittest.TestCase):
         reply = self.service.request("POST", "/api/board", b"P6\n" + b"\0" * LIMIT, "image/png")
         self.assertEqual(reply.status, 413)
         self.assertIn("za duże", reply.json()["error"])
-        # Declared far larger than anything sent: the answer comes at once,
-        # without waiting for the body, and nothing more follows it.
-        with socket.create_connection((svc.HOST, self.service.http_port), timeout=20) as raw:
-            raw.sendall(b"POST /api/board HTTP/1.1\r\nHost: x\r\nContent-Type: image/png\r\n"
-                        b"Authorization: Bearer " + TOKEN.encode() +
-                        b"\r\nContent-Length: 1000000000\r\n\r\n" + b"\0" * 100)
-            started = time.monotonic()
-            answer = b""
-            while b"}" not in answer:
-                chunk = raw.recv(65536)
-                if not chunk:
-                    break
-                answer += chunk
-            self.assertLess(time.monotonic() - started, 2)
-            self.assertTrue(answer.startswith(b"HTTP/1.1 413"), answer[:100])
-            self.assertIn(b"Connection: close", answer)
-            while True:  # the rest of the body is never taken for a request
-                chunk = raw.recv(65536)
-                if not chunk:
-                    break
-                answer += chunk
-        self.assertEqual(answer.count(b"HTTP/1.1"), 1, answer)
+        # Declared far larger than anything sent, or not a number: the answer
+        # comes at once, without waiting for the body, and nothing follows it.
+        for declared, status in ((b"1000000000", b"413"), (b"2x", b"400")):
+            with socket.create_connection((svc.HOST, self.service.http_port), timeout=20) as raw:
+                raw.sendall(b"POST /api/board HTTP/1.1\r\nHost: x\r\nContent-Type: image/png\r\n"
+                            b"Authorization: Bearer " + TOKEN.encode() +
+                            b"\r\nContent-Length: " + declared + b"\r\n\r\n" + b"\0" * 100)
+                started = time.monotonic()
+                answer = b""
+                while b"}" not in answer:
+                    chunk = raw.recv(65536)
+                    if not chunk:
+                        break
+                    answer += chunk
+                self.assertLess(time.monotonic() - started, 2)
+                self.assertTrue(answer.startswith(b"HTTP/1.1 " + status), answer[:100])
+                self.assertIn(b"Connection: close", answer)
+                while True:  # the rest of the body is never taken for a request
+                    chunk = raw.recv(65536)
+                    if not chunk:
+                        break
+                    answer += chunk
+            self.assertEqual(answer.count(b"HTTP/1.1"), 1, answer)
         # Chunked, without a length: cut at the limit.
         connection = http.client.HTTPConnection(
             svc.HOST, self.service.http_port, timeout=10)

@@ -171,12 +171,19 @@ class ShowEndToEnd(unittest.TestCase):
                 self.assertTrue(unit["checksum_ok"], unit)
 
     def test_a_refused_show_sends_nothing(self):
-        with open(self.tmp.join("pokaz.json"), "w") as f:
-            json.dump({"pages": [{"text": ["A"], "seconds": 1},
-                                 {"picture": "brak.png", "seconds": 1}]}, f)
-        result = self.run_tool("tablica-send", "--play", "pokaz.json", "--port", str(PORT))
-        self.assertEqual(result.returncode, 1)
-        self.assertIn("Strona 2: pole „picture”: nie mogę otworzyć pliku", result.stderr)
+        # A picture that is not there; a FIFO nobody writes to, refused at
+        # once rather than waited for; a line far too wide, however long.
+        os.mkfifo(self.tmp.join("fifo.png"))
+        cases = [({"picture": "brak.png"}, "Strona 2: pole „picture”: nie mogę otworzyć pliku"),
+                 ({"picture": "fifo.png"}, "Strona 2: pole „picture”: "),
+                 ({"text": ["W" * 6_000_000]}, "Strona 2: tekst nie mieści się na tablicy")]
+        for page, says in cases:
+            with open(self.tmp.join("pokaz.json"), "w") as f:
+                json.dump({"pages": [{"text": ["A"], "seconds": 1}, dict(page, seconds=1)]}, f)
+            result = self.run_tool("tablica-send", "--play", "pokaz.json", "--port", str(PORT),
+                                   timeout=30)
+            self.assertEqual(result.returncode, 1, says)
+            self.assertIn(says, result.stderr)
         self.assertEqual(self.board.quiet(0.5), [])
 
 

@@ -50,6 +50,12 @@ TEST(BoardSession, ReportsCarryTheMessagesAlsoShownAtOnce) {
   EXPECT_EQ(shown, (std::vector<std::string>{"Nie mogę otworzyć portu COM3.",
                                              "Nie wybrano portu komunikacyjnego."}));
   EXPECT_TRUE(platform.wire.empty());
+
+  // A port asked for by number above 127 is named as asked, not signed.
+  shown.clear();
+  platform.failingOpens.insert("\\\\.\\COM201");
+  EXPECT_EQ(session.OpenFromSettings("no-such-ustaw.txt", 201), kNoPort);
+  EXPECT_EQ(shown, (std::vector<std::string>{"Nie mogę otworzyć portu COM201."}));
 }
 
 TEST(BoardSession, APickThatFailsGoesBackToThePreviousPort) {

@@ -373,6 +373,15 @@ TEST(ShowPreviewTest, EachFrameOfTheFirstPassIsDrawnWithItsMoment) {
   // ahead to arrive as the page begins; the first cannot come before one
   // frame's time on the line.
   EXPECT_EQ(read("timing.txt").toStdString(), "klatka-00001.png 0.135\nklatka-00002.png 2.000\n");
+
+  // A slow line scrolled a million times is refused before any frame.
+  const PreviewResult absurd = WriteShowPreview(
+      Timeline(R"({"pages": [{"scroll": "Uwaga", "speed": 1, "times": 1000000}]})", start),
+      folder.path() / "absurd", start);
+  EXPECT_EQ(absurd.frames, 0);
+  EXPECT_NE(absurd.error.find("podgląd obejmuje najwyżej 3600 s"), std::string::npos)
+      << absurd.error;
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "absurd"));
 }
 
 }  // namespace
