@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -47,12 +48,16 @@ std::string Described(show::Showing showing) {
 // "Strona 1: tekst nie mieści się …" of the one-page show a request's
 // content was read as becomes "Tekst nie mieści się …": the request named no
 // page.
-std::string WithoutPageName(const std::string& error) {
-  constexpr std::string_view kPage = "Strona 1: ";
-  if (!error.starts_with(kPage)) return error;
-  QString rest = QString::fromStdString(error.substr(kPage.size()));
+// `error` without its `lead` (the sentence's start), from a capital.
+std::string Without(const std::string& error, std::string_view lead) {
+  if (!error.starts_with(lead)) return error;
+  QString rest = QString::fromStdString(error.substr(lead.size()));
   if (!rest.isEmpty()) rest[0] = rest[0].toUpper();
   return rest.toStdString();
+}
+
+std::string WithoutPageName(const std::string& error) {
+  return Without(error, "Strona 1: ");
 }
 
 std::chrono::system_clock::time_point SystemTime(const QDateTime& moment) {
@@ -72,6 +77,7 @@ struct Content::Parts {
   show::Showing showing = show::Showing::Show;
   BoardDots first;
   std::optional<milliseconds> seconds;
+  std::vector<std::string> text;  // the lines, when the content is one text
 };
 
 Content::Content(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
@@ -100,6 +106,9 @@ struct BoardService::State {
 
   mutable std::mutex mutex;  // guards what follows
   BoardDots now;
+  std::vector<std::string> text;
+  std::optional<Refusal> refused;
+  std::string notice;
   std::optional<LastSend> lastSend;
   long long sends = 0;
   long long failedSends = 0;
@@ -189,7 +198,11 @@ ContentResult BoardService::PictureContent(std::span<const std::uint8_t> bytes,
   content.options.text.clear();
   content.picture.data.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   std::lock_guard lock(state_->preparing);
-  return state_->Made(show::OnePageShow(content), show::Showing::Picture, std::nullopt, true);
+  ContentResult made =
+      state_->Made(show::OnePageShow(content), show::Showing::Picture, std::nullopt, true);
+  // A picture sent as it is has no fields to speak of.
+  if (!made.content) made.error = Without(made.error, "Pole „picture”: ");
+  return made;
 }
 
 ContentResult BoardService::JsonContent(std::string_view json) {
@@ -215,15 +228,25 @@ ContentResult BoardService::JsonContent(std::string_view json) {
   if (!model.show) return {std::nullopt, isShow ? model.error : WithoutPageName(model.error)};
   show::Showing showing = show::Showing::Show;
   std::optional<milliseconds> seconds;
+  std::vector<std::string> text;
   if (!isShow) {
     const show::PageModel& page = model.show->pages.front();
     seconds = page.seconds;
     if (!page.second && page.first.kind == show::ContentKind::Text) showing = show::Showing::Text;
+    if (showing == show::Showing::Text) text = page.first.options.text;
+    // No letter at all is no text (as over MQTT), not a blank board called one.
+    if (showing == show::Showing::Text &&
+        std::all_of(text.begin(), text.end(),
+                    [](const std::string& line) { return line.empty(); })) {
+      return {std::nullopt, "Tekst jest pusty: wpisz co najmniej jeden znak."};
+    }
     if (!page.second && page.first.kind == show::ContentKind::Picture) {
       showing = show::Showing::Picture;
     }
   }
-  return state_->Made(*model.show, showing, seconds, !isShow);
+  ContentResult made = state_->Made(*model.show, showing, seconds, !isShow);
+  if (made.content) made.content->parts_->text = std::move(text);
+  return made;
 }
 
 ContentResult BoardService::TextContent(const std::vector<std::string>& lines) {
@@ -234,25 +257,52 @@ ContentResult BoardService::TextContent(const std::vector<std::string>& lines) {
   content.kind = show::ContentKind::Text;
   content.options.text = lines;
   std::lock_guard lock(state_->preparing);
-  return state_->Made(show::OnePageShow(content), show::Showing::Text, std::nullopt, true);
+  ContentResult made =
+      state_->Made(show::OnePageShow(content), show::Showing::Text, std::nullopt, true);
+  if (made.content) made.content->parts_->text = lines;
+  return made;
 }
 
 void BoardService::Play(Content content) {
   const show::Showing showing = content.parts_->showing;
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->text = std::move(content.parts_->text);
+    state_->refused.reset();
+  }
   state_->player->Play(std::move(content.parts_->timeline), showing);
   state_->Log("Pokazuję " + Described(showing) + ".");
 }
 
 void BoardService::Notify(Content content, milliseconds length) {
   const show::Showing showing = content.parts_->showing;
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->refused.reset();
+  }
   state_->player->Notify(std::move(content.parts_->timeline), length);
   state_->Log("Powiadomienie (" + Described(showing) + ") na " +
               std::to_string((length.count() + 999) / 1000) + " s.");
 }
 
 void BoardService::Blank() {
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->text.clear();
+    state_->refused.reset();
+  }
   state_->player->Blank();
   state_->Log("Tablica wygaszona.");
+}
+
+void BoardService::Refused(const std::string& message) {
+  std::lock_guard lock(state_->mutex);
+  state_->refused = Refusal{std::chrono::system_clock::now(), message};
+}
+
+void BoardService::SetNotice(std::string notice) {
+  std::lock_guard lock(state_->mutex);
+  state_->notice = std::move(notice);
 }
 
 ServiceStatus BoardService::Status() const {
@@ -265,6 +315,9 @@ ServiceStatus BoardService::Status() const {
                        ? std::string("blank")
                        : std::string(show::NameOf(player.showing));
   std::lock_guard lock(state_->mutex);
+  status.text = state_->text;
+  status.refused = state_->refused;
+  status.notice = state_->notice;
   status.lastSend = state_->lastSend;
   status.sends = state_->sends;
   status.failedSends = state_->failedSends;

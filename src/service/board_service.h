@@ -53,14 +53,24 @@ struct LastSend {
   std::string message;  // empty when it went well
 };
 
+// A request refused where no one hears the answer (an MQTT message).
+struct Refusal {
+  std::chrono::system_clock::time_point at;
+  std::string message;  // Polish
+};
+
 struct ServiceStatus {
   std::optional<std::uint8_t> port;  // unset: no port chosen
   std::string name;
   // "picture", "text", "show", "notification" or "blank" (also before the
   // first content: the service leaves the board as it found it).
   std::string showing;
+  std::vector<std::string> text;     // the lines when the content is a text
   std::optional<LastSend> lastSend;  // unset before the first frame
-  long long sends = 0;               // frames written, those that failed included
+  // The last refusal told to the service, until content is shown again.
+  std::optional<Refusal> refused;
+  std::string notice;   // what the operator should know (Polish), or empty
+  long long sends = 0;  // frames written, those that failed included
   long long failedSends = 0;
   std::string version;
 };
@@ -95,10 +105,10 @@ struct ContentResult {
 // The longest notification, in seconds (a day).
 inline constexpr int kMaxNotifySeconds = 86'400;
 // Whether a notification may last `length`, however it was asked for (the
-// address, the body, an MQTT message).
+// address, the body, an MQTT message): a second at least, shorter is not
+// seen on the board.
 inline bool NotifyLengthAllowed(std::chrono::milliseconds length) {
-  return length > std::chrono::milliseconds::zero() &&
-         length <= std::chrono::seconds(kMaxNotifySeconds);
+  return length >= std::chrono::seconds(1) && length <= std::chrono::seconds(kMaxNotifySeconds);
 }
 
 struct ServiceSetup {
@@ -140,6 +150,14 @@ class BoardService {
   // be by then.
   void Notify(Content content, std::chrono::milliseconds length);
   void Blank();
+
+  // --- what it is told ---
+  // A request refused where no one hears the answer: the status carries it
+  // until content is shown or the board blanked.
+  void Refused(const std::string& message);
+  // A lasting notice for the status (another service using this board's
+  // name ...); empty: none.
+  void SetNotice(std::string notice);
 
   // --- what it tells ---
   ServiceStatus Status() const;

@@ -46,6 +46,9 @@ std::string StatusJson(const ServiceStatus& status) {
   object["port"] = status.port ? QJsonValue(*status.port) : QJsonValue(QJsonValue::Null);
   object["name"] = QString::fromStdString(status.name);
   object["showing"] = QString::fromStdString(status.showing);
+  QJsonArray text;
+  for (const std::string& line : status.text) text.append(QString::fromStdString(line));
+  object["text"] = text;
   if (status.lastSend) {
     object["last_send"] = QJsonObject{
         {"ok", status.lastSend->ok},
@@ -55,6 +58,13 @@ std::string StatusJson(const ServiceStatus& status) {
   } else {
     object["last_send"] = QJsonValue(QJsonValue::Null);
   }
+  object["refused"] = status.refused
+                          ? QJsonValue(QJsonObject{
+                                {"at", QString::fromStdString(IsoLocalTime(status.refused->at))},
+                                {"message", QString::fromStdString(status.refused->message)},
+                            })
+                          : QJsonValue(QJsonValue::Null);
+  object["notice"] = TextOrNull(status.notice);
   object["sends"] = static_cast<qint64>(status.sends);
   object["failed_sends"] = static_cast<qint64>(status.failedSends);
   object["version"] = QString::fromStdString(status.version);

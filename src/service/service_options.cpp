@@ -1,5 +1,6 @@
 #include "service/service_options.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "picture/convert_options.h"
@@ -10,6 +11,27 @@ namespace tablica::service {
 namespace {
 
 constexpr std::size_t kMaxNameLength = 64;
+constexpr std::size_t kMostGroups = 64;
+constexpr std::size_t kLongestUrl = 2048;
+
+bool TopicSafe(std::string_view name) {
+  for (char c : name) {
+    const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '-' || c == '_';
+    if (!safe) return false;
+  }
+  return true;
+}
+
+// An address a browser can open: http(s), no spaces or control characters.
+bool PageUrl(std::string_view url) {
+  if (!url.starts_with("http://") && !url.starts_with("https://")) return false;
+  if (url.size() > kLongestUrl || url.ends_with("//")) return false;
+  for (char c : url) {
+    if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f) return false;
+  }
+  return true;
+}
 
 template <typename Number>
 std::optional<Number> WholeNumber(std::string_view text) {
@@ -25,7 +47,8 @@ std::optional<Number> WholeNumber(std::string_view text) {
 bool TakesValue(std::string_view option) {
   return option == "--port" || option == "--listen" || option == "--token-file" ||
          option == "--name" || option == "--mqtt" || option == "--mqtt-user" ||
-         option == "--mqtt-password-file" || option == "--max-upload";
+         option == "--mqtt-password-file" || option == "--max-upload" || option == "--group" ||
+         option == "--url";
 }
 
 // Stores `value` of `option`; returns the Polish reason it is wrong, or empty.
@@ -53,6 +76,21 @@ std::string Store(std::string_view option, const std::string& value, ServiceOpti
     }
     mqtt.broker = *where;
     mqttGiven = true;
+  } else if (option == "--group") {
+    if (std::string problem = CheckGroupName(value); !problem.empty()) return problem;
+    if (mqtt.groups.size() == kMostGroups) {
+      return "Tablica może należeć najwyżej do " + std::to_string(kMostGroups) + " grup.";
+    }
+    if (std::find(mqtt.groups.begin(), mqtt.groups.end(), value) == mqtt.groups.end()) {
+      mqtt.groups.push_back(value);
+    }
+  } else if (option == "--url") {
+    if (!PageUrl(value)) {
+      return "Adres strony (--url) musi zaczynać się od http:// albo https:// i nie mieć "
+             "spacji: " +
+             value + ".";
+    }
+    options.url = value;
   } else if (option == "--mqtt-user") {
     mqtt.user = value;
   } else if (option == "--mqtt-password-file") {
@@ -118,16 +156,22 @@ std::string CheckBoardName(std::string_view name) {
   if (name.size() > kMaxNameLength) {
     return "Nazwa tablicy może mieć najwyżej " + std::to_string(kMaxNameLength) + " znaki.";
   }
-  for (char c : name) {
-    const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                      c == '-' || c == '_';
-    if (!safe) {
-      return "Nazwa tablicy „" + std::string(name) +
-             "” może zawierać tylko litery łacińskie, cyfry, „-” i „_” (jest częścią tematów "
-             "MQTT); podaj inną opcją --name.";
-    }
+  if (!TopicSafe(name)) {
+    return "Nazwa tablicy „" + std::string(name) +
+           "” może zawierać tylko litery łacińskie, cyfry, „-” i „_” (jest częścią tematów "
+           "MQTT); podaj inną opcją --name.";
   }
   if (name == "all") return "Nazwa „all” jest zajęta przez tematy dla wszystkich tablic.";
+  if (name == "group") return "Nazwa „group” jest zajęta przez tematy grup tablic.";
+  return {};
+}
+
+std::string CheckGroupName(std::string_view name) {
+  if (name.empty() || name.size() > kMaxNameLength || !TopicSafe(name)) {
+    return "Nazwa grupy „" + std::string(name) + "” może mieć od 1 do " +
+           std::to_string(kMaxNameLength) +
+           " liter łacińskich, cyfr, „-” i „_” (jest częścią tematów MQTT).";
+  }
   return {};
 }
 
@@ -159,9 +203,9 @@ ParsedServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       return {std::nullopt, false, problem};
     }
   }
-  if (!mqttGiven && (mqtt.user || mqtt.passwordFile)) {
+  if (!mqttGiven && (mqtt.user || mqtt.passwordFile || !mqtt.groups.empty())) {
     return {std::nullopt, false,
-            "Opcje --mqtt-user i --mqtt-password-file działają tylko z --mqtt."};
+            "Opcje --mqtt-user, --mqtt-password-file i --group działają tylko z --mqtt."};
   }
   if (mqtt.passwordFile && !mqtt.user) {
     return {std::nullopt, false, "Opcja --mqtt-password-file wymaga --mqtt-user."};
@@ -175,8 +219,9 @@ ParsedServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
 
 std::string ServiceUsage() {
   return "Użycie: tablica-serwer [--port N] [--listen ADRES:PORT] [--token-file PLIK]\n"
-         "                      [--name NAZWA] [--mqtt ADRES:PORT [--mqtt-user U\n"
-         "                      --mqtt-password-file PLIK]] [--max-upload BAJTY]\n"
+         "                      [--name NAZWA] [--url ADRES] [--mqtt ADRES:PORT\n"
+         "                      [--mqtt-user U --mqtt-password-file PLIK] [--group G]...]\n"
+         "                      [--max-upload BAJTY]\n"
          "\n"
          "Tablica w sieci: przyjmuje obrazy, tekst, pokazy i powiadomienia przez HTTP\n"
          "(i MQTT) i pokazuje je na tablicy; strona z podglądem tablicy pod adresem /.\n"
@@ -188,7 +233,12 @@ std::string ServiceUsage() {
          "                           gdy adres nie jest adresem pętli zwrotnej\n"
          "  --name NAZWA             nazwa tablicy w tematach MQTT (domyślnie nazwa\n"
          "                           komputera): litery, cyfry, „-” i „_”\n"
+         "  --url ADRES              adres strony tablicy, jak widzą go inni (np. za\n"
+         "                           serwerem pośredniczącym); Home Assistant łączy z nim\n"
+         "                           urządzenie (domyślnie adres nasłuchu)\n"
          "  --mqtt ADRES:PORT        broker MQTT\n"
+         "  --group G                tablica należy też do grupy G: polecenia z tematów\n"
+         "                           tablica/group/G/… (można podać wiele razy)\n"
          "  --mqtt-user U            użytkownik brokera\n"
          "  --mqtt-password-file P   hasło brokera z pliku\n"
          "  --max-upload BAJTY       największe przyjmowane ciało zapytania\n"

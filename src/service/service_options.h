@@ -29,6 +29,11 @@ struct MqttOptions {
   std::optional<std::filesystem::path> passwordFile;
   // The largest payload looked at: the same as the largest upload.
   std::uint64_t maxPayload = kDefaultMaxUpload;
+  // Groups whose commands the board takes too (tablica/group/NAME/...).
+  std::vector<std::string> groups;
+  // The page's address for Home Assistant's link to the device (--url, or
+  // made from the listen address once the service listens).
+  std::string pageUrl;
 };
 
 struct ServiceOptions {
@@ -36,6 +41,7 @@ struct ServiceOptions {
   HostPort listen{kDefaultListenHost, kDefaultListenPort};
   std::optional<std::filesystem::path> tokenFile;
   std::optional<std::string> name;  // unset: the host name
+  std::optional<std::string> url;   // the page's address as others reach it
   std::optional<MqttOptions> mqtt;
   std::uint64_t maxUpload = kDefaultMaxUpload;
 };
@@ -59,6 +65,10 @@ bool IsLoopbackHost(std::string_view host);
 // A board's name goes into MQTT topics: letters, digits, '-' and '_' only,
 // at most 64 of them. Returns the Polish reason it cannot be used, or empty.
 std::string CheckBoardName(std::string_view name);
+
+// A group's name, with the rules of a board's name; the Polish reason it
+// cannot be used, or empty.
+std::string CheckGroupName(std::string_view name);
 
 // The Polish --help text.
 std::string ServiceUsage();

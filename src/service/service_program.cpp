@@ -40,9 +40,11 @@ std::string BoardName(const ServiceOptions& options, std::string& error) {
   return host;
 }
 
-std::string PageAddress(const HostPort& listen, int port) {
+// The page's address; `anywhere` names the host when the service listens
+// on every interface.
+std::string PageAddress(const HostPort& listen, int port, const std::string& anywhere) {
   const bool ipv6 = listen.host.find(':') != std::string::npos;
-  std::string host = listen.host == "0.0.0.0" || listen.host == "::" ? "ADRES-KOMPUTERA"
+  std::string host = listen.host == "0.0.0.0" || listen.host == "::" ? anywhere
                      : ipv6                                          ? "[" + listen.host + "]"
                                                                      : listen.host;
   return "http://" + host + ":" + std::to_string(port) + "/";
@@ -119,14 +121,17 @@ int RunServiceProgram(int argc, char** argv) {
   }
   std::unique_ptr<MqttBridge> mqtt;
   if (options.mqtt) {
-    MqttStart started = StartMqtt(service, *options.mqtt, prepared->name, log.Fn());
+    MqttOptions mqttOptions = *options.mqtt;
+    mqttOptions.pageUrl = options.url.value_or(
+        PageAddress(options.listen, api.BoundPort(), QSysInfo::machineHostName().toStdString()));
+    MqttStart started = StartMqtt(service, mqttOptions, prepared->name, log.Fn());
     if (!started.bridge) {
       log.Line(started.error);
       return kExitFailed;
     }
     mqtt = std::move(started.bridge);
   }
-  log.Line("Strona tablicy: " + PageAddress(options.listen, api.BoundPort()) +
+  log.Line("Strona tablicy: " + PageAddress(options.listen, api.BoundPort(), "ADRES-KOMPUTERA") +
            (prepared->token ? " (API wymaga żetonu)." : ""));
   std::atomic<bool> ending = false;
   std::atomic<bool> serverFailed = false;

@@ -17,6 +17,12 @@ import service_lib as svc  # noqa: E402
 
 BIN = None
 PORT = 21
+SAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "samples")
+
+
+def sample(name):
+    with open(os.path.join(SAMPLES, name), "rb") as f:
+        return f.read()
 
 
 class ServiceEndToEnd(unittest.TestCase):
@@ -87,6 +93,12 @@ class ServiceEndToEnd(unittest.TestCase):
         self.assertGreaterEqual(status["sends"], 5)
         self.assertEqual(status["failed_sends"], 0)
 
+        # The samples the guide's examples post.
+        self.assertAccepted(self.service.request("POST", "/api/board", sample("zdjecie.jpg"),
+                                                 "image/jpeg"))
+        self.assertAccepted(self.service.request("POST", "/api/board",
+                                                 sample("pokaz-sieciowy.json"), "application/json"))
+
     def test_a_notification_interrupts_and_the_content_comes_back(self):
         self.assertAccepted(self.service.post_json("/api/board", {"text": ["Treść"]}))
         content = self.next_frame()
@@ -124,6 +136,12 @@ class ServiceEndToEnd(unittest.TestCase):
              "application/json", 400),
             ("POST", "/api/notify", json.dumps({"text": ["x"], "seconds": 86401}).encode(),
              "application/json", 400),
+            ("POST", "/api/notify?seconds=1e-9", json.dumps({"text": ["x"]}).encode(),
+             "application/json", 400),
+            ("POST", "/api/board", json.dumps({"text": [""]}).encode(), "application/json", 422),
+            ("POST", "/api/board", json.dumps({"text": ["W" * 6_000_000]}).encode(),
+             "application/json", 422),
+            ("POST", "/api/board", sample("pokaz.json"), "application/json", 422),
             ("GET", "/api/nothing", None, None, 404),
         ]
         for method, path, body, kind, status in refusals:

@@ -3,7 +3,10 @@
 here on a loopback port of its own (its configuration written here, no
 system service), and a fleet of two services, each with a virtual board on
 its port. A message to one board's topic reaches only that board, one to
-tablica/all/ reaches both; a refused payload is logged and dropped; the
+tablica/all/ or to their group reaches both; a refused payload is logged,
+shown in the status and dropped; two services given one name both stay
+connected, both get the name's messages and both say the name is used
+twice; the
 services log in with a password from a file, and a wrong one is refused by
 the broker and said once in the log; the availability, Home Assistant's discovery, the status and the board's picture
 are retained (a fresh subscriber gets them); the broker stopped and started
@@ -26,6 +29,7 @@ BIN = None
 MOSQUITTO = "mosquitto"
 HOST = "127.0.0.1"
 BOARDS = {"peron-1": 23, "peron-2": 24}
+TWICE = "używana też przez inną działającą usługę"
 PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
 
 
@@ -42,13 +46,16 @@ class MqttFleet(unittest.TestCase):
         self.boards = {}
         self.services = {}
         for name, port in BOARDS.items():
-            self.boards[name] = kit.Emulator(BIN, port, self.config)
-            folder = self.tmp.join(name)
-            os.makedirs(folder)
-            self.services[name] = svc.Service(BIN, folder, self.config, port, "--name", name,
-                                              "--mqtt", "%s:%d" % (HOST, self.broker.port),
-                                              "--mqtt-user", "tablica",
-                                              "--mqtt-password-file", self.password_file)
+            self.start_service(name, port, "--name", name, "--group", "perony")
+
+    def start_service(self, key, port, *args):
+        self.boards[key] = kit.Emulator(BIN, port, self.config)
+        folder = self.tmp.join(key)
+        os.makedirs(folder)
+        self.services[key] = svc.Service(BIN, folder, self.config, port, *args,
+                                         "--mqtt", "%s:%d" % (HOST, self.broker.port),
+                                         "--mqtt-user", "tablica",
+                                         "--mqtt-password-file", self.password_file)
 
     def tearDown(self):
         for service in self.services.values():
@@ -83,8 +90,8 @@ class MqttFleet(unittest.TestCase):
         self.wait_online()
 
         # --- retained for whoever comes later -------------------------------------
-        # Each board: availability, status, image and four discovery topics.
-        held = self.broker.wait_retained_count(7 * len(BOARDS), "tablica/#", "homeassistant/#")
+        # Each board: availability, instance, status, image and four discovery topics.
+        held = self.broker.wait_retained_count(8 * len(BOARDS), "tablica/#", "homeassistant/#")
         for name in BOARDS:
             self.assertEqual(held.get("tablica/%s/availability" % name), b"online")
             status = json.loads(held["tablica/%s/status" % name])
@@ -99,6 +106,9 @@ class MqttFleet(unittest.TestCase):
             self.assertEqual(len(devices), 1, "the four entities are one device")
             by_kind = {topic.split("/")[1]: c for topic, c in configs.items()}
             self.assertEqual(by_kind["text"]["command_topic"], "tablica/%s/text" % name)
+            self.assertEqual(by_kind["text"]["state_topic"], "tablica/%s/status" % name)
+            self.assertIsNone(by_kind["image"]["name"])  # named as the device alone
+            self.assertTrue(by_kind["image"]["device"]["configuration_url"].startswith("http://"))
             self.assertEqual(by_kind["button"]["command_topic"], "tablica/%s/blank" % name)
             self.assertEqual(by_kind["sensor"]["state_topic"], "tablica/%s/status" % name)
             self.assertEqual(by_kind["image"]["image_topic"], "tablica/%s/image" % name)
@@ -138,6 +148,9 @@ class MqttFleet(unittest.TestCase):
         log = self.services["peron-2"].log()
         self.assertEqual(log.count("MQTT: odrzucono wiadomość"), 5, log)
         self.assertIn("„tablica/peron-2/picture”", log)
+        # The last refusal is in the status (Home Assistant's sensor shows it).
+        self.broker.wait_retained("tablica/peron-2/status", lambda s: "dwie linie" in (
+            json.loads(s)["refused"] or {}).get("message", ""))
         # Still there: a notification shows, then the content comes back.
         self.broker.publish("tablica/peron-2/notify", json.dumps(
             {"text": ["Pociąg opóźniony"], "seconds": 1}).encode())
@@ -183,6 +196,35 @@ class MqttFleet(unittest.TestCase):
         self.broker.wait_retained("tablica/peron-2/availability", b"offline", timeout=10)
         self.assertEqual(self.services["peron-1"].stop(), 0, self.services["peron-1"].log())
         self.broker.wait_retained("tablica/peron-1/availability", b"offline", timeout=10)
+
+    def test_one_name_twice_and_a_group(self):
+        self.wait_online()
+        # A second service named as the first: it finds the name held, the
+        # first hears it come; both say so, and neither pushes the other off.
+        self.start_service("twin", 26, "--name", "peron-1")
+        for key in ("twin", "peron-1"):
+            service = self.services[key]
+            deadline = time.monotonic() + 15
+            while TWICE not in service.log() and time.monotonic() < deadline:
+                time.sleep(0.2)
+            self.assertIn(TWICE, service.log())
+            self.assertIn(TWICE, service.status()["notice"])
+        both = self.expected_text("Oba")
+        self.broker.publish("tablica/peron-1/text", "Oba".encode())
+        for key in ("peron-1", "twin"):
+            self.assertBoardGets(key, both, "one name twice")
+        self.assertBoardQuiet("peron-2", 0.5, "one name twice")
+        # A group's message reaches its boards only.
+        group = self.expected_text("Grupa")
+        self.broker.publish("tablica/group/perony/text", "Grupa".encode())
+        for name in BOARDS:
+            self.assertBoardGets(name, group, "tablica/group/perony/text")
+        self.assertBoardQuiet("twin", 0.5, "a group it is not in")
+        for key in ("peron-1", "twin"):
+            log = self.services[key].log()
+            self.assertEqual(log.count("MQTT: połączono z brokerem"), 1, log)
+        self.assertEqual(self.broker.retained("tablica/peron-1/availability"),
+                         {"tablica/peron-1/availability": b"online"})
 
 
 if __name__ == "__main__":

@@ -115,6 +115,7 @@ TEST_F(ServiceOnFake, RefusedContentWritesNothing) {
       {R"({"text": ["To jest zdecydowanie za długi tekst dla tablicy"], "size": 16})",
        "Tekst nie mieści się na tablicy"},
       {R"({"text": ["a", "b", "c"]})", "text"},
+      {R"({"text": ["", ""]})", "Tekst jest pusty"},
       {R"({"text": ["a"], "colour": "red"})", "colour"},
       {R"({"picture": "logo.png"})", "nie może wskazywać plików"},
       {R"({"text": ["a"], "font": "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"})",
@@ -124,6 +125,8 @@ TEST_F(ServiceOnFake, RefusedContentWritesNothing) {
        "Strona 1: tekst nie mieści się"},
       {R"({"pages": [{"text": ["a"], "seconds": 5}, {"animation": "../flaga.gif"}]})", "Strona 2"},
       {R"({"picture": "data:image/png;base64,AAAA"})", ""},
+      // Far too wide for the width to be counted in the font's own numbers.
+      {R"({"text": [")" + std::string(6'000'000, 'W') + R"("]})", "Tekst nie mieści się"},
   };
   for (const Refusal& refusal : refusals) {
     const ContentResult result = service_->JsonContent(refusal.json);
@@ -134,7 +137,9 @@ TEST_F(ServiceOnFake, RefusedContentWritesNothing) {
   }
   const std::string notPicture = "GIF89a this is not a picture at all";
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(notPicture.data());
-  EXPECT_FALSE(service_->PictureContent({bytes, notPicture.size()}, {}).content);
+  const ContentResult picture = service_->PictureContent({bytes, notPicture.size()}, {});
+  EXPECT_FALSE(picture.content);
+  EXPECT_EQ(picture.error.find("„picture”"), std::string::npos) << picture.error;
   EXPECT_FALSE(service_->PictureContent({}, {}).content);
   EXPECT_FALSE(service_->TextContent({}).content);
   EXPECT_FALSE(service_->TextContent({"1", "2", "3"}).content);

@@ -28,6 +28,13 @@ TEST(ServiceOptions, CommandLineTable) {
       {{"--port", "7", "--listen", "0.0.0.0:9000", "--token-file", "t.txt"}, ""},
       {{"--listen=[::1]:8081", "--name=hala-2", "--max-upload", "1024"}, ""},
       {{"--mqtt", "127.0.0.1:1883", "--mqtt-user", "u", "--mqtt-password-file", "p"}, ""},
+      {{"--mqtt", "b:1883", "--group", "perony", "--group=hala_1", "--url", "https://t.lan/"}, ""},
+      {{"--group", "perony"}, "tylko z --mqtt"},
+      {{"--mqtt", "b:1883", "--group", "a/b"}, "Nazwa grupy"},
+      {{"--mqtt", "b:1883", "--group", ""}, "Nazwa grupy"},
+      {{"--url", "tablica.lan:8080"}, "http://"},
+      {{"--url", "http://a b/"}, "http://"},
+      {{"--name", "group"}, "group"},
       {{"--port", "0"}, "1..254"},
       {{"--port", "255"}, "1..254"},
       {{"--port", "7x"}, "1..254"},
@@ -59,9 +66,10 @@ TEST(ServiceOptions, CommandLineTable) {
 }
 
 TEST(ServiceOptions, ValuesAreKept) {
-  const ParsedServiceOptions parsed = ParseServiceOptions(
-      {"--port", "12", "--listen", "[::1]:8081", "--name", "Peron_3", "--max-upload=2048", "--mqtt",
-       "broker.lan:1883", "--mqtt-user", "tablica"});
+  const ParsedServiceOptions parsed =
+      ParseServiceOptions({"--port", "12", "--listen", "[::1]:8081", "--name", "Peron_3",
+                           "--max-upload=2048", "--mqtt", "broker.lan:1883", "--mqtt-user",
+                           "tablica", "--group", "a", "--group", "b", "--group", "a"});
   ASSERT_TRUE(parsed.options) << parsed.error;
   const ServiceOptions& options = *parsed.options;
   EXPECT_EQ(options.port, 12);
@@ -74,6 +82,7 @@ TEST(ServiceOptions, ValuesAreKept) {
   EXPECT_EQ(options.mqtt->broker.port, 1883);
   EXPECT_EQ(options.mqtt->user, "tablica");
   EXPECT_EQ(options.mqtt->maxPayload, 2048U);  // MQTT payloads follow the upload limit
+  EXPECT_EQ(options.mqtt->groups, (std::vector<std::string>{"a", "b"}));
 
   const ServiceOptions defaults = *ParseServiceOptions({}).options;
   EXPECT_EQ(defaults.listen.host, "127.0.0.1");
@@ -172,10 +181,10 @@ TEST(RequestParams, PictureOptionsTable) {
 
 TEST(RequestParams, SecondsAndBodyKind) {
   EXPECT_EQ(NotifySeconds({{"seconds", "10"}}).length, std::chrono::milliseconds(10'000));
-  EXPECT_EQ(NotifySeconds({{"seconds", "0.5"}}).length, std::chrono::milliseconds(500));
+  EXPECT_EQ(NotifySeconds({{"seconds", "1.5"}}).length, std::chrono::milliseconds(1500));
   EXPECT_FALSE(NotifySeconds({}).length);
   EXPECT_EQ(NotifySeconds({}).error, "");
-  for (const char* bad : {"0", "-1", "86401", "nan", "inf", "10s", ""}) {
+  for (const char* bad : {"0", "0.5", "1e-9", "-1", "86401", "nan", "inf", "10s", ""}) {
     EXPECT_NE(NotifySeconds({{"seconds", bad}}).error, "") << bad;
   }
   struct BodyCase {

@@ -1,13 +1,18 @@
 // The board on an MQTT broker through libmosquitto: commands from the
-// board's topics (and tablica/all/) go to the board service as the HTTP
-// API's requests do, checked whole first; a refused one is logged and
-// dropped. The service's status and picture go back, paced, and Home
-// Assistant's discovery with the availability on every connect.
+// board's topics (and tablica/all/, and its groups') go to the board
+// service as the HTTP API's requests do, checked whole first; a refused one
+// is logged, shown in the status, and dropped. The service's status and
+// picture go back, paced, and Home Assistant's discovery with the
+// availability on every connect. Each process has a client id of its own,
+// so two services given one name both stay connected; each learns of the
+// other from the name's retained instance topic and says so.
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "picture/convert_options.h"
 #include "service/mqtt/mqtt_client.h"
@@ -42,13 +47,27 @@ std::optional<std::string> ReadPassword(const std::filesystem::path& file) {
   return password;
 }
 
+// The broker knows a client by its id, and drops the older of two that
+// share one: the board's name with a random part, new for each process.
+std::string ClientId(const std::string& name) {
+  std::random_device random;
+  char tail[16];
+  std::snprintf(tail, sizeof tail, "-%08x", static_cast<unsigned>(random()));
+  return "tablica-serwer-" + name + tail;
+}
+
 class MosquittoBridge final : public MqttBridge {
  public:
   MosquittoBridge(BoardService& service, mqtt::ClientSetup setup, const std::string& name,
-                  std::uint64_t maxPayload, LogFn log)
-      : service_(service), topics_(name), maxPayload_(maxPayload), log_(std::move(log)) {
+                  const MqttOptions& options, LogFn log)
+      : service_(service),
+        topics_(name, options.groups),
+        maxPayload_(options.maxPayload),
+        log_(std::move(log)),
+        clientId_(setup.clientId),
+        broker_(setup.host + ":" + std::to_string(setup.port)) {
     const std::string version = service_.Status().version;
-    discovery_ = mqtt::DiscoveryMessages(topics_, version);
+    discovery_ = mqtt::DiscoveryMessages(topics_, version, options.pageUrl);
     publisher_ = std::make_unique<mqtt::BoardPublisher>(mqtt::PublisherSetup{
         topics_,
         [this] { return StatusJson(service_.Status()); },
@@ -63,6 +82,8 @@ class MosquittoBridge final : public MqttBridge {
         service_.AddFrameObserver([this](const FrameEvent&) { publisher_->FrameWritten(); });
     setup.will = {topics_.Availability(), std::string(mqtt::kOffline), true, 1};
     setup.subscriptions = topics_.Subscriptions();
+    setup.subscriptions.push_back(topics_.Availability());
+    setup.subscriptions.push_back(topics_.Instance());
     setup.connected = [this] { Connected(); };
     setup.received = [this](const MqttMessage& message) { Received(message); };
     setup.log = log_;
@@ -80,20 +101,64 @@ class MosquittoBridge final : public MqttBridge {
  private:
   // On the client's thread, each time the broker has taken the connection.
   void Connected() {
-    Publish({topics_.Availability(), std::string(mqtt::kOnline), true, 1});
+    heldOnline_ = false;
+    heldByOther_ = false;
+    Announce();
     for (const MqttMessage& message : discovery_) Publish(message);
     publisher_->PublishNow();
+  }
+
+  // The board is online, and this process holds its name.
+  void Announce() {
+    Publish({topics_.Availability(), std::string(mqtt::kOnline), true, 1});
+    Publish({topics_.Instance(), clientId_, true, 1});
   }
 
   void Publish(const MqttMessage& message) { owned_->Publish(message); }
 
   void Received(const MqttMessage& message) {
+    if (message.topic == topics_.Availability() || message.topic == topics_.Instance()) {
+      return Claimed(message);
+    }
     const std::optional<Command> command = topics_.CommandOf(message.topic);
     if (!command) return;
     const std::string problem = Carry(*command, message);
     if (!problem.empty()) {
       log_("MQTT: odrzucono wiadomość z „" + message.topic + "”: " + problem);
+      service_.Refused(problem);
+      publisher_->StatusChanged();
     }
+  }
+
+  // What the broker holds for the name (retained: what was there when this
+  // process subscribed) and what others publish there now. Another
+  // process's id while the board is online, or another process announcing
+  // itself now: the name is used twice. The other's "offline" (it ended)
+  // would leave this board offline in Home Assistant: announced again.
+  void Claimed(const MqttMessage& message) {
+    if (message.topic == topics_.Availability()) {
+      if (message.retain) {
+        heldOnline_ = message.payload == mqtt::kOnline;
+      } else if (message.payload == mqtt::kOffline) {
+        Announce();
+      }
+    } else if (message.payload != clientId_) {
+      heldByOther_ = heldByOther_ || message.retain;
+      if (!message.retain) return SharedName();
+    }
+    if (heldOnline_ && heldByOther_) SharedName();
+  }
+
+  void SharedName() {
+    const std::string notice = "Nazwa tablicy „" + topics_.Name() +
+                               "” jest używana też przez inną działającą usługę na brokerze " +
+                               broker_ +
+                               "; obie dostają te same polecenia. Nadaj każdej tablicy inną "
+                               "nazwę (--name).";
+    if (sharedNameTold_.exchange(true)) return;
+    log_("MQTT: " + notice);
+    service_.SetNotice(notice);
+    publisher_->StatusChanged();
   }
 
   // Hands the command to the service; the Polish reason when it is refused.
@@ -149,6 +214,13 @@ class MosquittoBridge final : public MqttBridge {
   mqtt::BoardTopics topics_;
   std::uint64_t maxPayload_;
   LogFn log_;
+  std::string clientId_;
+  std::string broker_;
+  // The client's thread's own: what the broker held for the name when
+  // this connection subscribed.
+  bool heldOnline_ = false;
+  bool heldByOther_ = false;
+  std::atomic<bool> sharedNameTold_ = false;
   std::vector<MqttMessage> discovery_;
   std::unique_ptr<mqtt::BoardPublisher> publisher_;
   int observer_ = -1;
@@ -163,7 +235,7 @@ MqttStart StartMqtt(BoardService& service, const MqttOptions& options, const std
   mqtt::ClientSetup setup;
   setup.host = options.broker.host;
   setup.port = options.broker.port;
-  setup.clientId = "tablica-serwer-" + name;
+  setup.clientId = ClientId(name);
   setup.user = options.user;
   if (options.passwordFile) {
     setup.password = ReadPassword(*options.passwordFile);
@@ -174,11 +246,12 @@ MqttStart StartMqtt(BoardService& service, const MqttOptions& options, const std
                            std::to_string(kLargestPassword) + " bajtów)."};
     }
   }
-  log("MQTT: broker " + setup.host + ":" + std::to_string(setup.port) + ", tematy tablica/" + name +
-      "/… i tablica/all/….");
-  return {std::make_unique<MosquittoBridge>(service, std::move(setup), name, options.maxPayload,
-                                            std::move(log)),
-          {}};
+  std::string topics = "tablica/" + name + "/…, tablica/all/…";
+  for (const std::string& group : options.groups) topics += ", tablica/group/" + group + "/…";
+  log("MQTT: broker " + setup.host + ":" + std::to_string(setup.port) + ", tematy " + topics + ".");
+  return {
+      std::make_unique<MosquittoBridge>(service, std::move(setup), name, options, std::move(log)),
+      {}};
 }
 
 }  // namespace tablica::service

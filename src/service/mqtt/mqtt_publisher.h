@@ -44,6 +44,8 @@ class BoardPublisher {
 
   // A frame was written (from the writing thread; returns at once).
   void FrameWritten();
+  // The status changed without a frame (a refusal): paced as a frame.
+  void StatusChanged() { FrameWritten(); }
   // The status and the picture now, whatever the pace (after a connect:
   // the broker may have lost what it held).
   void PublishNow();

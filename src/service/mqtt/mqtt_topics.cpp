@@ -1,5 +1,6 @@
 #include "service/mqtt/mqtt_topics.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -9,6 +10,7 @@ namespace {
 
 constexpr std::string_view kRoot = "tablica/";
 constexpr std::string_view kEveryBoard = "all";
+constexpr std::string_view kGroup = "group/";
 
 constexpr std::array<std::pair<Command, std::string_view>, 5> kCommands{{
     {Command::Text, "text"},
@@ -59,7 +61,8 @@ bool IsUtf8(std::string_view text) {
 
 }  // namespace
 
-BoardTopics::BoardTopics(std::string name) : name_(std::move(name)) {}
+BoardTopics::BoardTopics(std::string name, std::vector<std::string> groups)
+    : name_(std::move(name)), groups_(std::move(groups)) {}
 
 std::string BoardTopics::Status() const {
   return std::string(kRoot) + name_ + "/status";
@@ -73,15 +76,21 @@ std::string BoardTopics::Image() const {
   return std::string(kRoot) + name_ + "/image";
 }
 
+std::string BoardTopics::Instance() const {
+  return std::string(kRoot) + name_ + "/instance";
+}
+
 std::string BoardTopics::CommandTopic(Command command) const {
   return std::string(kRoot) + name_ + "/" + std::string(CommandName(command));
 }
 
 std::vector<std::string> BoardTopics::Subscriptions() const {
+  std::vector<std::string> boards{name_, std::string(kEveryBoard)};
+  for (const std::string& group : groups_) boards.push_back(std::string(kGroup) + group);
   std::vector<std::string> topics;
-  for (std::string_view board : {std::string_view(name_), kEveryBoard}) {
+  for (const std::string& board : boards) {
     for (const auto& [command, name] : kCommands) {
-      topics.push_back(std::string(kRoot) + std::string(board) + "/" + std::string(name));
+      topics.push_back(std::string(kRoot) + board + "/" + std::string(name));
     }
   }
   return topics;
@@ -90,10 +99,14 @@ std::vector<std::string> BoardTopics::Subscriptions() const {
 std::optional<Command> BoardTopics::CommandOf(std::string_view topic) const {
   if (!topic.starts_with(kRoot)) return std::nullopt;
   topic.remove_prefix(kRoot.size());
+  const bool group = topic.starts_with(kGroup);
+  if (group) topic.remove_prefix(kGroup.size());
   const std::size_t slash = topic.find('/');
   if (slash == std::string_view::npos) return std::nullopt;
   const std::string_view board = topic.substr(0, slash);
-  if (board != name_ && board != kEveryBoard) return std::nullopt;
+  const bool ours = group ? std::find(groups_.begin(), groups_.end(), board) != groups_.end()
+                          : board == name_ || board == kEveryBoard;
+  if (!ours) return std::nullopt;
   const std::string_view rest = topic.substr(slash + 1);
   for (const auto& [command, name] : kCommands) {
     if (rest == name) return command;

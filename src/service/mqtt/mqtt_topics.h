@@ -6,10 +6,15 @@
 //   tablica/<name>/show     a show (JSON, pictures inline)
 //   tablica/<name>/notify   {"text": [...] or "picture": "data:...", "seconds": N}
 //   tablica/<name>/blank    anything: the board goes dark
-// and the same under tablica/all/ to every board at once. The board tells
+// and the same under tablica/all/ to every board at once, and under
+// tablica/group/<group>/ to the boards of a group (--group). The board tells
 //   tablica/<name>/status        the service's status (JSON), retained
 //   tablica/<name>/availability  "online", or "offline" (also its last will), retained
 //   tablica/<name>/image         the board as a PNG picture, retained
+//   tablica/<name>/instance      the client id of the service that last took
+//                                the name, retained: a service that finds
+//                                another's here while the board is online
+//                                knows the name is used twice
 
 #include <optional>
 #include <string>
@@ -25,21 +30,24 @@ inline constexpr std::string_view kOffline = "offline";
 
 class BoardTopics {
  public:
-  // `name` is a checked board name (letters, digits, '-', '_').
-  explicit BoardTopics(std::string name);
+  // `name` and `groups` are checked names (letters, digits, '-', '_').
+  explicit BoardTopics(std::string name, std::vector<std::string> groups = {});
 
   const std::string& Name() const { return name_; }
   std::string Status() const;
   std::string Availability() const;
   std::string Image() const;
+  std::string Instance() const;
   std::string CommandTopic(Command command) const;
-  // The ten topics the board listens to (its own and tablica/all/).
+  // The command topics the board listens to: five each for its own name,
+  // tablica/all/ and each of its groups.
   std::vector<std::string> Subscriptions() const;
   // Which command a topic carries to this board; unset for any other topic.
   std::optional<Command> CommandOf(std::string_view topic) const;
 
  private:
   std::string name_;
+  std::vector<std::string> groups_;
 };
 
 // The lines of a text payload: split at line feeds (a carriage return

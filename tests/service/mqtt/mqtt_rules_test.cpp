@@ -24,8 +24,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(MqttTopics, EachTopicReachesOnlyItsBoardOrEveryBoard) {
-  const BoardTopics topics("peron-3");
+TEST(MqttTopics, EachTopicReachesOnlyItsBoardEveryBoardOrItsGroups) {
+  const BoardTopics topics("peron-3", {"perony", "hala"});
   const struct {
     const char* topic;
     std::optional<Command> command;
@@ -37,11 +37,18 @@ TEST(MqttTopics, EachTopicReachesOnlyItsBoardOrEveryBoard) {
       {"tablica/peron-3/blank", Command::Blank},
       {"tablica/all/text", Command::Text},
       {"tablica/all/blank", Command::Blank},
+      {"tablica/group/perony/text", Command::Text},
+      {"tablica/group/hala/notify", Command::Notify},
+      {"tablica/group/kasy/text", std::nullopt},  // a group it is not in
+      {"tablica/group/peron-3/text", std::nullopt},
+      {"tablica/group/perony", std::nullopt},
+      {"tablica/perony/text", std::nullopt},     // a group is not a board
       {"tablica/peron-4/text", std::nullopt},    // another board
       {"tablica/peron-3x/text", std::nullopt},   // a name that only starts the same
       {"tablica/peron/text", std::nullopt},      // a name this one starts with
       {"tablica/peron-3/status", std::nullopt},  // what the board publishes itself
       {"tablica/peron-3/availability", std::nullopt},
+      {"tablica/peron-3/instance", std::nullopt},
       {"tablica/peron-3/image", std::nullopt},
       {"tablica/peron-3/text/more", std::nullopt},
       {"tablica/peron-3/", std::nullopt},
@@ -54,11 +61,11 @@ TEST(MqttTopics, EachTopicReachesOnlyItsBoardOrEveryBoard) {
   }
 }
 
-TEST(MqttTopics, SubscriptionsAreExactlyTheCommandTopicsOfTheBoardAndOfAll) {
-  const BoardTopics topics("hala_A");
+TEST(MqttTopics, SubscriptionsAreExactlyTheCommandTopicsOfTheBoardOfAllAndOfItsGroups) {
+  const BoardTopics topics("hala_A", {"hala"});
   const std::vector<std::string> subscriptions = topics.Subscriptions();
   const std::set<std::string> unique(subscriptions.begin(), subscriptions.end());
-  EXPECT_EQ(unique.size(), 10u);
+  EXPECT_EQ(unique.size(), 15u);
   for (const std::string& topic : subscriptions) {
     EXPECT_EQ(topic.find_first_of("+#"), std::string::npos) << topic;
     EXPECT_TRUE(topics.CommandOf(topic)) << topic;
@@ -109,7 +116,8 @@ std::string Str(const QJsonObject& object, const char* key) {
 
 TEST(MqttDiscovery, FourRetainedEntitiesOfOneDeviceOnTheBoardsOwnTopics) {
   const BoardTopics topics("peron-3");
-  const std::vector<MqttMessage> messages = DiscoveryMessages(topics, "1.2.3");
+  const std::vector<MqttMessage> messages =
+      DiscoveryMessages(topics, "1.2.3", "http://tablica:8080/");
   ASSERT_EQ(messages.size(), 4u);
   std::set<std::string> uniqueIds;
   std::set<std::string> components;
@@ -127,7 +135,8 @@ TEST(MqttDiscovery, FourRetainedEntitiesOfOneDeviceOnTheBoardsOwnTopics) {
     EXPECT_EQ(parts[4], "config");
     components.insert(parts[1].toStdString());
     uniqueIds.insert(Str(config, "unique_id"));
-    EXPECT_FALSE(Str(config, "name").empty());
+    // The picture is the device's main feature: named as the device alone.
+    EXPECT_EQ(config.value("name").isNull(), parts[1] == "image");
     EXPECT_EQ(Str(config, "availability_topic"), topics.Availability());
     EXPECT_EQ(Str(config, "payload_available"), kOnline);
     EXPECT_EQ(Str(config, "payload_not_available"), kOffline);
@@ -136,13 +145,19 @@ TEST(MqttDiscovery, FourRetainedEntitiesOfOneDeviceOnTheBoardsOwnTopics) {
     const std::string part = parts[1].toStdString();
     if (part == "text") {
       EXPECT_EQ(topics.CommandOf(Str(config, "command_topic")), Command::Text);
-      EXPECT_LE(config.value("max").toInt(), 255);
+      EXPECT_EQ(config.value("max").toInt(), 33);  // two lines of 16 and the '|'
+      EXPECT_EQ(Str(config, "state_topic"), topics.Status());
     } else if (part == "button") {
       EXPECT_EQ(topics.CommandOf(Str(config, "command_topic")), Command::Blank);
     } else if (part == "sensor") {
       EXPECT_EQ(Str(config, "state_topic"), topics.Status());
       EXPECT_EQ(Str(config, "json_attributes_topic"), topics.Status());
-      EXPECT_NE(Str(config, "value_template").find("last_send"), std::string::npos);
+      EXPECT_NE(Str(config, "value_template").find("refused"), std::string::npos);
+      // Nothing that changes with every frame.
+      const std::string attributes = Str(config, "json_attributes_template");
+      for (const char* counter : {"sends", "last_send", "at"}) {
+        EXPECT_EQ(attributes.find(std::string("'") + counter + "'"), std::string::npos);
+      }
     } else if (part == "image") {
       EXPECT_EQ(Str(config, "image_topic"), topics.Image());
       EXPECT_EQ(Str(config, "content_type"), "image/png");
@@ -152,8 +167,10 @@ TEST(MqttDiscovery, FourRetainedEntitiesOfOneDeviceOnTheBoardsOwnTopics) {
   EXPECT_EQ(uniqueIds.size(), 4u);
   EXPECT_EQ(device.value("identifiers").toArray().size(), 1);
   EXPECT_EQ(device.value("sw_version").toString(), "1.2.3");
+  EXPECT_EQ(device.value("configuration_url").toString(), "http://tablica:8080/");
   // Another board is another device with other entities.
-  const std::vector<MqttMessage> other = DiscoveryMessages(BoardTopics("peron-4"), "1.2.3");
+  const std::vector<MqttMessage> other =
+      DiscoveryMessages(BoardTopics("peron-4"), "1.2.3", "http://tablica:8080/");
   for (std::size_t i = 0; i < other.size(); ++i) {
     EXPECT_NE(other[i].topic, messages[i].topic);
     EXPECT_NE(Json(other[i].payload).value("device"), device);
