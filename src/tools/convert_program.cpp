@@ -9,6 +9,7 @@
 #include "picture/convert.h"
 #include "tools/console_output.h"
 #include "tools/convert_tool.h"
+#include "tools/departures_tool.h"
 #include "tools/play_tool.h"
 
 namespace tablica::tools {
@@ -23,6 +24,20 @@ int RunConvertProgram(int argc, char** argv) {
   std::vector<std::string> args;
   const QStringList words = QCoreApplication::arguments();
   for (qsizetype i = 1; i < words.size(); ++i) args.push_back(words[i].toStdString());
+  const TextOut out = [](const std::string& text) { std::fputs(text.c_str(), stdout); };
+  const TextOut error = [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
+  if (AsksForDepartures(argc, argv)) {
+    const auto departures = ParseDeparturesCommand(args);
+    if (departures.help) {
+      std::fputs(DeparturesUsage().c_str(), stdout);
+      return 0;
+    }
+    if (!departures.command) {
+      std::fprintf(stderr, "%s\n\n%s", departures.error.c_str(), DeparturesUsage().c_str());
+      return kExitUsage;
+    }
+    return RunDeparturesTool(*departures.command, out, error);
+  }
 
   const auto parsed = ParseConvertCommand(args);
   if (parsed.help) {
@@ -33,9 +48,7 @@ int RunConvertProgram(int argc, char** argv) {
     std::fprintf(stderr, "%s\n\n%s", parsed.error.c_str(), ConvertUsage().c_str());
     return kExitUsage;
   }
-  return RunConvertTool(
-      *parsed.command, [](const std::string& text) { std::fputs(text.c_str(), stdout); },
-      [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
+  return RunConvertTool(*parsed.command, out, error);
 }
 
 }  // namespace tablica::tools

@@ -1,0 +1,224 @@
+// Departures of a small feed written the way real feeds are: a byte-order
+// mark, CRLF, quotes, columns in any order, a trip whose rows are not
+// together, times past midnight, a clock change, a stop in another time
+// zone, frequencies, a station with platforms; then a live feed on top.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "feed_kit.h"
+#include "temp_folder.h"
+#include "tools/departures_tool.h"
+#include "transit_live.pb.h"
+
+namespace tablica {
+namespace {
+
+using testing_support::TempFolder;
+
+const std::map<std::string, std::string> kFeed = {
+    {"agency.txt",
+     "agency_id,agency_name,agency_url,agency_timezone\r\nA,MPK,http://mpk.example,Europe/"
+     "Warsaw\r\n"},
+    {"stops.txt",
+     "\xEF\xBB\xBFstop_name,stop_id,extra,location_type,parent_station,stop_timezone\r\n"
+     "\"Dworzec \"\"Główny\"\"\",S,x,1,,\r\n"
+     "\"Peron 1, wschód\",S1,x,0,S,\r\n"
+     "Peron 2,S2,x,0,S,\r\n"
+     "Rynek,R,x,0,,\r\n"
+     "Pętla,P,x,0,,\r\n"
+     "Lwów,L,x,0,,Europe/Kyiv\r\n"},
+    {"routes.txt",
+     "route_id,agency_id,route_short_name,route_long_name,route_type\n"
+     "R4,A,4,Pętla - Dworzec,3\nRN,A,,Nocny,3\n"},
+    {"trips.txt",
+     "route_id,service_id,trip_id,trip_headsign\n"
+     "R4,WK,T1,Pętla\nR4,WK,T2,Pętla\nRN,WK,T3,\nR4,WK,T4,Dworzec\nR4,DOD,T5,Rynek\n"
+     "R4,OFF,T6,Nigdy\nRN,TUE,T7,\nR4,WK,T8,Co 20\nR4,WK,T9,Lwów\nR4,WK,T10,\nR4,WK,T11,Nie\n"
+     "R4,SUN,T12,Zmiana czasu\n"},
+    {"calendar.txt",
+     "service_id,monday,tuesday,wednesday,thursday,friday,saturday,sunday,start_date,end_date\n"
+     "WK,1,1,1,1,1,0,0,20260101,20261231\nOFF,1,1,1,1,1,1,1,20260101,20261231\n"
+     "TUE,0,1,0,0,0,0,0,20260101,20261231\nSUN,0,0,0,0,0,0,1,20260101,20261231\n"},
+    {"calendar_dates.txt", "service_id,date,exception_type\nDOD,20261209,1\nOFF,20261209,2\n"},
+    {"frequencies.txt",
+     "trip_id,start_time,end_time,headway_secs,exact_times\nT8,07:00:00,09:00:00,1200,1\n"},
+    {"stop_times.txt",
+     "trip_id,stop_sequence,stop_id,arrival_time,departure_time,pickup_type,stop_headsign\r\n"
+     "T1,1,S1,08:05:00,08:05:00,,\r\n"
+     "T1,2,R,08:15:00,08:15:00,,\r\n"
+     "T1,3,P,08:25:00,08:25:00,,\r\n"
+     "T2,1,S1,08:10:00,08:10:00,0,Rynek przez most\r\n"
+     "T2,2,P,08:30:00,08:30:00,,\r\n"
+     "T3,1,R,07:55:00,07:55:00,,\r\n"
+     "T3,2,S1,08:12:00,08:12:00,,\r\n"
+     "T4,1,P,07:40:00,07:40:00,,\r\n"
+     "T4,2,S2,08:02:00,08:02:00,,\r\n"
+     "T5,1,S2,08:20:00,08:20:00,,\r\n"
+     "T5,2,R,08:30:00,08:30:00,,\r\n"
+     "T6,1,S2,08:21:00,08:21:00,,\r\n"
+     "T6,2,R,08:31:00,08:31:00,,\r\n"
+     "T7,1,S2,32:30:00,32:30:00,,\r\n"
+     "T7,2,P,32:40:00,32:40:00,,\r\n"
+     "T8,1,S2,10:00:00,10:00:00,,\r\n"
+     "T8,2,P,10:10:00,10:10:00,,\r\n"
+     "T9,1,L,08:50:00,08:50:00,,\r\n"
+     "T9,2,P,09:50:00,09:50:00,,\r\n"
+     "T10,1,P,08:00:00,08:00:00,,\r\n"
+     "T10,2,S2,,,,\r\n"
+     "T10,3,R,08:40:00,08:40:00,,\r\n"
+     "T11,1,S1,08:11:00,08:11:00,1,\r\n"
+     "T11,2,P,08:21:00,08:21:00,,\r\n"
+     "T12,1,S1,10:00:00,10:00:00,,\r\n"
+     "T12,2,P,10:10:00,10:10:00,,\r\n"
+     "T3,3,P,08:30:00,08:30:00,,\r\n"},
+};
+
+struct Answer {
+  int code = -1;
+  std::vector<std::string> lines;
+  std::string errors;
+};
+
+Answer Departures(const std::filesystem::path& feed, std::vector<std::string> stops,
+                  const std::string& at, const std::string& realtime = {}) {
+  tools::DeparturesCommand command;
+  command.feed = feed.string();
+  command.stops = std::move(stops);
+  command.at = at;
+  if (!realtime.empty()) command.realtime = realtime;
+  Answer run;
+  run.code = tools::RunDeparturesTool(
+      command, [&](const std::string& line) { run.lines.push_back(line); },
+      [&](const std::string& text) { run.errors += text; });
+  return run;
+}
+
+// "08:05 T1 4 Pętla S1" from a printed line (the offset kept when not +01:00).
+std::string Brief(const std::string& line) {
+  const auto field = [&](const std::string& name) {
+    const auto at = line.find("\"" + name + "\": ");
+    const auto from = at + name.size() + 4;
+    if (line[from] != '"') return line.substr(from, line.find_first_of(",}", from) - from);
+    return line.substr(from + 1, line.find('"', from + 1) - from - 1);
+  };
+  std::string time = field("departure").substr(11);
+  if (time.ends_with(":00+01:00")) time = time.substr(0, 5);
+  std::string brief = time + " " + field("trip") + " " + field("route") + " " + field("headsign") +
+                      " " + field("stop");
+  if (field("delay") != "null") brief += " delay=" + field("delay");
+  if (field("cancelled") == "true") brief += " cancelled";
+  return brief;
+}
+
+class DeparturesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { testing_support::WriteFeed(feed_, kFeed); }
+  std::vector<std::string> Briefs(const Answer& run) {
+    std::vector<std::string> briefs;
+    for (const auto& line : run.lines) briefs.push_back(Brief(line));
+    return briefs;
+  }
+  TempFolder folder_;
+  std::filesystem::path feed_ = folder_.path() / "rozklad.zip";
+};
+
+TEST_F(DeparturesTest, EachRuleOfTheTimetable) {
+  // Wednesday 9 December 2026, 08:00 in Warsaw, whatever the machine's zone.
+  const Answer run = Departures(feed_, {"S", "L"}, "2026-12-09T08:00", {});
+  ASSERT_EQ(run.code, 0) << run.errors;
+  const std::vector<std::string> expected = {
+      "08:00 T8 4 Co 20 S2",             // a frequency start, not the template's 10:00
+      "08:05 T1 4 Pętla S1",             // trip headsign; the station's platform
+      "08:10 T2 4 Rynek przez most S1",  // the stop's headsign
+      "08:12 T3 Nocny Pętla S1",         // long name; last stop's name; rows apart
+      "08:20 T10 4 Rynek S2",            // no times: between its neighbours
+      "08:20 T5 4 Rynek S2",             // a service of added dates only
+      "08:20 T8 4 Co 20 S2",             //
+      "08:30 T7 Nocny Pętla S2",         // 32:30 of Tuesday's service
+      "08:40 T8 4 Co 20 S2",             //
+      "09:50:00+02:00 T9 4 Lwów L",      // shown in the stop's own zone
+  };
+  // Not there: T4 (its last stop), T6 (removed that day), T11 (no pickup).
+  EXPECT_EQ(Briefs(run), expected);
+}
+
+TEST_F(DeparturesTest, ServiceDayCountsFromNoonOnTheDayClocksChange) {
+  // 29 March 2026: clocks go forward at 02:00; 10:00:00 is 10:00 CEST.
+  const Answer run = Departures(feed_, {"S1"}, "2026-03-29T09:00");
+  ASSERT_FALSE(run.lines.empty()) << run.errors;
+  EXPECT_NE(run.lines[0].find("\"departure\": \"2026-03-29T10:00:00+02:00\""), std::string::npos)
+      << run.lines[0];
+}
+
+TEST_F(DeparturesTest, RefusedFeedsAndStopsSayWhy) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"NIE"}, "Przystanku „NIE” nie ma w rozkładzie."},
+  };
+  for (const auto& [stops, message] : cases) {
+    const Answer run = Departures(feed_, stops, "2026-12-09T08:00");
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.errors, message);
+  }
+  std::ofstream(folder_.path() / "zly.zip") << "nie zip";
+  EXPECT_EQ(Departures(folder_.path() / "zly.zip", {"S"}, "2026-12-09T08:00").code, 1);
+  // Nothing within 24 hours: said, never a blank answer.
+  const Answer none = Departures(feed_, {"L"}, "2026-12-12T10:00");
+  EXPECT_TRUE(none.lines.empty());
+  EXPECT_EQ(none.errors, "Brak odjazdów w ciągu 24 godzin.");
+}
+
+TEST_F(DeparturesTest, LiveFeedDelaysCancelsAndSkips) {
+  using live::wire::FeedMessage;
+  FeedMessage message;
+  message.mutable_header()->set_gtfs_realtime_version("2.0");
+  message.mutable_header()->set_timestamp(1796799600);  // 2026-12-09 08:00 in Warsaw
+  const auto trip = [&](const std::string& id) {
+    auto* update = message.add_entity();
+    update->set_id(id);
+    update->mutable_trip_update()->mutable_trip()->set_trip_id(id);
+    return update->mutable_trip_update();
+  };
+  // T1: its own stop 2 minutes late.
+  auto* t1 = trip("T1")->add_stop_time_update();
+  t1->set_stop_sequence(1);
+  t1->mutable_departure()->set_delay(120);
+  // T3: 5 minutes late at an earlier stop named by id, carried on.
+  auto* t3 = trip("T3")->add_stop_time_update();
+  t3->set_stop_id("R");
+  t3->mutable_arrival()->set_time(1796799600);  // 07:55 + 5 min
+  // T5 cancelled; T10 skips the platform; T2 on another day: not this one.
+  trip("T5")->mutable_trip()->set_schedule_relationship(live::wire::TripDescriptor::CANCELED);
+  auto* t10 = trip("T10")->add_stop_time_update();
+  t10->set_stop_sequence(2);
+  t10->set_schedule_relationship(live::wire::TripUpdate::StopTimeUpdate::SKIPPED);
+  auto* t2 = trip("T2");
+  t2->mutable_trip()->set_start_date("20261210");
+  t2->set_delay(600);
+  const auto path = folder_.path() / "tripupdates.pb";
+  std::ofstream(path, std::ios::binary) << message.SerializeAsString();
+
+  const Answer run = Departures(feed_, {"S"}, "2026-12-09T08:00", path.string());
+  ASSERT_EQ(run.code, 0) << run.errors;
+  const std::vector<std::string> expected = {
+      "08:00 T8 4 Co 20 S2",
+      "08:07 T1 4 Pętla S1 delay=120",
+      "08:10 T2 4 Rynek przez most S1",
+      "08:17 T3 Nocny Pętla S1 delay=300",
+      "08:20 T5 4 Rynek S2 cancelled",
+      "08:20 T8 4 Co 20 S2",
+  };
+  auto briefs = Briefs(run);
+  briefs.resize(std::min<std::size_t>(briefs.size(), expected.size()));
+  EXPECT_EQ(briefs, expected);
+  EXPECT_NE(run.lines[1].find("\"scheduled\": \"2026-12-09T08:05:00+01:00\""), std::string::npos);
+  EXPECT_NE(run.lines[1].find("\"realtime\": true"), std::string::npos);
+  EXPECT_NE(run.lines[0].find("\"realtime\": false"), std::string::npos);
+
+  std::ofstream(path, std::ios::binary) << "\x0a\xff\xff";
+  EXPECT_EQ(Departures(feed_, {"S"}, "2026-12-09T08:00", path.string()).code, 1);
+}
+
+}  // namespace
+}  // namespace tablica

@@ -1,0 +1,151 @@
+// The bounded HTTP client and the data sources against a loopback server
+// that answers well, fails, drips slowly, sends too much and redirects.
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <thread>
+
+#include "live/data_source.h"
+#include "live/live_source.h"
+
+namespace tablica::live {
+namespace {
+
+class LoopbackServer {
+ public:
+  LoopbackServer() {
+    server_.Get("/dane.json", [](const auto&, auto& res) {
+      res.set_content(R"({"current": {"temperature_2m": -3.5, "a/b": [1, "x~y"]}})",
+                      "application/json");
+    });
+    server_.Get("/rss.xml", [](const auto&, auto& res) {
+      res.set_content(
+          "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Kanał</title>"
+          "<item><title>Objazd &amp; remont</title></item><item><title>Druga"
+          "</title></item><item><title>Trzecia</title></item></channel></rss>",
+          "application/rss+xml");
+    });
+    server_.Get("/atom.xml", [](const auto&, auto& res) {
+      res.set_content(
+          "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>K</title>"
+          "<entry><title type=\"text\">Pierwsza</title></entry></feed>",
+          "application/atom+xml");
+    });
+    server_.Get("/zle", [](const auto&, auto& res) { res.status = 500; });
+    server_.Get("/wolno", [](const auto&, auto& res) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+      res.set_content("za późno", "text/plain");
+    });
+    server_.Get("/duzo", [](const auto&, auto& res) {
+      res.set_content(std::string(200000, 'x'), "text/plain");
+    });
+    server_.Get(R"(/skok/(\d+))", [](const auto& req, auto& res) {
+      const int left = std::stoi(req.matches[1]);
+      res.set_redirect(left == 0 ? "/dane.json" : "/skok/" + std::to_string(left - 1));
+    });
+    server_.Get("/ftp", [](const auto&, auto& res) { res.set_redirect("ftp://127.0.0.1/x"); });
+    server_.Get("/etag", [](const auto& req, auto& res) {
+      if (req.get_header_value("If-None-Match") == "\"v1\"") {
+        res.status = 304;
+        return;
+      }
+      res.set_header("ETag", "\"v1\"");
+      res.set_content("rozkład", "application/zip");
+    });
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+  }
+  ~LoopbackServer() {
+    server_.stop();
+    thread_.join();
+  }
+  std::string Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+
+ private:
+  httplib::Server server_;
+  int port_ = 0;
+  std::thread thread_;
+};
+
+TEST(SourcesTest, FetchIsBoundedInSizeTimeRedirectsAndSchemes) {
+  LoopbackServer server;
+  FetchLimits limits;
+  limits.maxBytes = 100000;
+  limits.read = std::chrono::milliseconds(500);
+  struct Case {
+    std::string url;
+    std::string error;  // a part of the message; empty: a good answer
+  };
+  const std::vector<Case> cases = {
+      {server.Url("/dane.json"), ""},
+      {server.Url("/skok/4"), ""},  // five redirects in all
+      {server.Url("/skok/5"), "przekierowuje zbyt wiele razy"},
+      {server.Url("/ftp"), "nie jest adresem http ani https"},
+      {"file:///etc/passwd", "nie jest adresem http ani https"},
+      {server.Url("/zle"), "odpowiedział kodem 500"},
+      {server.Url("/duzo"), "większa niż 97 KiB"},
+      {server.Url("/wolno"), "Nie można pobrać"},
+  };
+  for (const Case& c : cases) {
+    const FetchResult result = Fetch(c.url, limits);
+    if (c.error.empty()) {
+      EXPECT_EQ(result.error, "") << c.url;
+      EXPECT_NE(result.body.find("temperature_2m"), std::string::npos) << c.url;
+    } else {
+      EXPECT_NE(result.error.find(c.error), std::string::npos) << c.url << ": " << result.error;
+      EXPECT_TRUE(result.body.empty());
+    }
+  }
+  const FetchResult first = Fetch(server.Url("/etag"), limits);
+  EXPECT_EQ(first.etag, "\"v1\"");
+  const FetchResult again = Fetch(server.Url("/etag"), limits, first.etag);
+  EXPECT_TRUE(again.notModified);
+  EXPECT_EQ(again.error, "");
+}
+
+TEST(SourcesTest, JsonPointersAndFeedTitles) {
+  LoopbackServer server;
+  const std::string json = Fetch(server.Url("/dane.json"), {}).body;
+  const std::vector<std::pair<std::string, std::string>> values = {
+      {"/current/temperature_2m", "-3.5"},
+      {"/current/a~1b/0", "1"},
+      {"/current/a~1b/1", "x~y"},
+      {"/current/a~1b", "[1,\"x~y\"]"},
+  };
+  for (const auto& [pointer, value] : values) {
+    const auto text = JsonPointerText(json, pointer);
+    ASSERT_EQ(text.index(), 0u) << pointer << ": " << std::get<1>(text);
+    EXPECT_EQ(std::get<0>(text), value) << pointer;
+  }
+  for (const std::string pointer :
+       {"/brak", "/current/a~1b/01", "/current/a~1b/2", "current", "/x~2"}) {
+    EXPECT_EQ(JsonPointerText(json, pointer).index(), 1u) << pointer;
+  }
+  EXPECT_EQ(JsonPointerText("{nie json", "/a").index(), 1u);
+  EXPECT_EQ(FillValue("Temperatura {value} °C", "-3.5"), "Temperatura -3.5 °C");
+
+  const auto rss = FeedTitles(Fetch(server.Url("/rss.xml"), {}).body, 2);
+  EXPECT_EQ(std::get<0>(rss), (std::vector<std::string>{"Objazd & remont", "Druga"}));
+  const auto atom = FeedTitles(Fetch(server.Url("/atom.xml"), {}).body, 5);
+  EXPECT_EQ(std::get<0>(atom), std::vector<std::string>{"Pierwsza"});
+  EXPECT_EQ(FeedTitles(json, 5).index(), 1u);
+}
+
+TEST(SourcesTest, AFailingSourceKeepsItsLastGoodTextAndSaysItOnce) {
+  SourceState source("Brak danych");
+  const auto now = SourceState::Clock::now();
+  EXPECT_EQ(source.Failed("serwer nie odpowiada", now), "serwer nie odpowiada");
+  EXPECT_EQ(source.Text(), "Brak danych");
+  source.Succeeded("-3.5 °C", now);
+  EXPECT_EQ(source.Failed("serwer nie odpowiada", now + std::chrono::seconds(30)),
+            "serwer nie odpowiada");
+  EXPECT_EQ(source.Failed("serwer nie odpowiada", now + std::chrono::seconds(60)), "");
+  EXPECT_EQ(source.Text(), "-3.5 °C");
+  EXPECT_EQ(source.Age(now + std::chrono::seconds(60)), std::chrono::seconds(60));
+}
+
+}  // namespace
+}  // namespace tablica::live
