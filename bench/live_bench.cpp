@@ -62,7 +62,8 @@ void WriteFeed(const std::filesystem::path& path) {
   std::string routes = "route_id,agency_id,route_short_name,route_type\n";
   std::string trips = "route_id,service_id,trip_id,trip_headsign\n";
   std::string stopTimes =
-      "trip_id,arrival_time,departure_time,stop_id,stop_sequence,pickup_type,drop_off_type\n";
+      "trip_id,arrival_time,departure_time,stop_id,stop_sequence,pickup_type,drop_off_type,"
+      "shape_dist_traveled\n";
   stopTimes.reserve(std::size_t{75} << 20);
   char row[128];
   for (int r = 0; r < kRoutes; ++r) {
@@ -73,8 +74,8 @@ void WriteFeed(const std::filesystem::path& path) {
       int time = 5 * 3600 + n * 600 + r * 7;
       for (int k = 0; k < kStopsPerTrip; ++k, time += 90) {
         const int h = time / 3600, m = time / 60 % 60, sec = time % 60;
-        std::snprintf(row, sizeof row, "%s,%02d:%02d:%02d,%02d:%02d:%02d,S%d,%d,0,0\n",
-                      trip.c_str(), h, m, sec, h, m, sec, StopOf(r, k), k + 1);
+        std::snprintf(row, sizeof row, "%s,%02d:%02d:%02d,%02d:%02d:%02d,S%d,%d,0,0,%d.%d\n",
+                      trip.c_str(), h, m, sec, h, m, sec, StopOf(r, k), k + 1, k * 412, k % 10);
         stopTimes += row;
       }
     }

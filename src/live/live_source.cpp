@@ -44,7 +44,7 @@ bool IsAddress(const std::string& text) {
 }
 
 FetchResult Fetch(const std::string& url, const FetchLimits& limits, const std::string& etag,
-                  const std::string& lastModified) {
+                  const std::string& lastModified, const FetchSink& sink) {
   FetchResult result;
   std::string current = url;
   const auto deadline = std::chrono::steady_clock::now() + limits.total;
@@ -65,16 +65,22 @@ FetchResult Fetch(const std::string& url, const FetchLimits& limits, const std::
     if (!etag.empty()) headers.emplace("If-None-Match", etag);
     if (!lastModified.empty()) headers.emplace("If-Modified-Since", lastModified);
     std::string body;
-    bool tooBig = false, tooSlow = false;
+    std::size_t received = 0;
+    bool tooBig = false, tooSlow = false, sinkStopped = false;
     const auto answer =
         client.Get(address->target, headers, [&](const char* data, std::size_t length) {
-          if (body.size() + length > limits.maxBytes) {
+          if (received + length > limits.maxBytes) {
             tooBig = true;
             return false;
           }
           if (std::chrono::steady_clock::now() > deadline) {
             tooSlow = true;
             return false;
+          }
+          received += length;
+          if (sink) {
+            sinkStopped = !sink(data, length);
+            return !sinkStopped;
           }
           body.append(data, length);
           return true;
@@ -87,6 +93,10 @@ FetchResult Fetch(const std::string& url, const FetchLimits& limits, const std::
     if (tooSlow) {
       result.error = "Odpowiedź z " + url + " nie przyszła w " +
                      std::to_string(limits.total.count() / 1000) + " s.";
+      return result;
+    }
+    if (sinkStopped) {
+      result.error = "Nie można zapisać pobranego " + url + ".";
       return result;
     }
     if (!answer) {

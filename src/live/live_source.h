@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace tablica::live {
@@ -33,8 +34,11 @@ bool IsAddress(const std::string& text);
 // GET `url` (http or https only), following at most `limits.redirects`
 // redirects to http or https addresses; `etag`/`lastModified` ask for the
 // answer only if it changed.
+// With `sink` the answer's bytes go to it (false stops the fetch) rather
+// than into the result's body.
+using FetchSink = std::function<bool(const char*, std::size_t)>;
 FetchResult Fetch(const std::string& url, const FetchLimits& limits, const std::string& etag = {},
-                  const std::string& lastModified = {});
+                  const std::string& lastModified = {}, const FetchSink& sink = {});
 
 // An address through Fetch, anything else as a file (UTF-8 path) of at
 // most `maxBytes`.

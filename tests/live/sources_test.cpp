@@ -1,13 +1,23 @@
 // The bounded HTTP client and the data sources against a loopback server
 // that answers well, fails, drips slowly, sends too much and redirects.
 
+// Before httplib.h: the system's netdb.h, which it brings, defines NO_DATA.
+#include "transit_live.pb.h"
+
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <atomic>
+#include <fstream>
 #include <thread>
 
+#include "feed_kit.h"
 #include "live/data_source.h"
+#include "live/departures_view.h"
+#include "live/feed_cache.h"
+#include "live/live_departures.h"
 #include "live/live_source.h"
+#include "temp_folder.h"
 
 namespace tablica::live {
 namespace {
@@ -45,7 +55,18 @@ class LoopbackServer {
       res.set_redirect(left == 0 ? "/dane.json" : "/skok/" + std::to_string(left - 1));
     });
     server_.Get("/ftp", [](const auto&, auto& res) { res.set_redirect("ftp://127.0.0.1/x"); });
-    server_.Get("/etag", [](const auto& req, auto& res) {
+    server_.Get("/rt", [this](const auto&, auto& res) {
+      wire::FeedMessage message;
+      message.mutable_header()->set_gtfs_realtime_version("2.0");
+      message.mutable_header()->set_timestamp(static_cast<std::uint64_t>(stamp.load()));
+      auto* update = message.add_entity();
+      update->set_id("1");
+      update->mutable_trip_update()->mutable_trip()->set_trip_id("T1");
+      update->mutable_trip_update()->set_delay(120);
+      res.set_content(message.SerializeAsString(), "application/x-protobuf");
+    });
+    server_.Get("/etag", [this](const auto& req, auto& res) {
+      ++asked;
       if (req.get_header_value("If-None-Match") == "\"v1\"") {
         res.status = 304;
         return;
@@ -60,6 +81,8 @@ class LoopbackServer {
     server_.stop();
     thread_.join();
   }
+  std::atomic<Instant> stamp{0};  // the live feed's time stamp
+  std::atomic<int> asked{0};      // requests for /etag
   std::string Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
@@ -145,6 +168,80 @@ TEST(SourcesTest, AFailingSourceKeepsItsLastGoodTextAndSaysItOnce) {
   EXPECT_EQ(source.Failed("serwer nie odpowiada", now + std::chrono::seconds(60)), "");
   EXPECT_EQ(source.Text(), "-3.5 °C");
   EXPECT_EQ(source.Age(now + std::chrono::seconds(60)), std::chrono::seconds(60));
+}
+
+TEST(SourcesTest, WhenADepartureLeavesAsTheBoardSaysIt) {
+  constexpr Instant now = 1796799600;  // 08:00 in Warsaw
+  struct Case {
+    Instant in;
+    std::optional<int> delay;
+    bool cancelled;
+    std::string when;
+  };
+  const std::vector<Case> cases = {
+      {0, {}, false, "teraz"},     {59, {}, false, "teraz"},    {180, {}, false, "3 min"},
+      {3599, {}, false, "59 min"}, {3600, {}, false, "09:00"},  {180, 120, false, "3 min +2"},
+      {180, 30, false, "3 min"},   {180, {}, true, "odwołany"},
+  };
+  for (const Case& c : cases) {
+    Departure departure;
+    departure.time = now + c.in;
+    departure.delay = c.delay;
+    departure.cancelled = c.cancelled;
+    departure.zone = QTimeZone("Europe/Warsaw");
+    EXPECT_EQ(WhenText(departure, now), c.when) << c.in;
+  }
+  EXPECT_EQ(MakeView({}, now, true, "Brak odjazdów").Lines(),
+            std::vector<std::string>{"Brak odjazdów"});
+}
+
+TEST(SourcesTest, AStaleOrFailingLiveFeedShowsTimetableTimesMarkedAndIsLoggedOnce) {
+  LoopbackServer server;
+  testing_support::TempFolder folder;
+  testing_support::WriteFeed(folder.path() / "rozklad.zip", testing_support::kSmallFeed);
+  constexpr Instant now = 1796799600;  // 08:00 in Warsaw
+  server.stamp = now;
+  DeparturesSource source;
+  source.feed = (folder.path() / "rozklad.zip").string();
+  source.realtime = server.Url("/rt");
+  source.query.stops = {"S1"};
+  source.rows = 1;
+  std::vector<std::string> log;
+  LiveDepartures departures(source, folder.path(),
+                            [&](const std::string& line) { log.push_back(line); });
+  EXPECT_EQ(departures.View(now).Lines(), std::vector<std::string>{"Brak odjazdów"});
+  departures.Refresh(now);
+  EXPECT_EQ(departures.View(now).Lines(), std::vector<std::string>{"4 Pętla 7 min +2"});
+  departures.Refresh(now + 100);  // the feed still says 08:00: stale
+  departures.Refresh(now + 140);
+  EXPECT_EQ(departures.View(now + 140).Lines(), std::vector<std::string>{"4 Pętla 2 min rozkł."});
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("starsze niż 90 s"), std::string::npos);
+  const auto status = departures.Status(now + 140);
+  ASSERT_EQ(status.size(), 2u);
+  EXPECT_EQ(status[1].age, 140);
+  EXPECT_FALSE(status[1].fault.empty());
+  server.stamp = now + 170;
+  departures.Refresh(now + 180);
+  EXPECT_EQ(departures.View(now + 180).Lines(), std::vector<std::string>{"4 Pętla 4 min +2"});
+}
+
+TEST(SourcesTest, AFeedAddressIsKeptAndAskedAgainAtMostDailyWithItsETag) {
+  LoopbackServer server;
+  testing_support::TempFolder folder;
+  const FeedCache cache(folder.path());
+  constexpr Instant now = 1796799600;
+  const auto first = cache.Update(server.Url("/etag"), now);
+  ASSERT_EQ(first.error, "");
+  EXPECT_TRUE(first.changed);
+  EXPECT_EQ(cache.Update(server.Url("/etag"), now + 3600).changed, false);
+  EXPECT_EQ(server.asked, 1);
+  const auto dayLater = cache.Update(server.Url("/etag"), now + 25 * 3600);
+  EXPECT_EQ(server.asked, 2);  // answered 304: the kept file stays
+  EXPECT_FALSE(dayLater.changed);
+  EXPECT_EQ(dayLater.file, first.file);
+  std::ifstream kept(first.file);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "rozkład");
 }
 
 }  // namespace
