@@ -260,7 +260,7 @@ void ObrazWindow::SendToBoard() {
 void ObrazWindow::PlayShow() {
   show::TimelineResult made = showTab_->BoardTimeline();
   if (!made.timeline) {
-    ShowMessage(made.error);
+    ShowMessage(show::Sentence(made.error));
     return;
   }
   if (Session().PortNumber() == kNoPort) {

@@ -175,7 +175,7 @@ picture::DotsResult ShowTab::MakeDots() {
 }
 
 show::TimelineResult ShowTab::BoardTimeline() const {
-  if (show_.pages.empty()) return {nullptr, kNoPages};
+  if (show_.pages.empty()) return {nullptr, show::Problem({}, kNoPages)};
   const fs::path folder = Folder();
   const show::ShowModelResult checked =
       show::ParseShow(show::ShowJson(show_, folder), folder, show::ShowOrigin::File);
@@ -187,7 +187,7 @@ bool ShowTab::OpenShow(const fs::path& file) {
   const fs::path whole = show::AbsolutePath(file);
   show::ShowModelResult read = show::ReadShowFile(whole);
   if (!read.show) {
-    services_.showMessage(read.error);
+    services_.showMessage(show::Sentence(read.error));
     return false;
   }
   for (show::PageModel& page : read.show->pages) {
@@ -229,7 +229,9 @@ void ShowTab::AddPage(show::PageModel page) {
   std::string error;
   for (const show::ContentModel* content : {&page.first, page.second ? &*page.second : nullptr}) {
     if (content && !show::MakeContent(*content, QDateTime::currentDateTime(), error)) {
-      services_.showMessage("Strona " + std::to_string(show_.pages.size() + 1) + ": " + error);
+      const int number = static_cast<int>(show_.pages.size()) + 1;
+      services_.showMessage(
+          show::Sentence(show::Problem(show::PlaceOf(number, content != &page.first), error)));
       return;
     }
   }
@@ -304,7 +306,7 @@ void ShowTab::SaveShow() {
   const show::ShowModelResult checked =
       show::ParseShow(json, target.parent_path(), show::ShowOrigin::File);
   if (!checked.show) {
-    services_.showMessage(checked.error);
+    services_.showMessage(show::Sentence(checked.error));
     return;
   }
   const picture::FileToWrite out{target, json};
@@ -347,7 +349,7 @@ void ShowTab::PagesChanged(int select) {
   ShowPages(select);
   show::TimelineResult made;
   if (!show_.pages.empty()) made = BoardTimeline();
-  refusal_ = made.error;
+  refusal_ = made.error.Empty() ? std::string() : show::Sentence(made.error);
   preview_->SetShow(std::move(made.timeline));
   emit SourceTab::Changed();
 }

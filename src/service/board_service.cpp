@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
@@ -43,21 +42,6 @@ std::string Described(show::Showing showing) {
     default:
       return "pokaz";
   }
-}
-
-// "Strona 1: tekst nie mieści się …" of the one-page show a request's
-// content was read as becomes "Tekst nie mieści się …": the request named no
-// page.
-// `error` without its `lead` (the sentence's start), from a capital.
-std::string Without(const std::string& error, std::string_view lead) {
-  if (!error.starts_with(lead)) return error;
-  QString rest = QString::fromStdString(error.substr(lead.size()));
-  if (!rest.isEmpty()) rest[0] = rest[0].toUpper();
-  return rest.toStdString();
-}
-
-std::string WithoutPageName(const std::string& error) {
-  return Without(error, "Strona 1: ");
 }
 
 std::chrono::system_clock::time_point SystemTime(const QDateTime& moment) {
@@ -148,7 +132,7 @@ struct BoardService::State {
     const QDateTime now = QDateTime::currentDateTime();
     show::TimelineResult made = show::MakeTimeline(model, now);
     if (!made.timeline) {
-      return {std::nullopt, onePage ? WithoutPageName(made.error) : made.error};
+      return {std::nullopt, show::Sentence(made.error, !onePage)};
     }
     auto parts = std::make_unique<Content::Parts>();
     parts->first = made.timeline->At(milliseconds(0), now).first;
@@ -198,11 +182,7 @@ ContentResult BoardService::PictureContent(std::span<const std::uint8_t> bytes,
   content.options.text.clear();
   content.picture.data.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   std::lock_guard lock(state_->preparing);
-  ContentResult made =
-      state_->Made(show::OnePageShow(content), show::Showing::Picture, std::nullopt, true);
-  // A picture sent as it is has no fields to speak of.
-  if (!made.content) made.error = Without(made.error, "Pole „picture”: ");
-  return made;
+  return state_->Made(show::OnePageShow(content), show::Showing::Picture, std::nullopt, true);
 }
 
 ContentResult BoardService::JsonContent(std::string_view json) {
@@ -220,12 +200,20 @@ ContentResult BoardService::JsonContent(std::string_view json) {
   }
   const QJsonObject object = document.object();
   const bool isShow = object.contains("pages");
-  const QByteArray showJson = isShow ? bytes
-                                     : QJsonDocument(QJsonObject{{"pages", QJsonArray{object}}})
-                                           .toJson(QJsonDocument::Compact);
   std::lock_guard lock(state_->preparing);
-  show::ShowModelResult model = show::ParseShow(showJson, {}, show::ShowOrigin::Network, "treści");
-  if (!model.show) return {std::nullopt, isShow ? model.error : WithoutPageName(model.error)};
+  show::ShowModelResult model;
+  if (isShow) {
+    model = show::ParseShow(bytes, {}, show::ShowOrigin::Network, "treści");
+  } else {
+    // One page, read as it came: a refusal names no page the sender never wrote.
+    show::PageModelResult page = show::ParsePage(object, {}, show::ShowOrigin::Network);
+    if (page.page) {
+      model.show.emplace();
+      model.show->pages.push_back(std::move(*page.page));
+    }
+    model.error = std::move(page.error);
+  }
+  if (!model.show) return {std::nullopt, show::Sentence(model.error, isShow)};
   show::Showing showing = show::Showing::Show;
   std::optional<milliseconds> seconds;
   std::vector<std::string> text;

@@ -4,7 +4,6 @@
 #include <QImageReader>
 
 #include "picture/convert.h"
-#include "show/show_fields.h"
 
 namespace tablica::show {
 
@@ -28,18 +27,18 @@ AnimationResult ReadAnimation(const PictureSource& source, const picture::Conver
   } else {
     name = picture::Utf8Name(source.path);
     if (std::string problem = picture::ReadPictureFile(source.path, bytes); !problem.empty()) {
-      return {{}, AsClause(problem)};
+      return {{}, problem};
     }
   }
   picture::PictureFrames reader;
   if (std::string problem = reader.Open(bytes, name); !problem.empty()) {
-    return {{}, AsClause(problem)};
+    return {{}, problem};
   }
   // A GIF's frames are counted by its walk; other formats may not say.
   const int stated = reader.Check().frames;
   if (stated > maxFrames) {
     return {{},
-            "animacja " + name + " ma " + std::to_string(stated) + " klatek, więcej niż " +
+            "Animacja " + name + " ma " + std::to_string(stated) + " klatek, więcej niż " +
                 std::to_string(maxFrames) + "."};
   }
   AnimationResult result;
@@ -47,14 +46,14 @@ AnimationResult ReadAnimation(const PictureSource& source, const picture::Conver
     const picture::PictureResult frame = reader.ReadFrame();
     if (!frame.Ok()) {
       // A format that does not count its frames ends with a failed read.
-      if (stated > 0 || result.frames.empty()) return {{}, AsClause(frame.error)};
+      if (stated > 0 || result.frames.empty()) return {{}, frame.error};
       break;
     }
     if (static_cast<int>(result.frames.size()) == maxFrames) {
-      return {{}, "animacja " + name + " ma więcej niż " + std::to_string(maxFrames) + " klatek."};
+      return {{}, "Animacja " + name + " ma więcej niż " + std::to_string(maxFrames) + " klatek."};
     }
     const picture::DotsResult dots = picture::ConvertImage(frame.image, options);
-    if (!dots.Ok()) return {{}, AsClause(dots.error)};
+    if (!dots.Ok()) return {{}, dots.error};
     result.frames.push_back({dots.dots, FrameDelay(reader.Reader().nextImageDelay())});
   }
   return result;

@@ -6,7 +6,6 @@
 #include "picture/convert.h"
 #include "show/animation_frames.h"
 #include "show/clock_text.h"
-#include "show/show_fields.h"
 
 namespace tablica::show {
 
@@ -41,7 +40,7 @@ class StillText : public BoardContent {
     if (filled.text == drawnLines_) return {dots_, {}};
     drawnLines_ = filled.text;
     const picture::DotsResult drawn = picture::RenderText(filled);
-    if (!drawn.Ok()) return {dots_, AsClause(drawn.error)};
+    if (!drawn.Ok()) return {dots_, drawn.error};
     dots_ = drawn.dots;
     return {dots_, {}};
   }
@@ -83,7 +82,7 @@ class ScrollingLine : public BoardContent {
         if (drawn.Ok()) {
           strip_ = std::move(drawn.strip);
         } else {
-          problem = "pole " + Quoted("scroll") + ": " + AsClause(drawn.error);
+          problem = drawn.error;
         }
       }
     }
@@ -164,7 +163,7 @@ std::unique_ptr<BoardContent> MakeContent(const ContentModel& model, const QDate
       filled.text = lines;
       const picture::DotsResult drawn = picture::RenderText(filled);
       if (!drawn.Ok()) {
-        error = AsClause(drawn.error);
+        error = drawn.error;
         return nullptr;
       }
       return std::make_unique<StillText>(model.options, drawn.dots, lines);
@@ -172,7 +171,7 @@ std::unique_ptr<BoardContent> MakeContent(const ContentModel& model, const QDate
     case ContentKind::Picture: {
       const picture::DotsResult converted = ConvertSource(model.picture, model.options);
       if (!converted.Ok()) {
-        error = "pole " + Quoted("picture") + ": " + AsClause(converted.error);
+        error = converted.error;
         return nullptr;
       }
       return std::make_unique<StillPicture>(converted.dots);
@@ -181,7 +180,7 @@ std::unique_ptr<BoardContent> MakeContent(const ContentModel& model, const QDate
       const std::string text = FillClock(model.scroll, now);
       picture::TextStripResult drawn = picture::RenderTextStrip(text, model.options);
       if (!drawn.Ok()) {
-        error = "pole " + Quoted("scroll") + ": " + AsClause(drawn.error);
+        error = drawn.error;
         return nullptr;
       }
       return std::make_unique<ScrollingLine>(model, std::move(drawn.strip), text);
@@ -189,13 +188,13 @@ std::unique_ptr<BoardContent> MakeContent(const ContentModel& model, const QDate
     case ContentKind::Animation: {
       AnimationResult read = ReadAnimation(model.picture, model.options, kMaxAnimationFrames);
       if (!read.Ok()) {
-        error = "pole " + Quoted("animation") + ": " + read.error;
+        error = read.error;
         return nullptr;
       }
       return std::make_unique<Animation>(std::move(read.frames), model.times.value_or(1));
     }
   }
-  error = "nieznany rodzaj treści.";
+  error = "Nieznany rodzaj treści.";
   return nullptr;
 }
 

@@ -20,8 +20,9 @@ namespace tablica::show {
 
 struct Drawn {
   BoardDots dots;
-  // Polish, when the content could not be drawn for this moment (a clock
-  // whose text no longer fits): the dots are then the last good ones.
+  // Polish, a sentence, when the content could not be drawn for this
+  // moment (a clock whose text no longer fits): the dots are then the last
+  // good ones.
   std::string problem;
 };
 
@@ -42,8 +43,7 @@ class BoardContent {
 
 // The content a model describes, read and drawn once at local time `now`
 // (so that a clock's text is known to fit). On failure returns null and
-// the Polish reason, which starts in lower case, ready for the page's name
-// before it.
+// the Polish reason, a whole sentence.
 std::unique_ptr<BoardContent> MakeContent(const ContentModel& model, const QDateTime& now,
                                           std::string& error);
 

@@ -3,7 +3,6 @@
 #include <QJsonArray>
 #include <QJsonValue>
 #include <QString>
-#include <cctype>
 #include <cmath>
 
 namespace tablica::show {
@@ -23,29 +22,20 @@ std::string NumberText(double value) {
 
 }  // namespace
 
-std::string Quoted(std::string_view name) {
-  return "„" + std::string(name) + "”";
-}
+FieldReader::FieldReader(const QJsonObject& object, ShowError place)
+    : object_(object), place_(std::move(place)) {}
 
-std::string AsClause(const std::string& message) {
-  if (message.size() < 2) return message;
-  const auto first = static_cast<unsigned char>(message[0]);
-  const auto next = static_cast<unsigned char>(message[1]);
-  if (std::isupper(first) && !std::isupper(next)) {
-    return static_cast<char>(std::tolower(first)) + message.substr(1);
-  }
-  return message;
-}
-
-FieldReader::FieldReader(const QJsonObject& object, std::string where)
-    : object_(object), where_(std::move(where)) {}
-
-void FieldReader::Fail(const std::string& problem) {
-  if (error_.empty()) error_ = where_ + ": " + problem;
+void FieldReader::Fail(const std::string& sentence) {
+  if (!Ok()) return;
+  error_ = place_;
+  error_.message = sentence;
 }
 
 void FieldReader::FailField(std::string_view key, const std::string& problem) {
-  Fail("pole " + Quoted(key) + " " + problem);
+  if (!Ok()) return;
+  error_ = place_;
+  error_.field = std::string(key);
+  error_.message = problem;
 }
 
 bool FieldReader::Has(std::string_view key) const {
@@ -69,7 +59,7 @@ void FieldReader::OnlyKnown(const std::vector<std::string_view>& known,
     if (among(key, elsewhere)) {
       FailField(key.toStdString(), "nie dotyczy treści " + Quoted(kind) + ".");
     } else {
-      Fail("nieznane pole " + Quoted(key.toStdString()) + ".");
+      FailField(key.toStdString(), "jest nieznane.");
     }
     return;
   }

@@ -1,8 +1,8 @@
 #pragma once
 
 // Reading the fields of one object of a show file: each getter checks the
-// field's type and range and, on the first problem, keeps a Polish message
-// that names the place ("Strona 3") and the field. Later getters then do
+// field's type and range and, on the first problem, keeps what is wrong
+// with its place (page, board, zone) and field. Later getters then do
 // nothing, so a reader can take every field and look at Ok() once.
 
 #include <QJsonObject>
@@ -12,19 +12,22 @@
 #include <string_view>
 #include <vector>
 
+#include "show/show_error.h"
+
 namespace tablica::show {
 
 class FieldReader {
  public:
-  // `where` opens every message: "Pokaz", "Strona 3", "Strona 3, druga tablica".
-  FieldReader(const QJsonObject& object, std::string where);
+  // `place` (its page, board and zone) is where every problem is said to be.
+  FieldReader(const QJsonObject& object, ShowError place);
 
-  bool Ok() const { return error_.empty(); }
-  const std::string& Error() const { return error_; }
-  const std::string& Where() const { return where_; }
-  // Keeps `problem` (Polish, starting in lower case) as the message, unless
-  // one is kept already.
-  void Fail(const std::string& problem);
+  bool Ok() const { return error_.Empty(); }
+  const ShowError& Error() const { return error_; }
+  const ShowError& Place() const { return place_; }
+  // Keeps `sentence` (Polish) as what is wrong with the object, or
+  // `problem` as what is wrong with its field `key` (said after the field's
+  // name), unless a problem is kept already.
+  void Fail(const std::string& sentence);
   void FailField(std::string_view key, const std::string& problem);
 
   bool Has(std::string_view key) const;
@@ -48,15 +51,8 @@ class FieldReader {
   QJsonValue Value(std::string_view key) const;
 
   QJsonObject object_;
-  std::string where_;
-  std::string error_;
+  ShowError place_;
+  ShowError error_;
 };
-
-// „name”, as messages quote a field.
-std::string Quoted(std::string_view name);
-
-// A message of the picture library made part of a sentence: its first
-// letter in lower case unless it begins a word in capitals ("GNU").
-std::string AsClause(const std::string& message);
 
 }  // namespace tablica::show

@@ -123,12 +123,12 @@ ContentModel ReadContent(FieldReader& fields, const Context& context,
     if (fields.Has(kind)) kinds.push_back(kind);
   }
   if (kinds.empty()) {
-    fields.Fail("brak treści: potrzebne jedno z pól " + Quoted("text") + ", " + Quoted("picture") +
+    fields.Fail("Brak treści: potrzebne jedno z pól " + Quoted("text") + ", " + Quoted("picture") +
                 ", " + Quoted("scroll") + " albo " + Quoted("animation") + ".");
     return content;
   }
   if (kinds.size() > 1) {
-    fields.Fail("pola " + Quoted(kinds[0]) + " i " + Quoted(kinds[1]) +
+    fields.Fail("Pola " + Quoted(kinds[0]) + " i " + Quoted(kinds[1]) +
                 " wykluczają się (jedna treść na tablicę).");
     return content;
   }
@@ -162,13 +162,12 @@ ContentModel ReadContent(FieldReader& fields, const Context& context,
 }
 
 std::optional<PageModel> ReadPage(const QJsonValue& value, int number, std::size_t pageCount,
-                                  const Context& context, std::string& error) {
-  const std::string where = "Strona " + std::to_string(number);
+                                  const Context& context, ShowError& error) {
   if (!value.isObject()) {
-    error = where + ": strona musi być obiektem JSON ({…}).";
+    error = Problem(PlaceOf(number), "Strona musi być obiektem JSON ({…}).");
     return std::nullopt;
   }
-  FieldReader fields(value.toObject(), where);
+  FieldReader fields(value.toObject(), PlaceOf(number));
   PageModel page;
   page.first = ReadContent(fields, context, {"seconds", "second"});
   if (auto seconds = fields.Positive("seconds", kMaxSeconds))
@@ -178,7 +177,7 @@ std::optional<PageModel> ReadPage(const QJsonValue& value, int number, std::size
     if (!second.isObject()) {
       fields.FailField("second", "musi być obiektem JSON z treścią dla drugiej tablicy.");
     } else {
-      FieldReader secondFields(second.toObject(), where + ", druga tablica");
+      FieldReader secondFields(second.toObject(), PlaceOf(number, true));
       page.second = ReadContent(secondFields, context, {});
       if (!secondFields.Ok()) {
         error = secondFields.Error();
@@ -189,11 +188,11 @@ std::optional<PageModel> ReadPage(const QJsonValue& value, int number, std::size
   const bool moving = page.first.Moving() || (page.second && page.second->Moving());
   const bool counted = page.first.times || (page.second && page.second->times);
   if (fields.Ok() && page.seconds && counted) {
-    fields.Fail("pola " + Quoted("seconds") + " i " + Quoted("times") +
+    fields.Fail("Pola " + Quoted("seconds") + " i " + Quoted("times") +
                 " wykluczają się (strona trwa albo tyle sekund, albo tyle przebiegów).");
   }
   if (fields.Ok() && !moving && !page.seconds && pageCount > 1) {
-    fields.Fail("brak pola " + Quoted("seconds") + " (ile sekund strona ma być pokazywana).");
+    fields.Fail("Brak pola " + Quoted("seconds") + " (ile sekund strona ma być pokazywana).");
   }
   if (!fields.Ok()) {
     error = fields.Error();
@@ -228,13 +227,15 @@ ShowModelResult ParseShow(const QByteArray& json, const std::filesystem::path& f
   QJsonParseError parsed{};
   const QJsonDocument document = QJsonDocument::fromJson(json, &parsed);
   if (parsed.error != QJsonParseError::NoError) {
-    return {std::nullopt, "Plik " + name + " nie jest poprawnym JSON-em (błąd przy znaku " +
-                              std::to_string(parsed.offset + 1) + ")."};
+    return {std::nullopt,
+            Problem({}, "Plik " + name + " nie jest poprawnym JSON-em (błąd przy znaku " +
+                            std::to_string(parsed.offset + 1) + ").")};
   }
   if (!document.isObject()) {
-    return {std::nullopt, "Pokaz musi być obiektem JSON ({…}) z polem " + Quoted("pages") + "."};
+    return {std::nullopt,
+            Problem({}, "Pokaz musi być obiektem JSON ({…}) z polem " + Quoted("pages") + ".")};
   }
-  FieldReader fields(document.object(), "Pokaz");
+  FieldReader fields(document.object(), ShowError{});
   fields.OnlyKnown({"repeat", "blank", "refresh", "pages"});
   ShowModel show;
   show.repeat = fields.Integer("repeat", 0, kMaxTimes).value_or(0);
@@ -262,13 +263,13 @@ ShowModelResult ParseShow(const QByteArray& json, const std::filesystem::path& f
     fields.FailField("pages", "musi być niepustą listą stron.");
   }
   if (fields.Ok() && pages.size() > kMaxPages) {
-    fields.Fail("pokaz może mieć najwyżej " + std::to_string(kMaxPages) + " stron.");
+    fields.FailField("pages", "może mieć najwyżej " + std::to_string(kMaxPages) + " stron.");
   }
   if (!fields.Ok()) return {std::nullopt, fields.Error()};
 
   const Context context{folder, origin};
   for (qsizetype i = 0; i < pages.size(); ++i) {
-    std::string error;
+    ShowError error;
     std::optional<PageModel> page = ReadPage(
         pages[i], static_cast<int>(i + 1), static_cast<std::size_t>(pages.size()), context, error);
     if (!page) return {std::nullopt, error};
@@ -277,19 +278,26 @@ ShowModelResult ParseShow(const QByteArray& json, const std::filesystem::path& f
   return {std::move(show), {}};
 }
 
+PageModelResult ParsePage(const QJsonObject& page, const std::filesystem::path& folder,
+                          ShowOrigin origin) {
+  ShowError error;
+  std::optional<PageModel> read = ReadPage(page, 1, 1, Context{folder, origin}, error);
+  return {std::move(read), std::move(error)};
+}
+
 ShowModelResult ReadShowFile(const std::filesystem::path& file) {
   const std::string name = picture::Utf8Name(file);
   QFile input;
   if (!picture::OpenForReading(input, file)) {
-    return {std::nullopt, "Nie mogę otworzyć pliku pokazu " + name + "."};
+    return {std::nullopt, Problem({}, "Nie mogę otworzyć pliku pokazu " + name + ".")};
   }
   // Read no more than the limit, whatever the file claims (a FIFO, a device).
   const QByteArray json = input.read(kMaxShowFileBytes + 1);
   if (input.error() != QFileDevice::NoError) {
-    return {std::nullopt, "Nie mogę odczytać pliku pokazu " + name + "."};
+    return {std::nullopt, Problem({}, "Nie mogę odczytać pliku pokazu " + name + ".")};
   }
   if (json.size() > kMaxShowFileBytes) {
-    return {std::nullopt, "Plik pokazu " + name + " jest za duży (ponad 64 MiB)."};
+    return {std::nullopt, Problem({}, "Plik pokazu " + name + " jest za duży (ponad 64 MiB).")};
   }
   std::filesystem::path folder = file.parent_path();
   if (folder.empty()) folder = ".";

@@ -105,14 +105,14 @@ TimelineResult MakeTimeline(const ShowModel& model, const QDateTime& now) {
   std::vector<ShowTimeline::Page> pages;
   for (std::size_t i = 0; i < model.pages.size(); ++i) {
     const PageModel& pageModel = model.pages[i];
-    const std::string where = "Strona " + std::to_string(i + 1);
+    const int number = static_cast<int>(i) + 1;
     ShowTimeline::Page page;
     std::string error;
     page.first = MakeContent(pageModel.first, now, error);
-    if (!page.first) return {nullptr, where + ": " + error};
+    if (!page.first) return {nullptr, Problem(PlaceOf(number), error)};
     if (pageModel.second) {
       page.second = MakeContent(*pageModel.second, now, error);
-      if (!page.second) return {nullptr, where + ", druga tablica: " + error};
+      if (!page.second) return {nullptr, Problem(PlaceOf(number, true), error)};
     }
     page.length = PageLength(page, pageModel.seconds);
     pages.push_back(std::move(page));

@@ -15,6 +15,7 @@
 
 #include "board/board_dots.h"
 #include "show/board_content.h"
+#include "show/show_error.h"
 #include "show/show_model.h"
 
 namespace tablica::show {
@@ -72,7 +73,7 @@ class ShowTimeline {
 
 struct TimelineResult {
   std::unique_ptr<ShowTimeline> timeline;
-  std::string error;  // Polish, naming the page: "Strona 3: tekst nie mieści się ..."
+  ShowError error;  // the page and what could not be read or drawn
 };
 
 // Reads every picture and draws every text of `model` (clocks at local time

@@ -43,11 +43,11 @@ std::unique_ptr<show::ShowTimeline> LoadShow(const std::filesystem::path& file,
                                              const ShowMessageFn& say) {
   const show::ShowModelResult model = show::ReadShowFile(file);
   if (!model.show) {
-    say(model.error);
+    say(show::Sentence(model.error));
     return nullptr;
   }
   show::TimelineResult made = show::MakeTimeline(*model.show, QDateTime::currentDateTime());
-  if (!made.timeline) say(made.error);
+  if (!made.timeline) say(show::Sentence(made.error));
   return std::move(made.timeline);
 }
 

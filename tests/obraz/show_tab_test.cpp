@@ -143,7 +143,7 @@ TEST_F(ShowTabTest, ShowBuiltInTheTabIsSavedAndOpenedAgainWithTheSamePages) {
 
   // The show library reads the file to the same show, and can play it.
   const show::ShowModelResult read = show::ReadShowFile(saved);
-  ASSERT_TRUE(read.show) << read.error;
+  ASSERT_TRUE(read.show) << show::Sentence(read.error);
   ASSERT_EQ(read.show->pages.size(), 5u);
   EXPECT_EQ(read.show->pages[0].first.picture.path.lexically_normal(), photo);
   EXPECT_TRUE(show::MakeTimeline(*read.show, QDateTime::currentDateTime()).timeline);

@@ -44,9 +44,9 @@ BoardDots Text(std::vector<std::string> lines) {
 
 std::unique_ptr<ShowTimeline> Timeline(const std::string& json, const QDateTime& now) {
   const ShowModelResult model = ParseShow(QByteArray::fromStdString(json), ".", ShowOrigin::File);
-  EXPECT_TRUE(model.show) << model.error;
+  EXPECT_TRUE(model.show) << Sentence(model.error);
   TimelineResult made = MakeTimeline(*model.show, now);
-  EXPECT_TRUE(made.timeline) << made.error;
+  EXPECT_TRUE(made.timeline) << Sentence(made.error);
   return std::move(made.timeline);
 }
 

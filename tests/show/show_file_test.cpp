@@ -98,7 +98,7 @@ TEST_F(ShowFileTest, EveryBadShowIsRefusedNamingPageAndFieldAndNothingIsOpened) 
       {"a list, not an object", "[]", {"Pokaz musi być obiektem"}},
       {"an unknown field",
        R"({"colour": 1, "pages": [)" + kText + "]}",
-       {"Pokaz: nieznane pole „colour”."}},
+       {"Pokaz: pole „colour” jest nieznane."}},
       {"a negative repeat",
        R"({"repeat": -1, "pages": [)" + kText + "]}",
        {"Pokaz: pole „repeat”", "całkowitą"}},
@@ -117,7 +117,7 @@ TEST_F(ShowFileTest, EveryBadShowIsRefusedNamingPageAndFieldAndNothingIsOpened) 
       {"no pages", R"({"pages": []})", {"Pokaz: pole „pages”"}},
       {"pages as an object", R"({"pages": {}})", {"Pokaz: pole „pages”"}},
       {"a page that is a number", R"({"pages": [1]})", {"Strona 1:", "obiektem"}},
-      {"a page without content", One(R"({"seconds": 3})"), {"Strona 1:", "brak treści"}},
+      {"a page without content", One(R"({"seconds": 3})"), {"Strona 1: Brak treści"}},
       {"two contents",
        One(R"({"text": ["A"], "picture": "logo.png", "seconds": 3})"),
        {"Strona 1:", "„text”", "„picture”"}},
@@ -135,7 +135,7 @@ TEST_F(ShowFileTest, EveryBadShowIsRefusedNamingPageAndFieldAndNothingIsOpened) 
        {"Strona 1: pole „speed”", "„text”"}},
       {"a field no content has",
        One(R"({"text": ["A"], "colour": "red", "seconds": 3})"),
-       {"Strona 1: nieznane pole „colour”"}},
+       {"Strona 1: pole „colour” jest nieznane"}},
       {"a negative speed", One(R"({"scroll": "Uwaga", "speed": -3})"), {"Strona 1: pole „speed”"}},
       {"times of zero",
        One(R"({"animation": "flaga.gif", "times": 0})"),
@@ -172,38 +172,38 @@ TEST_F(ShowFileTest, EveryBadShowIsRefusedNamingPageAndFieldAndNothingIsOpened) 
        {"Strona 1: pole „second”"}},
       {"seconds inside second",
        One(R"({"text": ["A"], "second": {"text": ["B"], "seconds": 2}})"),
-       {"Strona 1, druga tablica: nieznane pole „seconds”"}},
+       {"Strona 1, druga tablica: pole „seconds” jest nieznane"}},
       {"a bad field for the second board",
        One(R"({"text": ["A"], "second": {"picture": "logo.png", "lit": 1}, "seconds": 2})"),
        {"Strona 1, druga tablica: pole „lit”"}},
       {"a missing picture",
        R"({"pages": [)" + kText + R"(, {"picture": "brak.png", "seconds": 3}]})",
-       {"Strona 2: pole „picture”: nie mogę otworzyć pliku", "brak.png"}},
+       {"Strona 2: Nie mogę otworzyć pliku", "brak.png"}},
       {"a file that is not a picture",
        One(R"({"picture": "notatki.txt", "seconds": 3})"),
-       {"Strona 1: pole „picture”", "notatki.txt"}},
+       {"Strona 1:", "notatki.txt"}},
       {"a bad data address",
        One(R"({"picture": "data:image/png;base64,@@@", "seconds": 3})"),
        {"Strona 1: pole „picture”", "data:"}},
       {"text that does not fit",
        R"({"pages": [)" + kText + "," + kText +
            R"(, {"text": ["ABCDEFGHIJKLMNOPQ", "x"], "seconds": 3}]})",
-       {"Strona 3: tekst nie mieści się na tablicy 128 × 32: jest o 8 punktów za szeroki."}},
+       {"Strona 3: Tekst nie mieści się na tablicy 128 × 32: jest o 8 punktów za szeroki."}},
       {"a clock that does not fit",
        One(R"({"text": ["{date:dddd d MMMM yyyy}"], "seconds": 3})"),
-       {"Strona 1: tekst nie mieści się"}},
+       {"Strona 1: Tekst nie mieści się"}},
       {"a scrolling line too high",
        One(R"({"scroll": "Uwaga", "size": 48})"),
-       {"Strona 1: pole „scroll”", "za wysoki"}},
+       {"Strona 1: Tekst", "za wysoki"}},
       {"a font that is not there",
        One(R"({"text": ["A"], "font": "Brak Takiej", "seconds": 3})"),
        {"Strona 1:", "czcionki „Brak Takiej”"}},
       {"a broken animation",
        One(R"({"animation": "polowa.gif"})"),
-       {"Strona 1: pole „animation”", "polowa.gif", "uszkodzony"}},
+       {"Strona 1:", "polowa.gif", "uszkodzony"}},
       {"a second board's missing animation",
        One(R"({"text": ["A"], "second": {"animation": "brak.gif"}, "seconds": 2})"),
-       {"Strona 1, druga tablica: pole „animation”", "brak.gif"}},
+       {"Strona 1, druga tablica:", "brak.gif"}},
   };
   for (const BadShow& bad : cases) {
     SCOPED_TRACE(bad.what);
@@ -226,9 +226,9 @@ TEST_F(ShowFileTest, AShowFromTheNetworkCarriesItsPicturesAndNamesNoFile) {
       R"({"pages": [{"picture": "data:image/png;base64,)" + inline64.toStdString() + R"("}]})";
   const ShowModelResult model =
       ParseShow(QByteArray::fromStdString(good), folder_.path(), ShowOrigin::Network);
-  ASSERT_TRUE(model.show) << model.error;
+  ASSERT_TRUE(model.show) << Sentence(model.error);
   TimelineResult made = MakeTimeline(*model.show, QDateTime::currentDateTime());
-  ASSERT_TRUE(made.timeline) << made.error;
+  ASSERT_TRUE(made.timeline) << Sentence(made.error);
   EXPECT_EQ(made.timeline->At(milliseconds(0), QDateTime::currentDateTime()).first.LitCount(),
             128 * 32);
 
@@ -249,8 +249,9 @@ TEST_F(ShowFileTest, AShowFromTheNetworkCarriesItsPicturesAndNamesNoFile) {
     const ShowModelResult parsed =
         ParseShow(QByteArray::fromStdString(json), folder_.path(), ShowOrigin::Network);
     EXPECT_FALSE(parsed.show);
-    EXPECT_NE(parsed.error.find(said), std::string::npos) << parsed.error;
-    EXPECT_NE(parsed.error.find("przez sieć"), std::string::npos) << parsed.error;
+    const std::string sentence = Sentence(parsed.error);
+    EXPECT_NE(sentence.find(said), std::string::npos) << sentence;
+    EXPECT_NE(sentence.find("przez sieć"), std::string::npos) << sentence;
   }
 }
 
@@ -267,7 +268,7 @@ TEST_F(ShowFileTest, EveryFieldOfAGoodShowIsTaken) {
     ]})";
   const ShowModelResult model =
       ParseShow(QByteArray::fromStdString(json), folder_.path(), ShowOrigin::File);
-  ASSERT_TRUE(model.show) << model.error;
+  ASSERT_TRUE(model.show) << Sentence(model.error);
   const ShowModel& show = *model.show;
   EXPECT_EQ(show.repeat, 3);
   ASSERT_EQ(show.blank.size(), 2u);
@@ -298,7 +299,7 @@ TEST_F(ShowFileTest, EveryFieldOfAGoodShowIsTaken) {
   EXPECT_EQ(show.pages[4].second->speed, 8);
 
   TimelineResult made = MakeTimeline(show, QDateTime::currentDateTime());
-  ASSERT_TRUE(made.timeline) << made.error;
+  ASSERT_TRUE(made.timeline) << Sentence(made.error);
   EXPECT_TRUE(made.timeline->UsesSecondBoard());
 }
 

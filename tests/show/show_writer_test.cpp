@@ -38,7 +38,7 @@ ShowModel Normalised(ShowModel show) {
 
 ShowModel Read(const QByteArray& json, const fs::path& folder) {
   const ShowModelResult read = ParseShow(json, folder, ShowOrigin::File);
-  EXPECT_TRUE(read.show) << read.error << "\n" << json.toStdString();
+  EXPECT_TRUE(read.show) << Sentence(read.error) << "\n" << json.toStdString();
   return read.show ? Normalised(*read.show) : ShowModel{};
 }
 
@@ -114,7 +114,7 @@ TEST_F(ShowWriterTest, EveryFieldComesBackFromTheWrittenFile) {
   // font file read from the show's folder, every text drawn.
   const TimelineResult played =
       MakeTimeline(Read(ShowJson(original, pictures_), pictures_), QDateTime::currentDateTime());
-  EXPECT_TRUE(played.timeline) << played.error;
+  EXPECT_TRUE(played.timeline) << Sentence(played.error);
 }
 
 TEST_F(ShowWriterTest, PathsAreNamedFromTheShowsFolder) {

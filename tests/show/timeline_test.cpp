@@ -28,10 +28,10 @@ std::unique_ptr<ShowTimeline> Timeline(const std::string& json,
                                        const std::filesystem::path& folder = ".") {
   const ShowModelResult model =
       ParseShow(QByteArray::fromStdString(json), folder, ShowOrigin::File);
-  EXPECT_TRUE(model.show) << model.error;
+  EXPECT_TRUE(model.show) << Sentence(model.error);
   if (!model.show) return nullptr;
   TimelineResult made = MakeTimeline(*model.show, At(12, 0));
-  EXPECT_TRUE(made.timeline) << made.error;
+  EXPECT_TRUE(made.timeline) << Sentence(made.error);
   return std::move(made.timeline);
 }
 
