@@ -35,6 +35,14 @@ def environment(request):
 
 
 def handle(request):
+    try:
+        answer(do(request))
+    except Exception as failure:  # said to the host, which waits for an answer
+        answer({"id": request["id"], "rc": None, "err": "%s: %s" % (type(failure).__name__,
+                                                                   failure)})
+
+
+def do(request):
     op, reply = request["op"], {"id": request["id"]}
     if op == "run":
         try:
@@ -64,7 +72,7 @@ def handle(request):
             reply.update(rc=process.wait())
     elif op == "dmesg":
         reply.update(out=subprocess.run(["dmesg"], capture_output=True).stdout.decode())
-    answer(reply)
+    return reply
 
 
 answer({"ready": True})

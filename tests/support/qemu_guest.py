@@ -52,9 +52,8 @@ mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000,cache=loose,ro hostroo
 mount -t proc proc /host/proc
 mount -t sysfs sys /host/sys
 mount -t devtmpfs dev /host/dev
-mount -t tmpfs tmp /host/tmp
 mount -t tmpfs run /host/run
-mkdir -p /host/dev/pts /host/dev/shm "/host$share"
+mkdir -p /host/dev/pts /host/dev/shm
 mount -t devpts pts /host/dev/pts
 mount -t tmpfs shm /host/dev/shm
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000 share "/host$share" \\
