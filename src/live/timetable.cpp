@@ -110,6 +110,12 @@ std::vector<std::string> Timetable::ChosenRoutes() const {
 // The reading of one feed for one query, table by table.
 class TimetableLoader {
  public:
+  // Bounds on what a feed may make the board hold, far above a big city's.
+  static constexpr std::size_t kMaxStops = 2'000'000;
+  static constexpr std::size_t kMaxTrips = 4'000'000;
+  static constexpr std::size_t kMaxTripStops = 10'000;
+  static constexpr std::size_t kMaxKeptCalls = 2'000'000;
+
   TimetableLoader(const FeedArchive& archive, const DeparturesQuery& query, Timetable& out)
       : archive_(archive), query_(query), out_(out) {}
 
@@ -160,7 +166,7 @@ class TimetableLoader {
   }
 
   std::string Stops() {
-    std::size_t id = 0, name = 0, parent = 0, type = 0, zone = 0;
+    std::size_t id = 0, name = 0, parent = 0, zone = 0;
     std::string reason;
     std::vector<std::string> parents;
     std::vector<std::string> ownZones;
@@ -170,6 +176,10 @@ class TimetableLoader {
           Timetable::Stop stop;
           stop.id = FieldAt(row, id);
           stop.name = FieldAt(row, name);
+          if (out_.stops_.size() >= kMaxStops) {
+            limit_ = "Rozkład ma ponad " + std::to_string(kMaxStops) + " przystanków.";
+            return false;
+          }
           stopIndex_.emplace(stop.id, static_cast<std::uint32_t>(out_.stops_.size()));
           parents.emplace_back(FieldAt(row, parent));
           ownZones.emplace_back(FieldAt(row, zone));
@@ -180,10 +190,10 @@ class TimetableLoader {
           id = header.Column("stop_id");
           name = header.Column("stop_name");
           parent = header.Column("parent_station");
-          type = header.Column("location_type");
           zone = header.Column("stop_timezone");
         });
     if (!read.empty()) return read;
+    if (!limit_.empty()) return limit_;
     for (const std::string& wanted : query_.stops) {
       if (!stopIndex_.contains(wanted)) {
         return "Przystanku „" + wanted + "” nie ma w rozkładzie.";
@@ -203,7 +213,6 @@ class TimetableLoader {
         if (!Contains(out_.chosen_, stopId)) out_.chosen_.push_back(stopId);
       }
     }
-    (void)type;
     return {};
   }
 
@@ -251,6 +260,7 @@ class TimetableLoader {
     }
     if (runChosen_) {
       auto& calls = chosenTrips_[runTrip_];
+      keptCalls_ += run_.size();
       for (RunRow& row : run_) {
         const auto stop = stopIndex_.find(row.stop);
         if (stop == stopIndex_.end()) continue;
@@ -281,6 +291,14 @@ class TimetableLoader {
             runTrip_.assign(tripId);
           }
           const std::string_view stopId = FieldAt(row, stop);
+          if (run_.size() >= kMaxTripStops || tripEnds_.size() >= kMaxTrips ||
+              keptCalls_ >= kMaxKeptCalls) {
+            limit_ = "Rozkład jest za duży dla tablicy (ponad " + std::to_string(kMaxTrips) +
+                     " przejazdów, " + std::to_string(kMaxTripStops) +
+                     " przystanków jednego przejazdu albo " + std::to_string(kMaxKeptCalls) +
+                     " odjazdów wybranych przystanków).";
+            return false;
+          }
           RunRow& added = run_.emplace_back();
           added.sequence = static_cast<std::uint32_t>(ParseSmall(FieldAt(row, sequence), 0));
           added.arrival = ParseServiceTime(FieldAt(row, arrival));
@@ -303,8 +321,10 @@ class TimetableLoader {
           pickup = header.Column("pickup_type");
           headsign = header.Column("stop_headsign");
         });
+    if (!read.empty()) return read;
+    if (!limit_.empty()) return limit_;
     EndRun();
-    return read;
+    return {};
   }
 
   bool RouteWanted(const std::string& routeId) const {
@@ -464,6 +484,8 @@ class TimetableLoader {
   bool runChosen_ = false;
   TextMap<std::pair<std::uint32_t, std::uint32_t>> tripEnds_;  // last sequence, its stop
   TextMap<std::vector<Timetable::Call>> chosenTrips_;
+  std::size_t keptCalls_ = 0;
+  std::string limit_;  // why a table was refused as too big for a board
 };
 
 std::variant<Timetable, std::string> Timetable::Load(const std::filesystem::path& feed,
