@@ -10,6 +10,8 @@ namespace {
 const char* const kConvertUsageStart =
     "Użycie: tablica-convert [opcje] [WEJŚCIE] WYJŚCIE.bmp\n"
     "        tablica-convert --text \"…\" [--text \"…\"] [opcje] WYJŚCIE.bmp\n"
+    "        tablica-convert --departures ROZKŁAD.zip --stop ID …   (odjazdy: --departures "
+    "--help)\n"
     "\n"
     "Zamienia obraz albo tekst na jednobitową bitmapę 128 × 32 dla tablicy\n"
     "informacyjnej (kolor 0 czarny = punkt świeci), którą przyjmują okno\n"

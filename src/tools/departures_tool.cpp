@@ -53,9 +53,11 @@ std::string DeparturesUsage() {
 ParsedDeparturesCommand ParseDeparturesCommand(const std::vector<std::string>& args) {
   DeparturesCommand command;
   bool haveFeed = false;
+  for (const std::string& arg : args) {
+    if (arg == "--help" || arg == "-h") return {std::nullopt, true, {}};
+  }
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") return {std::nullopt, true, {}};
     const bool takesValue = arg == "--departures" || arg == "--stop" || arg == "--at" ||
                             arg == "--rows" || arg == "--realtime";
     if (!takesValue) return {std::nullopt, false, "Nieznana opcja: " + arg + "."};

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "feed_kit.h"
+#include "live/realtime.h"
 #include "temp_folder.h"
 #include "tools/departures_tool.h"
 #include "transit_live.pb.h"
@@ -157,6 +158,26 @@ TEST_F(DeparturesTest, LiveFeedDelaysCancelsAndSkips) {
   EXPECT_NE(run.lines[1].find("\"scheduled\": \"2026-12-09T08:05:00+01:00\""), std::string::npos);
   EXPECT_NE(run.lines[1].find("\"realtime\": true"), std::string::npos);
   EXPECT_NE(run.lines[0].find("\"realtime\": false"), std::string::npos);
+
+  // Alerts: the Polish text of those about the chosen stops or routes, now.
+  const auto alert = [&](const std::string& route, std::uint64_t end) {
+    auto* entity = message.add_entity();
+    entity->set_id("a" + route);
+    entity->mutable_alert()->add_informed_entity()->set_route_id(route);
+    if (end) entity->mutable_alert()->add_active_period()->set_end(end);
+    auto* text = entity->mutable_alert()->mutable_header_text();
+    text->add_translation()->set_text("Detour " + route);
+    auto* polish = text->add_translation();
+    polish->set_text("Objazd " + route);
+    polish->set_language("pl");
+  };
+  alert("R4", 0);
+  alert("R9", 0);
+  alert("RN", 1796799600 - 1);
+  const auto decoded = live::DecodeRealtime(message.SerializeAsString());
+  EXPECT_EQ(
+      live::AlertLines(std::get<live::RealtimeFeed>(decoded), {"S1"}, {"R4", "RN"}, 1796799600),
+      std::vector<std::string>{"Objazd R4"});
 
   std::ofstream(path, std::ios::binary) << "\x0a\xff\xff";
   EXPECT_EQ(Departures(feed_, {"S"}, "2026-12-09T08:00", path.string()).code, 1);
