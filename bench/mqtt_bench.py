@@ -10,7 +10,12 @@ its own and the virtual board reading at 38400 baud:
   - the broker stopped for a second and started again: from its start to
     the board's availability "online" again;
   - the service's CPU time while idle and connected (TABLICA_BENCH_IDLE_SECONDS,
-    60 by default).
+    60 by default);
+  - a fleet of TABLICA_BENCH_FLEET services (50 by default; 0 leaves it
+    out), each with its virtual board, on the one broker: from a publish to
+    tablica/all/text (on a connection already open) to the last board's
+    last byte, less the frame's wire time, median and 99th percentile of
+    20; each service's resident memory.
 Usage: mqtt_bench.py BIN_DIR [MOSQUITTO]"""
 
 import os
@@ -57,6 +62,69 @@ class Counter:
 
     def stop(self):
         self.process.stop()
+
+
+def percentile(values, share):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(share * len(ordered)))]
+
+
+def resident_kib(pid):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def fleet_rows(bin_dir, broker, work, count):
+    """`count` services with their boards on `broker`; bounded: 20 publishes."""
+    boards, services, rows = [], [], []
+    publisher = None
+    try:
+        for i in range(count):
+            port = 100 + i
+            boards.append(kit.Emulator(bin_dir, port, work.join("config"),
+                                       extra=("--baud", str(BAUD))))
+            folder = work.join("fleet-%d" % i)
+            os.makedirs(folder)
+            services.append(svc.Service(bin_dir, folder, work.join("config"), port,
+                                        "--name", "flota-%d" % i,
+                                        "--mqtt", "%s:%d" % (HOST, broker.port)))
+        broker.wait_retained_count(count, "tablica/+/availability", timeout=120)
+        # One connection for every publish: its moment is the line's write.
+        publisher = subprocess.Popen(["mosquitto_pub", "-h", HOST, "-p", str(broker.port),
+                                      "-q", "1", "-t", "tablica/all/text", "-l"],
+                                     stdin=subprocess.PIPE)
+        time.sleep(1)
+        figures = []
+        for i in range(20):
+            started = time.monotonic()
+            publisher.stdin.write(("Flota %d\n" % i).encode())
+            publisher.stdin.flush()
+            last = max(board.units(1, 30)[0]["t"] for board in boards)
+            figures.append(last - started - FRAME_WIRE)
+            time.sleep(0.5)
+        print("fleet, each publish (ms):", " ".join("%.0f" % (f * 1000) for f in figures),
+              file=sys.stderr)
+        rows.append(("A fleet of %d services on one broker: a publish to tablica/all/text to "
+                     "the last board's last byte, less the frame's wire time (median of %d)"
+                     % (count, len(figures)), "%.1f ms" % (statistics.median(figures) * 1000)))
+        rows.append(("... 99th percentile (here the slowest of 20)",
+                     "%.1f ms" % (percentile(figures, 0.99) * 1000)))
+        memory = [resident_kib(service.proc.pid) for service in services]
+        rows.append(("... resident memory of one service (median; largest)",
+                     "%.1f MiB; %.1f MiB" % (statistics.median(memory) / 1024,
+                                             max(memory) / 1024)))
+    finally:
+        if publisher:
+            publisher.stdin.close()
+            publisher.wait(10)
+        for service in services:
+            service.stop()
+        for board in boards:
+            board.stop()
+    return rows
 
 
 def main():
@@ -125,6 +193,11 @@ def main():
 
         time.sleep(1)
         rows.append(idle_cpu_row(service.proc.pid, idle_seconds, "the idle service, connected,"))
+        service.stop()
+        service = None
+        fleet = int(os.environ.get("TABLICA_BENCH_FLEET", "50"))
+        if fleet > 0:
+            rows += fleet_rows(bin_dir, broker, work, fleet)
     finally:
         if service:
             service.stop()

@@ -109,6 +109,10 @@ int RunServiceProgram(int argc, char** argv) {
   log.Line(port == kNoPort ? std::string("Nie wybrano portu tablicy: ramki nie dotrą do tablicy.")
                            : "Tablica na porcie COM" + std::to_string(port) + ".");
   BoardService service(std::move(session), {prepared->name, TABLICA_VERSION, log.Fn()});
+  // Qt reads its fonts when the first text is drawn: done now, so that the
+  // first text a fleet's boards get at once does not wait for it (a second
+  // on a busy machine).
+  service.TextContent({"0"});
 
   HttpSetup http;
   http.token = prepared->token;
