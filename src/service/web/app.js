@@ -254,6 +254,9 @@ async function refreshStatus() {
     $("statusLast").className = last && !last.ok ? "bad" : "";
     $("statusSends").textContent = status.sends + " / " + status.failed_sends;
     $("statusVersion").textContent = status.version;
+    // What the service wants its operator to know (its name used twice ...).
+    $("statusNotice").textContent = status.notice || "";
+    $("statusNotice").hidden = !status.notice;
   } catch (error) {
     $("statusShowing").textContent = error.message;
   }
