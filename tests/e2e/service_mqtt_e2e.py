@@ -143,10 +143,11 @@ class MqttFleet(unittest.TestCase):
         self.broker.publish("tablica/peron-2/text", b"Za\xc5")  # cut in the middle of a letter
         self.broker.publish("tablica/peron-2/notify", b'{"text": ["bez czasu"]}')
         self.broker.publish("tablica/peron-2/show", b'{"pages": [{"picture": "/etc/passwd"}]}')
+        self.broker.publish("tablica/peron-2/text", b"W" * 100_000)
         self.broker.publish("tablica/peron-2/text", "jedna\ndwie\ntrzy".encode())
         self.assertBoardQuiet("peron-2", 1.5, "refused payloads")
         log = self.services["peron-2"].log()
-        self.assertEqual(log.count("MQTT: odrzucono wiadomość"), 5, log)
+        self.assertEqual(log.count("MQTT: odrzucono wiadomość"), 6, log)
         self.assertIn("„tablica/peron-2/picture”", log)
         # The last refusal is in the status (Home Assistant's sensor shows it).
         self.broker.wait_retained("tablica/peron-2/status", lambda s: "dwie linie" in (

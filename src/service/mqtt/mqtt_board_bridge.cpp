@@ -32,6 +32,10 @@ using mqtt::MqttMessage;
 
 // A password file is a line, not a document.
 constexpr std::streamsize kLargestPassword = 4096;
+// Two lines of the board are a few hundred bytes at most: a text payload
+// far longer is refused before it is read through (a 30 MB line would be
+// checked, split and copied first).
+constexpr std::size_t kLongestTextPayload = 16 * 1024;
 
 std::optional<std::string> ReadPassword(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -180,6 +184,11 @@ class MosquittoBridge final : public MqttBridge {
         service_.Blank();
         return {};
       case Command::Text:
+        if (payload.size() > kLongestTextPayload) {
+          return "tekst ma " + std::to_string(payload.size()) +
+                 " bajtów, a dwa wiersze tablicy to najwyżej " +
+                 std::to_string(kLongestTextPayload) + ".";
+        }
         if (const auto lines = mqtt::TextLines(payload)) {
           made = service_.TextContent(*lines);
         } else {
