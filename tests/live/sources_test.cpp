@@ -16,6 +16,7 @@
 #include "live/departures_view.h"
 #include "live/feed_cache.h"
 #include "live/live_departures.h"
+#include "live/live_line.h"
 #include "live/live_source.h"
 #include "temp_folder.h"
 
@@ -168,6 +169,34 @@ TEST(SourcesTest, AFailingSourceKeepsItsLastGoodTextAndSaysItOnce) {
   EXPECT_EQ(source.Failed("serwer nie odpowiada", now + std::chrono::seconds(60)), "");
   EXPECT_EQ(source.Text(), "-3.5 °C");
   EXPECT_EQ(source.Age(now + std::chrono::seconds(60)), std::chrono::seconds(60));
+}
+
+TEST(SourcesTest, DataAndNewsLinesKeepTheirLastGoodTextAndSayAFaultOnce) {
+  LoopbackServer server;
+  std::vector<std::string> log;
+  const auto record = [&](const std::string& line) { log.push_back(line); };
+  const auto source = [](LineSource::Kind kind, std::string url) {
+    LineSource made;
+    made.kind = kind;
+    made.url = std::move(url);
+    made.items = 2;
+    return made;
+  };
+  LineSource data = source(LineSource::Kind::Data, server.Url("/dane.json"));
+  data.pointer = "/current/temperature_2m";
+  data.text = "Temperatura {value} °C";
+  LiveLine temperature(data, record);
+  temperature.Refresh(0);
+  EXPECT_EQ(temperature.Text(), "Temperatura -3.5 °C");
+  LiveLine news(source(LineSource::Kind::Rss, server.Url("/rss.xml")), record);
+  news.Refresh(0);
+  EXPECT_EQ(news.Text(), "Objazd & remont  •  Druga");
+  LiveLine failing(source(LineSource::Kind::Rss, server.Url("/zle")), record);
+  for (Instant now : {0, 100, 300, 600}) failing.Refresh(now);
+  EXPECT_EQ(failing.Text(), "Brak danych");
+  EXPECT_EQ(log.size(), 1u);
+  EXPECT_FALSE(failing.Status(600).age.has_value());
+  EXPECT_NE(failing.Status(600).fault.find("500"), std::string::npos);
 }
 
 TEST(SourcesTest, WhenADepartureLeavesAsTheBoardSaysIt) {
