@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -54,6 +55,18 @@ std::string Joined(const std::vector<std::string>& messages) {
   return text;
 }
 
+// Whether a show has pictures to decode (which may take long).
+bool HasPictures(const show::ShowModel& model) {
+  const auto picture = [](const show::ContentModel& content) {
+    return content.kind == show::ContentKind::Picture ||
+           content.kind == show::ContentKind::Animation;
+  };
+  for (const show::PageModel& page : model.pages) {
+    if (picture(page.first) || (page.second && picture(*page.second))) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 struct Content::Parts {
@@ -62,6 +75,7 @@ struct Content::Parts {
   BoardDots first;
   std::optional<milliseconds> seconds;
   std::vector<std::string> text;  // the lines, when the content is one text
+  std::uint64_t arrival = 0;      // when its reading began, in requests
 };
 
 Content::Content(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
@@ -84,15 +98,21 @@ struct BoardService::State {
   std::unique_ptr<show::ShowClock> ownClock;
   show::ShowClock* clock = nullptr;
   std::unique_ptr<show::ShowPlayer> player;
-  // Content is read one request at a time: a few large pictures decoded at
-  // once must not take the machine's memory.
-  std::mutex preparing;
+  // Pictures are read one request at a time: a few large pictures decoded
+  // at once must not take the machine's memory. Text needs little, and has
+  // its own turn, so a picture that takes minutes holds up no text.
+  std::mutex preparingPictures;
+  std::mutex preparingText;
+  // Requests to read content, counted as they begin; the last shown (or
+  // blanked) is `shown`.
+  std::atomic<std::uint64_t> arrivals = 0;
 
   mutable std::mutex mutex;  // guards what follows
   BoardDots now;
   std::vector<std::string> text;
   std::optional<Refusal> refused;
   std::string notice;
+  std::uint64_t shown = 0;
   std::optional<LastSend> lastSend;
   long long sends = 0;
   long long failedSends = 0;
@@ -128,7 +148,7 @@ struct BoardService::State {
   // `onePage`: the content came as one page, not as a show, so a refusal
   // does not name a page the sender never wrote.
   ContentResult Made(const show::ShowModel& model, show::Showing showing,
-                     std::optional<milliseconds> seconds, bool onePage) {
+                     std::optional<milliseconds> seconds, bool onePage, std::uint64_t arrival) {
     const QDateTime now = QDateTime::currentDateTime();
     show::TimelineResult made = show::MakeTimeline(model, now);
     if (!made.timeline) {
@@ -139,6 +159,7 @@ struct BoardService::State {
     parts->timeline = std::move(made.timeline);
     parts->showing = showing;
     parts->seconds = seconds;
+    parts->arrival = arrival;
     return {Content(std::move(parts)), {}};
   }
 };
@@ -181,11 +202,14 @@ ContentResult BoardService::PictureContent(std::span<const std::uint8_t> bytes,
   content.options = options;
   content.options.text.clear();
   content.picture.data.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  std::lock_guard lock(state_->preparing);
-  return state_->Made(show::OnePageShow(content), show::Showing::Picture, std::nullopt, true);
+  const std::uint64_t arrival = ++state_->arrivals;
+  std::lock_guard lock(state_->preparingPictures);
+  return state_->Made(show::OnePageShow(content), show::Showing::Picture, std::nullopt, true,
+                      arrival);
 }
 
 ContentResult BoardService::JsonContent(std::string_view json) {
+  const std::uint64_t arrival = ++state_->arrivals;
   const QByteArray bytes(json.data(), static_cast<qsizetype>(json.size()));
   QJsonParseError parsed{};
   const QJsonDocument document = QJsonDocument::fromJson(bytes, &parsed);
@@ -200,7 +224,6 @@ ContentResult BoardService::JsonContent(std::string_view json) {
   }
   const QJsonObject object = document.object();
   const bool isShow = object.contains("pages");
-  std::lock_guard lock(state_->preparing);
   show::ShowModelResult model;
   if (isShow) {
     model = show::ParseShow(bytes, {}, show::ShowOrigin::Network, "treści");
@@ -232,7 +255,9 @@ ContentResult BoardService::JsonContent(std::string_view json) {
       showing = show::Showing::Picture;
     }
   }
-  ContentResult made = state_->Made(*model.show, showing, seconds, !isShow);
+  std::lock_guard lock(HasPictures(*model.show) ? state_->preparingPictures
+                                                : state_->preparingText);
+  ContentResult made = state_->Made(*model.show, showing, seconds, !isShow, arrival);
   if (made.content) made.content->parts_->text = std::move(text);
   return made;
 }
@@ -244,22 +269,29 @@ ContentResult BoardService::TextContent(const std::vector<std::string>& lines) {
   show::ContentModel content;
   content.kind = show::ContentKind::Text;
   content.options.text = lines;
-  std::lock_guard lock(state_->preparing);
+  const std::uint64_t arrival = ++state_->arrivals;
+  std::lock_guard lock(state_->preparingText);
   ContentResult made =
-      state_->Made(show::OnePageShow(content), show::Showing::Text, std::nullopt, true);
+      state_->Made(show::OnePageShow(content), show::Showing::Text, std::nullopt, true, arrival);
   if (made.content) made.content->parts_->text = lines;
   return made;
 }
 
-void BoardService::Play(Content content) {
+bool BoardService::Play(Content content) {
   const show::Showing showing = content.parts_->showing;
   {
     std::lock_guard lock(state_->mutex);
+    if (content.parts_->arrival < state_->shown) {
+      state_->Log("Pominięto " + Described(showing) + ": zanim był gotowy, przyszła nowsza treść.");
+      return false;
+    }
+    state_->shown = content.parts_->arrival;
     state_->text = std::move(content.parts_->text);
     state_->refused.reset();
   }
   state_->player->Play(std::move(content.parts_->timeline), showing);
   state_->Log("Pokazuję " + Described(showing) + ".");
+  return true;
 }
 
 void BoardService::Notify(Content content, milliseconds length) {
@@ -276,6 +308,7 @@ void BoardService::Notify(Content content, milliseconds length) {
 void BoardService::Blank() {
   {
     std::lock_guard lock(state_->mutex);
+    state_->shown = ++state_->arrivals;
     state_->text.clear();
     state_->refused.reset();
   }

@@ -144,8 +144,11 @@ class BoardService {
   ContentResult TextContent(const std::vector<std::string>& lines);
 
   // --- what the board shows ---
-  // Shows `content` from its start, instead of what shows now.
-  void Play(Content content);
+  // Shows `content` from its start, instead of what shows now. Content
+  // that began to be read before the content shown now (or the last blank)
+  // was, has been superseded while it was made: it is not shown, and the
+  // answer is false.
+  bool Play(Content content);
   // Shows `content` for `length`, then the content goes on where it would
   // be by then.
   void Notify(Content content, std::chrono::milliseconds length);

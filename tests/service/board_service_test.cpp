@@ -208,6 +208,24 @@ TEST_F(ServiceOnFake, NotificationGivesTheBoardBack) {
   EXPECT_EQ(service_->Status().showing, "blank");
 }
 
+// A picture that takes long to read must not come after a text posted
+// while it was read, nor after a blank.
+TEST_F(ServiceOnFake, ContentOvertakenWhileItWasMadeIsNotShown) {
+  ContentResult older = service_->TextContent({"Stare"});
+  ContentResult newer = service_->JsonContent(R"({"text": ["Nowe"]})");
+  ContentResult beforeBlank = service_->TextContent({"Przed"});
+  ASSERT_TRUE(older.content && newer.content && beforeBlank.content);
+  EXPECT_TRUE(service_->Play(std::move(*newer.content)));
+  EXPECT_FALSE(service_->Play(std::move(*older.content)));
+  service_->Blank();
+  EXPECT_FALSE(service_->Play(std::move(*beforeBlank.content)));
+  EXPECT_EQ(service_->Status().showing, "blank");
+  std::lock_guard lock(mutex_);
+  EXPECT_EQ(std::count_if(log_.begin(), log_.end(),
+                          [](const std::string& line) { return line.starts_with("Pominięto"); }),
+            2);
+}
+
 TEST_F(ServiceOnFake, FailedFrameIsCountedToldAndPlayedAgain) {
   // The line reports an error on the first write: the link gives up on
   // that frame and closes the port; the player pauses and brings it back.
