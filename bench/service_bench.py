@@ -6,12 +6,16 @@ time), with the virtual board reading at 38400 baud on its port:
   - 1,000 requests from 8 clients at once while a show plays: every request
     answered, every frame whole with a right checksum, resident memory
     before and after, requests a second;
+  - the API's answer time, median and 99th percentile of 100 requests,
+    with none and with 200 connections from another address (127.0.0.2)
+    sending their request's head a line a second;
   - the service's CPU time while idle (TABLICA_BENCH_IDLE_SECONDS, 60 by
     default).
 Usage: service_bench.py BIN_DIR"""
 
 import json
 import os
+import socket
 import statistics
 import sys
 import threading
@@ -69,6 +73,65 @@ def load(service):
     return statuses, time.monotonic() - started
 
 
+def answer_times(service, count=100):
+    """GET /api/status `count` times, one after another: seconds each."""
+    figures = []
+    for _ in range(count):
+        started = time.monotonic()
+        assert service.request("GET", "/api/status").status == 200
+        figures.append(time.monotonic() - started)
+    return figures
+
+
+class SlowHeads:
+    """`count` connections from `address`, each sending a header line a
+    second and never the end of its head; one closed by the service is
+    opened again."""
+
+    def __init__(self, service, address, count):
+        self.target = (svc.HOST, service.http_port)
+        self.address = address
+        self.clients = [None] * count
+        self.stopping = threading.Event()
+        self.thread = threading.Thread(target=self._run, daemon=True)
+        self.thread.start()
+
+    def _run(self):
+        while not self.stopping.is_set():
+            for i, client in enumerate(self.clients):
+                try:
+                    if client is None:
+                        client = socket.create_connection(self.target, timeout=2,
+                                                          source_address=(self.address, 0))
+                        client.setblocking(False)
+                        client.sendall(b"GET /api/status HTTP/1.1\r\n")
+                    client.sendall(b"X-Wolno: 1\r\n")
+                    try:
+                        if client.recv(4096) == b"":
+                            raise OSError("closed")
+                    except BlockingIOError:
+                        pass
+                    self.clients[i] = client
+                except OSError:
+                    if client is not None:
+                        client.close()
+                    self.clients[i] = None
+            self.stopping.wait(1)
+
+    def stop(self):
+        self.stopping.set()
+        self.thread.join()
+        for client in self.clients:
+            if client is not None:
+                client.close()
+
+
+def percentiles(figures):
+    ordered = sorted(figures)
+    return "%.1f / %.1f ms" % (statistics.median(ordered) * 1000,
+                               ordered[max(0, int(len(ordered) * 0.99) - 1)] * 1000)
+
+
 def main():
     bin_dir = sys.argv[1]
     idle_seconds = float(os.environ.get("TABLICA_BENCH_IDLE_SECONDS", "60"))
@@ -109,6 +172,16 @@ def main():
                                        len(stray)) + ("" if whole else " (NOT WHOLE)")))
         rows.append(("Resident memory before, after 1,000 and after 2,000 requests",
                      "%.1f / %.1f / %.1f MiB" % (before / 1024, middle / 1024, after / 1024)))
+
+        rows.append(("API answer time (GET /api/status), median / 99th percentile of 100",
+                     percentiles(answer_times(service))))
+        slow = SlowHeads(service, "127.0.0.2", 200)
+        try:
+            time.sleep(3)
+            rows.append(("The same with 200 connections from 127.0.0.2 sending a head's line a "
+                         "second", percentiles(answer_times(service))))
+        finally:
+            slow.stop()
 
         assert service.request("DELETE", "/api/board").status == 200
         time.sleep(1)

@@ -5,6 +5,7 @@
 #include "service/http_routes.h"
 #include "service/request_content.h"
 #include "service/service_json.h"
+#include "service/site_rules.h"
 
 namespace tablica::service {
 
@@ -39,7 +40,11 @@ Taken TakeContent(BoardService& service, const httplib::Request& request, const 
   const PictureQuery query = PictureOptionsFromQuery(request.params, notify);
   if (!query.error.empty()) return {std::nullopt, 400, query.error};
   ContentResult made;
-  if (IsJsonBody(request.get_header_value("Content-Type"), body)) {
+  const BodyKind kind = BodyKindOf(request.get_header_value("Content-Type"));
+  if (kind == BodyKind::Refused) {
+    return {std::nullopt, 415, "Nieobsługiwany typ treści (nagłówek Content-Type)."};
+  }
+  if (kind == BodyKind::Json) {
     if (HasPictureOptions(request.params)) {
       return {std::nullopt, 400,
               "Opcje obrazu w adresie (place, dots, threshold, lit) działają tylko z obrazem "
@@ -69,7 +74,11 @@ class BoardRoutes {
     if (!body) return;
     Taken taken = TakeContent(service_, request, *body, false);
     if (!taken.content) return Refused(request, response, taken);
-    service_.Play(std::move(*taken.content));
+    if (!service_.Play(std::move(*taken.content))) {
+      return Refused(
+          request, response,
+          {std::nullopt, 409, "Nie pokazano tej treści: zanim była gotowa, przyszła nowsza."});
+    }
     Answer(response, OkJson());
   }
 

@@ -2,21 +2,43 @@
 
 #include <atomic>
 #include <charconv>
-#include <chrono>
 #include <limits>
-#include <thread>
+#include <mutex>
 
 #include "service/access_token.h"
+#include "service/http_front.h"
 #include "service/http_routes.h"
+#include "service/net_socket.h"
 #include "service/service_json.h"
 
 namespace tablica::service {
 
 namespace {
 
-constexpr int kReadTimeoutSeconds = 10;
-constexpr int kWriteTimeoutSeconds = 10;
 constexpr int kKeepAliveSeconds = 5;
+
+// The HTTP library's server, answering requests the front has read whole.
+class FrontedServer : public httplib::Server {
+ public:
+  // Answers the one request `stream` holds; false when the connection
+  // must close.
+  bool AnswerOne(httplib::Stream& stream) {
+    bool closed = false;
+    const bool ok = process_request(stream, false, closed, nullptr);
+    return ok && !closed;
+  }
+  socket_t Listener() const { return svr_sock_; }
+  // The listening socket, now the caller's to close; the server is then
+  // shutting down (streams of answers end).
+  socket_t TakeListener() { return svr_sock_.exchange(INVALID_SOCKET); }
+};
+
+// Security headers of every answer.
+void AddCommonHeaders(std::vector<std::pair<std::string, std::string>>& headers) {
+  headers.emplace_back("X-Content-Type-Options", "nosniff");
+  headers.emplace_back("Referrer-Policy", "no-referrer");
+  headers.emplace_back("Cache-Control", "no-store");
+}
 
 // The body's length the headers give; unset when they give none, or
 // something that is no length (a malformed request, not a large one).
@@ -34,6 +56,12 @@ std::optional<std::uint64_t> ContentLength(const httplib::Request& request) {
   return length;
 }
 
+std::optional<std::string_view> Header(const httplib::Request& request, const char* name) {
+  const auto found = request.headers.find(name);
+  if (found == request.headers.end()) return std::nullopt;
+  return std::string_view(found->second);
+}
+
 }  // namespace
 
 void Refuse(httplib::Response& response, int status, const std::string& message) {
@@ -48,7 +76,16 @@ struct HttpApi::State {
   // What a request may not do, decided from its headers alone: 0 when it
   // may go on, otherwise the status it gets (and `message`).
   int Check(const httplib::Request& request, std::string& message) const {
-    if (setup.token && !IsPageFile(request.path) &&
+    const SiteVerdict site =
+        CheckSite(setup.site, {request.method, Header(request, "Host"), Header(request, "Origin"),
+                               Header(request, "Content-Type")});
+    if (site.status != 0) {
+      message = site.message;
+      return site.status;
+    }
+    // A browser asks (OPTIONS) before an allowed site's request, without
+    // the token; the question changes nothing.
+    if (setup.token && !IsPageFile(request.path) && request.method != "OPTIONS" &&
         !BearerMatches(request.get_header_value("Authorization"), *setup.token)) {
       message =
           "Brak żetonu dostępu albo żeton jest zły (potrzebny nagłówek „Authorization: Bearer "
@@ -68,32 +105,52 @@ struct HttpApi::State {
     return 0;
   }
 
+  bool AllowedOrigin(const httplib::Request& request) const {
+    const auto origin = Header(request, "Origin");
+    return setup.site.allowedOrigin && origin && ParseOrigin(*origin) == setup.site.allowedOrigin;
+  }
+
+  // The front's verdict on a head: the same checks, on the headers as sent.
+  FrontRefusal CheckHead(const RequestFrame& head) const {
+    httplib::Request request;
+    request.method = head.method;
+    request.path = head.target.substr(0, head.target.find('?'));
+    for (const auto& [name, value] : head.headers) request.headers.emplace(name, value);
+    std::string message;
+    const int status = Check(request, message);
+    if (status == 0) return {};
+    FrontRefusal refusal = FrontRefused(status, message);
+    if (status == 401) refusal.headers.emplace_back("WWW-Authenticate", "Bearer");
+    return refusal;
+  }
+
+  static FrontRefusal FrontRefused(int status, const std::string& message) {
+    FrontRefusal refusal{status, ErrorJson(message), {}};
+    refusal.headers.emplace_back("Content-Type", "application/json; charset=utf-8");
+    AddCommonHeaders(refusal.headers);
+    return refusal;
+  }
+
   BoardService& service;
   HttpSetup setup;
   LiveFeed feed;
-  httplib::Server server;
+  FrontedServer server;
   int port = 0;
-  std::atomic<bool> serving = false;
-  std::atomic<bool> stopping = false;
+  std::mutex frontMutex;  // guards `front` and `stopping`
+  std::unique_ptr<HttpFront> front;
+  bool stopping = false;
 };
 
 HttpApi::HttpApi(BoardService& service, HttpSetup setup)
     : state_(std::make_unique<State>(service, std::move(setup))) {
   State& state = *state_;
   httplib::Server& server = state.server;
-  const int workers = state.setup.workers;
-  server.new_task_queue = [workers] {
-    return new httplib::ThreadPool(static_cast<std::size_t>(workers));
-  };
-  server.set_read_timeout(kReadTimeoutSeconds, 0);
-  server.set_write_timeout(kWriteTimeoutSeconds, 0);
   server.set_keep_alive_timeout(kKeepAliveSeconds);
   server.set_payload_max_length(static_cast<std::size_t>(state.setup.maxUpload));
   server.set_tcp_nodelay(true);
 
-  // Refusals that need no body are given before the body is read; the
-  // connection is then closed, so the unread body is never taken for the
-  // next request.
+  // The front gives these refusals from the head, before the body is read;
+  // here they are made again on the path as the library decodes it.
   server.set_pre_routing_handler(
       [&state](const httplib::Request& request, httplib::Response& response) {
         response.set_header("X-Content-Type-Options", "nosniff");
@@ -106,15 +163,24 @@ HttpApi::HttpApi(BoardService& service, HttpSetup setup)
           return httplib::Server::HandlerResponse::Handled;
         }
         if (request.path.starts_with("/api/")) response.set_header("Cache-Control", "no-store");
+        if (request.method == "OPTIONS" && state.AllowedOrigin(request)) {
+          response.status = 204;
+          response.set_header("Access-Control-Allow-Methods", "GET, POST, DELETE");
+          response.set_header("Access-Control-Allow-Headers", "Content-Type, Authorization");
+          response.set_header("Access-Control-Max-Age", "600");
+          return httplib::Server::HandlerResponse::Handled;
+        }
         return httplib::Server::HandlerResponse::Unhandled;
       });
-  // A client that waits for "100 Continue" before sending its body is told
-  // the refusal instead, and sends nothing.
-  server.set_expect_100_continue_handler(
-      [&state](const httplib::Request& request, httplib::Response&) {
-        std::string message;
-        const int status = state.Check(request, message);
-        return status != 0 ? status : 100;
+  // The one origin allowed besides the service's own page: its pages may
+  // read the answers, and their browser's questions before a request are
+  // answered.
+  server.set_post_routing_handler(
+      [&state](const httplib::Request& request, httplib::Response& response) {
+        if (state.AllowedOrigin(request)) {
+          response.set_header("Access-Control-Allow-Origin", *state.setup.site.allowedOrigin);
+          response.set_header("Vary", "Origin");
+        }
       });
   server.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
     if (!response.body.empty()) return;
@@ -139,6 +205,9 @@ HttpApi::HttpApi(BoardService& service, HttpSetup setup)
 
 HttpApi::~HttpApi() {
   Stop();
+  if (const socket_t listener = state_->server.TakeListener(); listener != INVALID_SOCKET) {
+    net::Close(listener);
+  }
 }
 
 std::string HttpApi::Bind(const std::string& host, int port) {
@@ -158,20 +227,32 @@ int HttpApi::BoundPort() const {
 }
 
 void HttpApi::Serve() {
-  state_->serving = true;
-  if (!state_->stopping) state_->server.listen_after_bind();
-  state_->serving = false;
+  State& state = *state_;
+  {
+    std::lock_guard lock(state.frontMutex);
+    if (state.stopping || state.server.Listener() == INVALID_SOCKET) return;
+    FrontSetup front;
+    front.maxBody = state.setup.maxUpload;
+    front.bodiesHeld = std::max<std::uint64_t>(8 * state.setup.maxUpload, 64ULL * 1024 * 1024);
+    front.workers = state.setup.workers;
+    FrontHandlers handlers;
+    handlers.check = [&state](const RequestFrame& head) { return state.CheckHead(head); };
+    handlers.refusal = &State::FrontRefused;
+    handlers.answer = [&state](httplib::Stream& stream) { return state.server.AnswerOne(stream); };
+    state.front = std::make_unique<HttpFront>(state.server.Listener(), front, std::move(handlers));
+  }
+  state.front->Run();
+  if (const socket_t listener = state.server.TakeListener(); listener != INVALID_SOCKET) {
+    net::Close(listener);
+  }
 }
 
 void HttpApi::Stop() {
-  state_->stopping = true;
-  state_->feed.Close();
-  // A server asked to stop before it has started would not notice: wait
-  // (briefly) until it runs.
-  for (int i = 0; i < 2000 && state_->serving && !state_->server.is_running(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  state_->server.stop();
+  State& state = *state_;
+  std::lock_guard lock(state.frontMutex);
+  state.stopping = true;
+  state.feed.Close();
+  if (state.front) state.front->Stop();
 }
 
 }  // namespace tablica::service

@@ -1,10 +1,13 @@
 #pragma once
 
 // The service's HTTP side: the API under /api/, the live board as
-// server-sent events, and the web page, served by cpp-httplib's server with
-// its own pool of workers. Security is decided before a request is read:
-// with a token every /api/ request must carry it (401 otherwise), and a body
-// longer than the limit is refused (413) before a byte of it is taken.
+// server-sent events, and the web page, answered by cpp-httplib's server
+// on a pool of workers, behind a front that reads each request whole first
+// (HttpFront: no slow client holds a worker). Security is decided before a request is read:
+// the Host, the Origin and the body's type must be the service's own
+// (SiteRules: 421, 403, 415), with a token every /api/ request must carry
+// it (401 otherwise), and a body longer than the limit is refused (413)
+// before a byte of it is taken.
 
 #include <cstdint>
 #include <memory>
@@ -12,11 +15,13 @@
 #include <string>
 
 #include "service/board_service.h"
+#include "service/site_rules.h"
 
 namespace tablica::service {
 
 struct HttpSetup {
   std::optional<std::string> token;  // unset: the API is open (loopback only)
+  SiteRules site;                    // the names and origins the service answers
   std::uint64_t maxUpload = 32ULL * 1024 * 1024;
   // Workers answering requests, and how many of them the live board's
   // listeners may hold at most.

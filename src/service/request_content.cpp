@@ -28,18 +28,6 @@ std::string Unknown(const std::string& name, const std::string& value, const std
 
 }  // namespace
 
-bool IsJsonBody(std::string_view contentType, std::string_view body) {
-  const std::string_view type = contentType.substr(0, contentType.find(';'));
-  std::string lower;
-  for (char c : type) {
-    if (c != ' ' && c != '\t') lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  }
-  if (lower == "application/json" || lower.ends_with("+json")) return true;
-  if (lower.starts_with("image/")) return false;
-  const std::size_t first = body.find_first_not_of(" \t\r\n");
-  return first != std::string_view::npos && body[first] == '{';
-}
-
 bool HasPictureOptions(const QueryParams& params) {
   for (const auto& [name, value] : params) {
     if (kPictureParams.contains(name)) return true;

@@ -1,7 +1,6 @@
 #pragma once
 
-// What a request to show something says besides its body: the kind of body
-// (JSON or a picture, from its Content-Type), the picture options in the
+// What a request to show something says besides its body: the picture options in the
 // address (place, dots, threshold, lit, named as tablica-convert names
 // them) and a notification's seconds. Plain C++, apart from the network.
 
@@ -17,12 +16,6 @@ namespace tablica::service {
 
 // A request's address parameters, as the HTTP library gives them.
 using QueryParams = std::multimap<std::string, std::string>;
-
-// JSON (a show, or one page: text, an inline picture, ...) when the body is
-// declared as such, or is not declared a picture and opens with "{" (as
-// `curl -d '{...}'` sends it, declared a form); any other body is a
-// picture's bytes (no picture format opens with "{").
-bool IsJsonBody(std::string_view contentType, std::string_view body);
 
 struct PictureQuery {
   picture::ConvertOptions options;

@@ -5,6 +5,7 @@
 
 #include "picture/convert_options.h"
 #include "serial/comm_settings.h"
+#include "service/site_rules.h"
 
 namespace tablica::service {
 
@@ -48,7 +49,7 @@ bool TakesValue(std::string_view option) {
   return option == "--port" || option == "--listen" || option == "--token-file" ||
          option == "--name" || option == "--mqtt" || option == "--mqtt-user" ||
          option == "--mqtt-password-file" || option == "--max-upload" || option == "--group" ||
-         option == "--url";
+         option == "--url" || option == "--host" || option == "--allow-origin";
 }
 
 // Stores `value` of `option`; returns the Polish reason it is wrong, or empty.
@@ -102,6 +103,19 @@ std::string Store(std::string_view option, const std::string& value, ServiceOpti
              value + ".";
     }
     options.maxUpload = *bytes;
+  } else if (option == "--host") {
+    if (!ParseOrigin("http://" + value)) {
+      return "Nazwa serwera w --host musi być nazwą albo adresem (np. tablica.example.pl): " +
+             value + ".";
+    }
+    options.hostNames.push_back(value);
+  } else if (option == "--allow-origin") {
+    options.allowOrigin = ParseOrigin(value);
+    if (!options.allowOrigin) {
+      return "Opcja --allow-origin wymaga adresu strony bez ścieżki (np. "
+             "https://panel.example.pl): " +
+             value + ".";
+    }
   }
   return {};
 }
@@ -221,7 +235,7 @@ std::string ServiceUsage() {
   return "Użycie: tablica-serwer [--port N] [--listen ADRES:PORT] [--token-file PLIK]\n"
          "                      [--name NAZWA] [--url ADRES] [--mqtt ADRES:PORT\n"
          "                      [--mqtt-user U --mqtt-password-file PLIK] [--group G]...]\n"
-         "                      [--max-upload BAJTY]\n"
+         "                      [--max-upload BAJTY] [--host NAZWA]... [--allow-origin ADRES]\n"
          "\n"
          "Tablica w sieci: przyjmuje obrazy, tekst, pokazy i powiadomienia przez HTTP\n"
          "(i MQTT) i pokazuje je na tablicy; strona z podglądem tablicy pod adresem /.\n"
@@ -243,6 +257,10 @@ std::string ServiceUsage() {
          "  --mqtt-password-file P   hasło brokera z pliku\n"
          "  --max-upload BAJTY       największe przyjmowane ciało zapytania\n"
          "                           (domyślnie 33554432, czyli 32 MiB)\n"
+         "  --host NAZWA             jeszcze jedna nazwa serwera w nagłówku Host (np.\n"
+         "                           pośrednika); inne nazwy dostają odmowę\n"
+         "  --allow-origin ADRES     strona z innego adresu, która może używać API\n"
+         "                           (np. https://panel.example.pl); inne są odrzucane\n"
          "  --help                   ten opis\n";
 }
 

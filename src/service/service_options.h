@@ -44,6 +44,11 @@ struct ServiceOptions {
   std::optional<std::string> url;   // the page's address as others reach it
   std::optional<MqttOptions> mqtt;
   std::uint64_t maxUpload = kDefaultMaxUpload;
+  // Further names the service answers to (--host, any number), e.g. a
+  // reverse proxy's.
+  std::vector<std::string> hostNames;
+  // The one other site whose pages may use the API (--allow-origin).
+  std::optional<std::string> allowOrigin;
 };
 
 struct ParsedServiceOptions {

@@ -116,6 +116,8 @@ int RunServiceProgram(int argc, char** argv) {
 
   HttpSetup http;
   http.token = prepared->token;
+  http.site = MakeSiteRules(options.listen.host, QSysInfo::machineHostName().toStdString(),
+                            options.hostNames, options.allowOrigin);
   http.maxUpload = options.maxUpload;
   http.log = log.Fn();
   HttpApi api(service, http);

@@ -5,10 +5,13 @@ leaves a page that asks again), a picture chosen and text typed, "Wyślij"
 pressed: the virtual board receives the frame tablica-convert makes for the
 same content, and the page's live board shows the same dots (read back from
 the page's canvas). No text is refused on the page, and an empty preview
-shows the board's unlit dots."""
+shows the board's unlit dots. A page of another site, and the service's
+own page under a name pointed at it, put nothing on the board."""
 
+import http.server
 import os
 import sys
+import threading
 import tempfile
 import time
 import unittest
@@ -46,13 +49,30 @@ return rows;
 """
 
 
-def start_browser(profile):
+# What a page of another site tries: the three kinds of request a browser
+# sends to any address without asking it first.
+ATTACK = """<!doctype html><title>x</title><iframe name="sink"></iframe>
+<form id="form" method="post" enctype="text/plain" target="sink" action="%(board)s/api/board">
+<input name='{"text": ["Formularz", "' value='"]}'></form><script>
+const gif = Uint8Array.from(atob("R0lGODlhAQABAIAAAP///wAAACwAAAAAAQABAAACAkQBADs="), c => c.charCodeAt(0));
+const sent = (path, body) => fetch("%(board)s" + path, {method: "POST", mode: "no-cors",
+    headers: {"Content-Type": "text/plain"}, body}).catch(() => null);
+Promise.all([sent("/api/board", JSON.stringify({text: ["Obca strona"]})),
+             sent("/api/notify?seconds=5", JSON.stringify({text: ["Obca"]})),
+             sent("/api/board", gif)]).then(() => {
+  document.querySelector("iframe").onload = () => { document.title = "done"; };
+  document.getElementById("form").submit();
+});
+</script>"""
+
+
+def start_browser(profile, *more):
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
     for argument in ("--headless=new", "--no-sandbox", "--disable-gpu",
                      "--disable-background-networking", "--disable-component-update",
                      "--disable-sync", "--no-first-run", "--disable-dev-shm-usage",
-                     "--user-data-dir=" + profile, "--window-size=1280,1100"):
+                     "--user-data-dir=" + profile, "--window-size=1280,1100", *more):
         options.add_argument(argument)
     return webdriver.Chrome(service=DriverService("/usr/bin/chromedriver"), options=options)
 
@@ -141,6 +161,58 @@ class PageInBrowser(unittest.TestCase):
                          kit.expected_frame([[1] * 128] * 32, False))
         self.assertEqual(self.browser.execute_script(
             "return sessionStorage.getItem('tablica-token')"), TOKEN)
+
+
+class OtherSites(unittest.TestCase):
+    """The service as it starts by default (loopback, no token)."""
+
+    def setUp(self):
+        self.tmp = kit.TempFolder("service-sites-")
+        self.board = kit.Emulator(BIN, PORT, self.tmp.join("config"))
+        self.service = svc.Service(BIN, self.tmp.join(), self.tmp.join("config"), PORT)
+        own = "http://%s:%d" % (svc.HOST, self.service.http_port)
+        page = (ATTACK % {"board": own}).encode()
+
+        class AttackPage(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                self.send_response(200)
+                self.send_header("Content-Type", "text/html")
+                self.end_headers()
+                self.wfile.write(page)
+
+            def log_message(self, *args):
+                pass
+
+        self.other = http.server.ThreadingHTTPServer(("127.0.0.2", 0), AttackPage)
+        threading.Thread(target=self.other.serve_forever, daemon=True).start()
+        self.browser = start_browser(tempfile.mkdtemp(prefix="chromium-", dir=self.tmp.join()),
+                                     "--host-resolver-rules=MAP tablica.evil.test 127.0.0.1")
+
+    def tearDown(self):
+        self.browser.quit()
+        self.other.shutdown()
+        code = self.service.stop()
+        self.board.stop()
+        self.tmp.remove()
+        self.assertEqual(code, 0, self.service.log())
+
+    def test_other_sites_and_other_names_reach_nothing(self):
+        self.browser.get("http://127.0.0.2:%d/" % self.other.server_address[1])
+        WebDriverWait(self.browser, 20).until(lambda b: b.title == "done")
+        # The service's page under a name pointed at this machine.
+        self.browser.get("http://tablica.evil.test:%d/" % self.service.http_port)
+        self.assertNotIn("Wyślij", self.browser.page_source)
+        self.assertEqual(self.board.quiet(1.5), [], "a request of another site reached the board")
+        self.assertEqual(self.service.request("GET", "/api/status",
+                                              headers={"Host": "tablica.evil.test"}).status, 421)
+
+        self.browser.get("http://%s:%d/" % (svc.HOST, self.service.http_port))
+        WebDriverWait(self.browser, 20).until(lambda b: b.find_element(By.ID, "line1"))
+        self.browser.find_element(By.ID, "textTab").click()
+        self.browser.find_element(By.ID, "line1").send_keys("Swoja")
+        self.browser.find_element(By.ID, "send").click()
+        self.assertEqual(bytes.fromhex(self.board.units(1)[0]["bytes"]),
+                         svc.converted_frame(BIN, self.tmp.join(), "--text", "Swoja"))
 
 
 if __name__ == "__main__":

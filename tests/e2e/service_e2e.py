@@ -191,10 +191,12 @@ class ServiceEndToEnd(unittest.TestCase):
         self.assertEqual(preview.status, 200)
         self.assertEqual(preview.json()["rows"],
                          svc.frame_rows(self.expected("--text", "Podgląd")))
-        # As `curl -d '{...}'` sends it: declared a form, read as the JSON it is.
-        form = self.service.request("POST", "/api/preview", json.dumps({"text": ["Podgląd"]}).encode(),
-                                    "application/x-www-form-urlencoded")
-        self.assertEqual(form.json(), preview.json())
+        # A body of a type a page of another site can send is not read.
+        for kind in ("application/x-www-form-urlencoded", "text/plain", None):
+            form = self.service.request("POST", "/api/preview",
+                                        json.dumps({"text": ["Podgląd"]}).encode(), kind)
+            self.assertEqual(form.status, 415, kind)
+            self.assertIn("Content-Type", form.json()["error"])
         self.assertEqual(self.board.quiet(0.5), [], "a preview reached the board")
 
 

@@ -74,7 +74,7 @@ class ServiceSecurity(unittest.TestCase):
         # comes at once, without waiting for the body, and nothing follows it.
         for declared, status in ((b"1000000000", b"413"), (b"2x", b"400")):
             with socket.create_connection((svc.HOST, self.service.http_port), timeout=20) as raw:
-                raw.sendall(b"POST /api/board HTTP/1.1\r\nHost: x\r\nContent-Type: image/png\r\n"
+                raw.sendall(b"POST /api/board HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: image/png\r\n"
                             b"Authorization: Bearer " + TOKEN.encode() +
                             b"\r\nContent-Length: " + declared + b"\r\n\r\n" + b"\0" * 100)
                 started = time.monotonic()
@@ -114,6 +114,45 @@ class ServiceSecurity(unittest.TestCase):
             self.assertEqual(client.recv(1000), b"", "the server answered a request never made")
             self.assertLess(time.monotonic() - started, limit + 3)
             client.close()
+
+    def test_slow_and_crowding_clients_hold_no_worker(self):
+        """Clients trickling their heads from other addresses, more of them
+        than there are workers: the API still answers; one address gets no
+        more than 16 connections; a trickled head is cut off at 10 s."""
+        def connect(address):
+            return socket.create_connection((svc.HOST, self.service.http_port), timeout=20,
+                                            source_address=(address, 0))
+        slow = []
+        try:
+            for address in ("127.0.0.2", "127.0.0.3", "127.0.0.4"):
+                for _ in range(12):
+                    slow.append(connect(address))
+                    slow[-1].sendall(b"GET /api/status HTTP/1.1\r\n")
+            crowd = [connect("127.0.0.5") for _ in range(17)]
+            slow += crowd
+            refused = crowd[-1].recv(1000)
+            self.assertTrue(refused.startswith(b"HTTP/1.1 503"), refused)
+            self.assertIn("najwięcej połączeń", refused.decode("utf-8"))
+            started = time.monotonic()
+            for _ in range(10):
+                reply = self.service.request("GET", "/api/status")
+                self.assertEqual(reply.status, 200)
+            self.assertLess(time.monotonic() - started, 5, "the workers were held")
+            trickle = slow[0]
+            while time.monotonic() - started < 15:
+                try:
+                    trickle.sendall(b"X-Kawalek: 1\r\n")
+                    trickle.settimeout(1)
+                    if trickle.recv(1000) == b"":
+                        break
+                except socket.timeout:
+                    continue
+                except OSError:
+                    break
+            self.assertLess(time.monotonic() - started, 13, "a trickled head was never cut off")
+        finally:
+            for client in slow:
+                client.close()
 
     def test_a_show_naming_a_file_is_refused(self):
         secret = self.tmp.join("secret.bmp")

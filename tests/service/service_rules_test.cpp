@@ -10,8 +10,10 @@
 
 #include "service/access_token.h"
 #include "service/request_content.h"
+#include "service/request_framing.h"
 #include "service/service_json.h"
 #include "service/service_options.h"
+#include "service/site_rules.h"
 #include "temp_folder.h"
 
 namespace tablica::service {
@@ -187,23 +189,124 @@ TEST(RequestParams, SecondsAndBodyKind) {
   for (const char* bad : {"0", "0.5", "1e-9", "-1", "86401", "nan", "inf", "10s", ""}) {
     EXPECT_NE(NotifySeconds({{"seconds", bad}}).error, "") << bad;
   }
-  struct BodyCase {
-    const char* type;
-    const char* body;
-    bool json;
+}
+
+// Who may talk to the service: its own names and page, and bodies no page
+// of another site can send unasked.
+TEST(SiteRules, HostOriginAndBodyType) {
+  const SiteRules rules = MakeSiteRules("127.0.0.1", "Peron3.lan", {"Tablica.Example.org"}, {});
+  const SiteRules anywhere =
+      MakeSiteRules("0.0.0.0", "peron3", {}, ParseOrigin("https://Panel.pl"));
+  using Maybe = std::optional<std::string_view>;
+  struct Case {
+    const SiteRules& rules;
+    const char* method;
+    Maybe host;
+    Maybe origin;
+    Maybe type;
+    int status;
   };
-  for (const BodyCase& c : std::vector<BodyCase>{
-           {"application/json", "", true},
-           {"Application/JSON; charset=utf-8", "[1]", true},
-           {"application/x-www-form-urlencoded", " \n{\"text\": [\"a\"]}", true},
-           {"", "{}", true},
-           {"image/png", "{\"text\": [\"a\"]}", false},
-           {"application/jsonp", "x", false},
-           {"application/octet-stream", "\x89PNG", false},
-           {"", "", false},
+  const Maybe none;
+  for (const Case& c : std::vector<Case>{
+           {rules, "GET", "127.0.0.1:8080", none, none, 0},
+           {rules, "GET", "LOCALHOST", none, none, 0},
+           {rules, "GET", "[::1]:8080", none, none, 0},
+           {rules, "GET", "peron3:80", none, none, 0},
+           {rules, "GET", "peron3.lan", none, none, 0},
+           {rules, "GET", "tablica.example.org", none, none, 0},
+           {rules, "GET", "evil.example:8080", none, none, 421},
+           {rules, "GET", "192.168.1.5:8080", none, none, 421},
+           {rules, "GET", "127.0.0.1:80x", none, none, 421},
+           {rules, "GET", "127.0.0.1@evil", none, none, 421},
+           {rules, "GET", "", none, none, 421},
+           {rules, "GET", none, none, none, 400},
+           {anywhere, "GET", "192.168.1.5:8080", none, none, 0},
+           {anywhere, "GET", "[fe80::1]", none, none, 0},
+           {anywhere, "GET", "evil.example", none, none, 421},
+           {rules, "POST", "127.0.0.1:8080", "http://127.0.0.1:8080", "application/json", 0},
+           {rules, "POST", "Tablica.example.org", "https://tablica.example.org", "image/png", 0},
+           {rules, "POST", "127.0.0.1:8080", "http://127.0.0.1:9090", "application/json", 403},
+           {rules, "POST", "127.0.0.1:8080", "http://127.0.0.2:8080", "application/json", 403},
+           {rules, "POST", "127.0.0.1:8080", "null", "application/json", 403},
+           {rules, "GET", "127.0.0.1:8080", "https://panel.pl", none, 403},
+           {anywhere, "POST", "10.0.0.2", "https://panel.pl", "application/json", 0},
+           {rules, "POST", "127.0.0.1", none, "Application/JSON; charset=utf-8", 0},
+           {rules, "POST", "127.0.0.1", none, "application/ld+json", 0},
+           {rules, "POST", "127.0.0.1", none, "image/gif", 0},
+           {rules, "POST", "127.0.0.1", none, "application/octet-stream", 0},
+           {rules, "POST", "127.0.0.1", none, "text/plain", 415},
+           {rules, "POST", "127.0.0.1", none, "application/x-www-form-urlencoded", 415},
+           {rules, "POST", "127.0.0.1", none, "multipart/form-data; boundary=x", 415},
+           {rules, "POST", "127.0.0.1", none, "image/", 415},
+           {rules, "POST", "127.0.0.1", none, none, 415},
+           {rules, "DELETE", "127.0.0.1", none, none, 0},
        }) {
-    EXPECT_EQ(IsJsonBody(c.type, c.body), c.json) << c.type << " " << c.body;
+    const SiteVerdict verdict = CheckSite(c.rules, {c.method, c.host, c.origin, c.type});
+    EXPECT_EQ(verdict.status, c.status) << c.method << " " << c.host.value_or("-") << " "
+                                        << c.origin.value_or("-") << " " << c.type.value_or("-");
+    EXPECT_EQ(verdict.message.empty(), c.status == 0) << verdict.message;
   }
+  EXPECT_EQ(BodyKindOf("application/json"), BodyKind::Json);
+  EXPECT_EQ(BodyKindOf("image/png"), BodyKind::Picture);
+  for (const char* bad : {"ftp://x", "https://", "https://a b", "http://x/path"}) {
+    EXPECT_FALSE(ParseOrigin(bad)) << bad;
+  }
+}
+
+// Where a request ends: the front hands a worker nothing less than a whole
+// request, and refuses what the library would misread.
+TEST(RequestFraming, HeadsAndChunkedBodies) {
+  struct HeadCase {
+    const char* bytes;
+    int status;  // -1: not whole yet
+    std::uint64_t length;
+    bool chunked;
+  };
+  for (const HeadCase& c : std::vector<HeadCase>{
+           {"GET / HTTP/1.1\r\nHost: a\r\n", -1, 0, false},
+           {"GET / HTTP/1.1\r\nHost: a\r\n\r\n", 0, 0, false},
+           {"POST /x HTTP/1.0\nContent-Length: 12\n\n", 0, 12, false},
+           {"POST /x HTTP/1.1\r\nTransfer-Encoding: Chunked\r\n\r\n", 0, 0, true},
+           {"POST /x HTTP/1.1\r\nContent-Length: 2x\r\n\r\n", 400, 0, false},
+           {"POST /x HTTP/1.1\r\nContent-Length: 1\r\nContent-length: 2\r\n\r\n", 400, 0, false},
+           {"POST /x HTTP/1.1\r\nTransfer-Encoding: gzip\r\n\r\n", 501, 0, false},
+           {"POST /x HTTP/1.1\r\nTransfer-Encoding: chunked\r\nContent-Length: 3\r\n\r\n", 400, 0,
+            false},
+           {"GET /x HTTP/2\r\n\r\n", 400, 0, false},
+           {"GET /x HTTP/1.1\r\nA: b\r\n folded\r\n\r\n", 400, 0, false},
+           {"GET /x HTTP/1.1\r\nBad Name: x\r\n\r\n", 400, 0, false},
+       }) {
+    const std::optional<RequestFrame> head = ReadHead(c.bytes);
+    ASSERT_EQ(head.has_value(), c.status != -1) << c.bytes;
+    if (!head) continue;
+    EXPECT_EQ(head->status, c.status) << c.bytes;
+    if (c.status != 0) continue;
+    EXPECT_EQ(head->length.value_or(0), c.length) << c.bytes;
+    EXPECT_EQ(head->chunked, c.chunked) << c.bytes;
+  }
+
+  // Read as it comes, a byte at a time: done exactly at its end.
+  const std::string body = "5\r\nhello\r\n3;x=1\r\nabc\r\n0\r\nTrailer: t\r\n\r\n";
+  ChunkedBody chunks(100);
+  for (std::size_t size = 1; size < body.size(); ++size) {
+    ASSERT_EQ(chunks.Read(std::string_view(body).substr(0, size)), ChunkedBody::State::More)
+        << size;
+  }
+  EXPECT_EQ(chunks.Read(body + "GET / HTTP/1.1"), ChunkedBody::State::Done);
+  EXPECT_EQ(chunks.End(), body.size());
+  for (const auto& [bytes, state] : std::vector<std::pair<std::string, ChunkedBody::State>>{
+           {"5\r\nhelloXX", ChunkedBody::State::Bad},
+           {"zz\r\n", ChunkedBody::State::Bad},
+           {"5\nhello\r\n", ChunkedBody::State::Bad},
+           {"65\r\n", ChunkedBody::State::TooLong},
+           {"40\r\n" + std::string(64, 'a') + "\r\n40\r\n", ChunkedBody::State::TooLong},
+       }) {
+    EXPECT_EQ(ChunkedBody(100).Read(bytes), state) << bytes;
+  }
+
+  const std::string asked = "POST / HTTP/1.1\r\nExpect: 100-continue\r\nHost: a\r\n\r\nbody";
+  EXPECT_EQ(WithoutHeader(asked, *ReadHead(asked), "expect"),
+            "POST / HTTP/1.1\r\nHost: a\r\n\r\nbody");
 }
 
 TEST(ServiceJson, StatusAndBoardShapes) {
