@@ -1,9 +1,11 @@
 #include "tools/departures_tool.h"
 
 #include <QDateTime>
+#include <QStandardPaths>
 #include <charconv>
 #include <chrono>
 
+#include "live/feed_cache.h"
 #include "live/live_source.h"
 #include "live/realtime.h"
 #include "live/timetable.h"
@@ -35,15 +37,23 @@ std::string IsoTime(live::Instant instant, const QTimeZone& zone) {
   return QDateTime::fromSecsSinceEpoch(instant, zone).toString(Qt::ISODate).toStdString();
 }
 
+live::Instant NowSeconds() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
 }  // namespace
 
 std::string DeparturesUsage() {
-  return "Użycie: tablica-convert --departures ROZKŁAD.zip --stop ID [--stop ID …]\n"
+  return "Użycie: tablica-convert --departures ROZKŁAD.zip|ADRES --stop ID [--stop ID …]\n"
          "                        [--at RRRR-MM-DDTGG:MM[:SS]] [--rows N]\n"
          "                        [--realtime PLIK|ADRES]\n"
          "\n"
          "Wypisuje najbliższe odjazdy z przystanków rozkładu GTFS, jeden obiekt\n"
          "JSON w wierszu. Stacja (location_type 1) oznacza wszystkie jej perony.\n"
+         "Rozkład spod adresu http(s) jest przechowywany i pobierany ponownie\n"
+         "najwyżej raz na dobę, gdy się zmienił.\n"
          "  --at        czas lokalny przewoźnika (agency_timezone); domyślnie teraz\n"
          "  --rows N    najwyżej N odjazdów (domyślnie 10)\n"
          "  --realtime  dane na żywo GTFS-Realtime (TripUpdates) z pliku albo adresu\n"
@@ -89,16 +99,28 @@ ParsedDeparturesCommand ParseDeparturesCommand(const std::vector<std::string>& a
 int RunDeparturesTool(const DeparturesCommand& command, const TextOut& out, const TextOut& error) {
   live::DeparturesQuery query;
   query.stops = command.stops;
-  auto loaded = live::Timetable::Load(picture::PathFromUtf8(command.feed), query);
+  std::filesystem::path feedFile = picture::PathFromUtf8(command.feed);
+  if (live::IsAddress(command.feed)) {
+    // Kept in the user's cache and asked again at most daily, as a board does.
+    const auto cache = std::filesystem::path(
+        QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation).toStdU16String() +
+        u"/zapis-bitmapy/rozklady");
+    const auto kept = live::FeedCache(cache).Update(command.feed, NowSeconds());
+    if (kept.file.empty()) {
+      error(kept.error);
+      return kExitRefused;
+    }
+    if (!kept.error.empty()) error(kept.error + " Pokazuję rozkład pobrany wcześniej.");
+    feedFile = kept.file;
+  }
+  auto loaded = live::Timetable::Load(feedFile, query);
   if (auto* reason = std::get_if<std::string>(&loaded)) {
     error(*reason);
     return kExitRefused;
   }
   const auto& timetable = std::get<live::Timetable>(loaded);
 
-  live::Instant at = std::chrono::duration_cast<std::chrono::seconds>(
-                         std::chrono::system_clock::now().time_since_epoch())
-                         .count();
+  live::Instant at = NowSeconds();
   if (command.at) {
     QDateTime local = QDateTime::fromString(QString::fromStdString(*command.at), Qt::ISODate);
     if (!local.isValid() || command.at->size() < 16 || command.at->size() > 19) {
