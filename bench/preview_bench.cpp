@@ -13,6 +13,7 @@
 #include <QWindow>
 
 #include "bench_support.h"
+#include "obraz/board_play.h"
 #include "obraz/board_preview.h"
 #include "obraz/obraz_window.h"
 #include "session/board_session.h"
@@ -51,9 +52,13 @@ std::optional<PreviewFigures> MeasurePreview(int changes) {
 
   // No settings file: no port is opened, the session stays idle.
   const auto quiet = [](const std::string&) {};
-  const auto session = BoardSession::Native(quiet);
+  SessionMessages sessionMessages(quiet);
+  const auto session = BoardSession::Native(sessionMessages.Fn());
   NoFileChooser chooser;
-  ObrazWindow window({*session, quiet, quiet, folder.path() / "ustaw.txt"}, chooser, chooser);
+  // No show is built here, so nothing is ever asked.
+  const auto neverAsked = [](const std::string&) { return true; };
+  ObrazWindow window({*session, quiet, quiet, folder.path() / "ustaw.txt"}, chooser, chooser,
+                     sessionMessages, neverAsked);
   window.show();
   // Painting starts once the X server has mapped the window.
   const auto showing = Clock::now();
