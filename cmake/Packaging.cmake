@@ -191,6 +191,9 @@ if(WIN32)
   include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackages.cmake)
 else()
   set(CPACK_GENERATOR "DEB")
+  # Given as it is: CPack would otherwise read the description file itself
+  # and escape it for XML, and the package would say "board&apos;s".
+  file(READ "${TABLICA_PACKAGING_DIR}/debian/description.txt" CPACK_DEBIAN_PACKAGE_DESCRIPTION)
 endif()
 
 set(CPACK_DEBIAN_PACKAGE_NAME "zapis-bitmapy")

@@ -126,6 +126,11 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', the project's is $version"
 [ "$(field Section)" = "utils" ] || fail "Section is '$(field Section)'"
 [[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] || fail "Maintainer is '$(field Maintainer)'"
+description=$(field Description)
+[[ "$description" != *"&"*";"* ]] || fail "Description carries XML escapes: $description"
+for program in zapis-bitmapy tablica-obraz tablica-convert tablica-send tablica-serwer tablica-emulator; do
+  [[ "$description" == *"$program"* ]] || fail "Description does not name $program"
+done
 depends=$(field Depends)
 echo "Depends: $depends"
 # Computed from the linked libraries, so both the C library and Qt's widget
