@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,16 @@ class TerminalReport {
   emulator::BoardsState state_;
 };
 
+// The window needs an X or Wayland display (or a Qt platform the user
+// chose); Qt without one aborts with a message in English.
+bool DisplayGiven() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 namespace emulator {
@@ -71,6 +82,13 @@ int RunEmulator(int argc, char** argv) {
   }
 
   std::unique_ptr<emulator::WindowMode> windowMode;
+  if (!options.headless && !DisplayGiven()) {
+    std::fputs(
+        "Okno wirtualnej tablicy potrzebuje ekranu, a nie ma go (nie ustawiono DISPLAY ani "
+        "WAYLAND_DISPLAY); bez ekranu użyj --headless.\n",
+        stderr);
+    return 1;
+  }
   if (!options.headless) {
     windowMode = emulator::OpenWindowMode(argc, argv);
     if (!windowMode) {

@@ -29,7 +29,8 @@ struct ProgramBoxes {
 // (the file dialog's and the message boxes' labels) in the user's language,
 // the application's name, desktop entry and icon; then runs `program`
 // (which shows the window and runs the event loop) guarded. An exception
-// that escapes is shown in the error box. Returns the exit code, 0. Qt
+// that escapes is shown in the error box. Returns the exit code: 0, or 1
+// when there is no display to show a window on (said on standard error). Qt
 // keeps `argc` by reference while the application lives: main's own.
 int RunWindowProgram(int& argc, char** argv, QtCommandLine commandLine,
                      const ProgramIdentity& identity,
