@@ -5,10 +5,13 @@
 #include <charconv>
 #include <chrono>
 
+#include "live/departures_view.h"
 #include "live/feed_cache.h"
 #include "live/live_source.h"
 #include "live/realtime.h"
 #include "live/timetable.h"
+#include "picture/board_files.h"
+#include "picture/text_render.h"
 #include "picture/whole_files.h"
 
 namespace tablica::tools {
@@ -43,6 +46,28 @@ live::Instant NowSeconds() {
       .count();
 }
 
+// The first two rows drawn on the board in 16-dot letters, each headsign
+// shortened a letter at a time until its row fits (a board cannot scroll a
+// table's cells).
+std::string WriteBoardPreview(live::DeparturesView view, const std::filesystem::path& path) {
+  if (view.rows.size() > picture::kMaxTextLines) view.rows.resize(picture::kMaxTextLines);
+  picture::ConvertOptions options;
+  options.align = picture::Alignment::Left;
+  options.size = 16;
+  for (std::size_t i = 0; i < view.rows.size(); ++i) {
+    const QString headsign = QString::fromStdString(view.rows[i].headsign);
+    for (qsizetype keep = headsign.size(); keep >= 0; --keep) {
+      view.rows[i].headsign = headsign.left(keep).toStdString();
+      options.text = {view.Lines()[i]};
+      if (picture::RenderText(options).Ok()) break;
+    }
+  }
+  options.text = view.Lines();
+  const picture::DotsResult drawn = picture::RenderText(options);
+  if (!drawn.Ok()) return drawn.error;
+  return picture::WritePreviewPng(drawn.dots, path);
+}
+
 }  // namespace
 
 std::string DeparturesUsage() {
@@ -57,6 +82,8 @@ std::string DeparturesUsage() {
          "  --at        czas lokalny przewoźnika (agency_timezone); domyślnie teraz\n"
          "  --rows N    najwyżej N odjazdów (domyślnie 10)\n"
          "  --realtime  dane na żywo GTFS-Realtime (TripUpdates) z pliku albo adresu\n"
+         "  --preview PODGLAD.png  pierwsze dwa odjazdy narysowane jak na tablicy\n"
+         "              (kierunek skrócony, aż wiersz się zmieści)\n"
          "Kod wyjścia 0: wypisano; 1: rozkład albo dane odrzucone; 2: błędne opcje.\n";
 }
 
@@ -69,7 +96,7 @@ ParsedDeparturesCommand ParseDeparturesCommand(const std::vector<std::string>& a
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool takesValue = arg == "--departures" || arg == "--stop" || arg == "--at" ||
-                            arg == "--rows" || arg == "--realtime";
+                            arg == "--rows" || arg == "--realtime" || arg == "--preview";
     if (!takesValue) return {std::nullopt, false, "Nieznana opcja: " + arg + "."};
     if (i + 1 >= args.size()) return {std::nullopt, false, "Brak wartości po " + arg + "."};
     const std::string& value = args[++i];
@@ -82,6 +109,8 @@ ParsedDeparturesCommand ParseDeparturesCommand(const std::vector<std::string>& a
       command.at = value;
     } else if (arg == "--realtime") {
       command.realtime = value;
+    } else if (arg == "--preview") {
+      command.preview = value;
     } else {
       int rows = 0;
       const auto [end, problem] = std::from_chars(value.data(), value.data() + value.size(), rows);
@@ -148,6 +177,14 @@ int RunDeparturesTool(const DeparturesCommand& command, const TextOut& out, cons
   const auto departures =
       timetable.Departures(at, static_cast<std::size_t>(command.rows), feed ? &*feed : nullptr);
   if (departures.empty()) error("Brak odjazdów w ciągu 24 godzin.");
+  if (command.preview) {
+    const live::DeparturesView view = live::MakeView(departures, at, true, "Brak odjazdów");
+    if (std::string problem = WriteBoardPreview(view, picture::PathFromUtf8(*command.preview));
+        !problem.empty()) {
+      error(problem);
+      return kExitRefused;
+    }
+  }
   for (const live::Departure& departure : departures) {
     out("{\"departure\": " + JsonText(IsoTime(departure.time, departure.zone)) +
         ", \"scheduled\": " + JsonText(IsoTime(departure.scheduled, departure.zone)) +

@@ -26,6 +26,7 @@ struct DeparturesCommand {
   std::optional<std::string> at;  // YYYY-MM-DDTHH:MM[:SS], the feed's local time
   int rows = 10;
   std::optional<std::string> realtime;  // a file or an address
+  std::optional<std::string> preview;   // PODGLAD.png: the first rows as the board draws them
 };
 
 struct ParsedDeparturesCommand {
