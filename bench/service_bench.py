@@ -9,6 +9,9 @@ time), with the virtual board reading at 38400 baud on its port:
   - the API's answer time, median and 99th percentile of 100 requests,
     with none and with 200 connections from another address (127.0.0.2)
     sending their request's head a line a second;
+  - a queue of 1,000 held notifications added and cancelled one by one over
+    HTTP, twice: each request's time (the HTTP round trip and the text
+    drawn included), resident memory before, full and after;
   - the service's CPU time while idle (TABLICA_BENCH_IDLE_SECONDS, 60 by
     default).
 Usage: service_bench.py BIN_DIR"""
@@ -132,6 +135,40 @@ def percentiles(figures):
                                ordered[max(0, int(len(ordered) * 0.99) - 1)] * 1000)
 
 
+def notice_queue(service, pid, count=1000, rounds=2):
+    """Adds `count` held notifications, lists them, cancels each; `rounds` times.
+    Rows of the figures."""
+    adds, cancels, memory = [], [], [resident_kib(pid)]
+    listed = []
+    for _ in range(rounds):
+        for i in range(count):
+            started = time.monotonic()
+            reply = service.post_json("/api/notify?hold=1&priority=%d&id=q%d" % (i % 10, i),
+                                      {"text": ["Komunikat %d" % i]})
+            adds.append(time.monotonic() - started)
+            assert reply.status == 200, reply.body
+        listed.append(len(service.request("GET", "/api/notify").json()["queue"]))
+        memory.append(resident_kib(pid))
+        for i in range(count):
+            started = time.monotonic()
+            reply = service.request("DELETE", "/api/notify/q%d" % i)
+            cancels.append(time.monotonic() - started)
+            assert reply.status == 200, reply.body
+        memory.append(resident_kib(pid))
+    assert listed == [count] * rounds, listed
+    assert service.request("GET", "/api/notify").json()["queue"] == []
+    ms = lambda seconds: "%.2f ms" % (seconds * 1000)  # noqa: E731
+    return [
+        ("A queue of %d held notifications over HTTP (a request each, its round trip and "
+         "text included): adding, median / slowest" % count,
+         "%s / %s" % (ms(statistics.median(adds)), ms(max(adds)))),
+        ("The same, cancelling each by its id: median / slowest",
+         "%s / %s" % (ms(statistics.median(cancels)), ms(max(cancels)))),
+        ("Resident memory before, with %d queued, after cancelling (%d rounds)" % (count, rounds),
+         " / ".join("%.1f" % (kib / 1024) for kib in memory) + " MiB"),
+    ]
+
+
 def main():
     bin_dir = sys.argv[1]
     idle_seconds = float(os.environ.get("TABLICA_BENCH_IDLE_SECONDS", "60"))
@@ -182,6 +219,8 @@ def main():
                          "second", percentiles(answer_times(service))))
         finally:
             slow.stop()
+
+        rows += notice_queue(service, pid)
 
         assert service.request("DELETE", "/api/board").status == 200
         time.sleep(1)

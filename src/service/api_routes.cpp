@@ -3,6 +3,7 @@
 #include <span>
 
 #include "service/http_routes.h"
+#include "service/notice_request.h"
 #include "service/request_content.h"
 #include "service/service_json.h"
 #include "service/site_rules.h"
@@ -84,27 +85,27 @@ class BoardRoutes {
 
   void Notify(const httplib::Request& request, httplib::Response& response,
               const httplib::ContentReader& reader) {
-    const auto body = Body(request, response, reader);
+    auto body = Body(request, response, reader);
     if (!body) return;
-    const SecondsQuery seconds = NotifySeconds(request.params);
-    if (!seconds.error.empty())
-      return Refused(request, response, {std::nullopt, 400, seconds.error});
+    const NoticeFieldsResult query = NoticeFieldsOfQuery(request.params);
+    if (!query.error.empty()) return Refused(request, response, {std::nullopt, 400, query.error});
+    NoticeFieldsResult inBody;
+    if (IsJsonBody(request.get_header_value("Content-Type"), *body)) {
+      inBody = TakeNoticeFields(*body);
+      if (!inBody.error.empty()) {
+        return Refused(request, response, {std::nullopt, 400, inBody.error});
+      }
+    }
     Taken taken = TakeContent(service_, request, *body, true);
     if (!taken.content) return Refused(request, response, taken);
-    const auto length = seconds.length ? seconds.length : taken.content->Seconds();
-    if (!length) {
-      return Refused(request, response,
-                     {std::nullopt, 400,
-                      "Podaj, na ile sekund pokazać powiadomienie: /api/notify?seconds=N."});
+    const NoticeOptionsResult options =
+        NoticeOptionsOf(query.fields, inBody.fields, taken.content->Seconds());
+    if (!options.options) {
+      return Refused(request, response, {std::nullopt, 400, options.error});
     }
-    if (!NotifyLengthAllowed(*length)) {
-      return Refused(request, response,
-                     {std::nullopt, 400,
-                      "Pole „seconds” powiadomienia musi mieć od 1 do " +
-                          std::to_string(kMaxNotifySeconds) + " sekund."});
-    }
-    service_.Notify(std::move(*taken.content), *length);
-    Answer(response, OkJson());
+    const NotifyResult queued = service_.Notify(std::move(*taken.content), *options.options);
+    if (queued.id.empty()) return Refused(request, response, {std::nullopt, 429, queued.error});
+    Answer(response, NotifiedJson(queued.id));
   }
 
   void Preview(const httplib::Request& request, httplib::Response& response,
@@ -165,6 +166,21 @@ void AddBoardRoutes(httplib::Server& server, BoardService& service, const HttpSe
                                       const httplib::ContentReader& reader) {
     routes->Notify(request, response, reader);
   });
+  server.Get("/api/notify", [&service](const httplib::Request&, httplib::Response& response) {
+    Answer(response, NoticesJson(service.Notices()));
+  });
+  server.Delete("/api/notify", [&service](const httplib::Request&, httplib::Response& response) {
+    service.CancelNotices();
+    Answer(response, OkJson());
+  });
+  server.Delete(R"(/api/notify/([^/]+))",
+                [&service](const httplib::Request& request, httplib::Response& response) {
+                  const std::string id = request.matches[1];
+                  if (!service.CancelNotice(id)) {
+                    return Refuse(response, 404, "Nie ma w kolejce powiadomienia o tym id.");
+                  }
+                  Answer(response, OkJson());
+                });
   server.Post("/api/preview", [routes](const httplib::Request& request, httplib::Response& response,
                                        const httplib::ContentReader& reader) {
     routes->Preview(request, response, reader);

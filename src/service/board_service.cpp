@@ -294,15 +294,41 @@ bool BoardService::Play(Content content) {
   return true;
 }
 
-void BoardService::Notify(Content content, milliseconds length) {
+NotifyResult BoardService::Notify(Content content, const NoticeOptions& options) {
   const show::Showing showing = content.parts_->showing;
   {
     std::lock_guard lock(state_->mutex);
     state_->refused.reset();
   }
-  state_->player->Notify(std::move(content.parts_->timeline), length);
-  state_->Log("Powiadomienie (" + Described(showing) + ") na " +
-              std::to_string((length.count() + 999) / 1000) + " s.");
+  const std::optional<std::string> id = state_->player->Notify(
+      {options.id, options.priority, options.length, std::move(content.parts_->timeline)});
+  if (!id) {
+    return {{},
+            "Kolejka powiadomień jest pełna (najwyżej " + std::to_string(show::kMostNotices) +
+                "); odwołaj któreś: DELETE /api/notify/ID."};
+  }
+  const std::string length =
+      options.length ? "na " + std::to_string((options.length->count() + 999) / 1000) + " s"
+                     : "do odwołania";
+  state_->Log("Powiadomienie „" + *id + "” (" + Described(showing) + ", priorytet " +
+              std::to_string(options.priority) + ") " + length + ".");
+  return {*id, {}};
+}
+
+bool BoardService::CancelNotice(std::string_view id) {
+  const bool found = state_->player->CancelNotice(id);
+  if (found) state_->Log("Powiadomienie „" + std::string(id) + "” odwołane.");
+  return found;
+}
+
+std::size_t BoardService::CancelNotices() {
+  const std::size_t count = state_->player->CancelNotices();
+  if (count > 0) state_->Log("Odwołano powiadomienia: " + std::to_string(count) + ".");
+  return count;
+}
+
+std::vector<show::NoticeState> BoardService::Notices() const {
+  return state_->player->Notices();
 }
 
 void BoardService::Blank() {

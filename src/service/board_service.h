@@ -5,8 +5,8 @@
 // on that thread writes every frame, so bytes of different requests never
 // mix on the wire. Requests hand it content (a picture, text, a show, or a
 // page of a show), checked whole before anything changes on the board; it
-// shows one content at a time, lets a notification interrupt it for its
-// seconds, and tells what it does: a status, the dots the board shows now,
+// shows one content at a time, lets queued notifications interrupt it by
+// their priorities, and tells what it does: a status, the dots the board shows now,
 // and every frame written, to any number of observers (the live board of
 // the web page, the MQTT publisher).
 //
@@ -27,6 +27,7 @@
 #include "board/board_dots.h"
 #include "picture/convert_options.h"
 #include "session/board_session.h"
+#include "show/notice_queue.h"
 
 namespace tablica::show {
 class ShowClock;
@@ -111,6 +112,18 @@ inline bool NotifyLengthAllowed(std::chrono::milliseconds length) {
   return length >= std::chrono::seconds(1) && length <= std::chrono::seconds(kMaxNotifySeconds);
 }
 
+// A notification's place in the queue, however it was asked for.
+struct NoticeOptions {
+  std::string id;  // empty: the service makes one
+  int priority = show::kDefaultPriority;
+  std::optional<std::chrono::milliseconds> length;  // unset: held until cancelled
+};
+
+struct NotifyResult {
+  std::string id;     // the message's, when it was queued
+  std::string error;  // Polish, when it was not
+};
+
 struct ServiceSetup {
   std::string name;
   std::string version;
@@ -149,9 +162,17 @@ class BoardService {
   // was, has been superseded while it was made: it is not shown, and the
   // answer is false.
   bool Play(Content content);
-  // Shows `content` for `length`, then the content goes on where it would
-  // be by then.
-  void Notify(Content content, std::chrono::milliseconds length);
+  // Queues `content` as a notification: a higher priority interrupts what
+  // shows, an equal one waits its turn or replaces the message of its id.
+  // When the queue is empty the content goes on where it would be by then.
+  NotifyResult Notify(Content content, const NoticeOptions& options);
+  // Whether there was such a message.
+  bool CancelNotice(std::string_view id);
+  std::size_t CancelNotices();
+  // The queue in the order it will show.
+  std::vector<show::NoticeState> Notices() const;
+  // The board goes blank at once, notification or not, until new content
+  // or a new notification comes; queued notifications stay queued.
   void Blank();
 
   // --- what it is told ---

@@ -11,6 +11,8 @@ namespace tablica::service {
 namespace {
 
 const std::set<std::string, std::less<>> kPictureParams{"place", "dots", "threshold", "lit"};
+// A notification's own, read with its place in the queue.
+const std::set<std::string, std::less<>> kNoticeParams{"seconds", "priority", "id", "hold"};
 
 // The one value of `name`; a parameter given twice is refused.
 std::optional<std::string> One(const QueryParams& params, const std::string& name,
@@ -39,7 +41,7 @@ PictureQuery PictureOptionsFromQuery(const QueryParams& params, bool notify) {
   PictureQuery query;
   std::string& error = query.error;
   for (const auto& [name, value] : params) {
-    if (!kPictureParams.contains(name) && !(notify && name == "seconds")) {
+    if (!kPictureParams.contains(name) && !(notify && kNoticeParams.contains(name))) {
       return {{}, "Nieznany parametr adresu: „" + name + "”."};
     }
   }

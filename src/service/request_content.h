@@ -24,7 +24,8 @@ struct PictureQuery {
 
 // The picture options of the address. A parameter the request does not
 // know is refused, so that a misspelt option is not silently dropped;
-// `seconds` is allowed when `notify` (the notification's own).
+// `seconds`, `priority`, `id` and `hold` are allowed when `notify` (the
+// notification's own).
 PictureQuery PictureOptionsFromQuery(const QueryParams& params, bool notify);
 
 // Whether the address carries picture options (they mean nothing to JSON).

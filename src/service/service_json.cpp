@@ -99,6 +99,23 @@ std::string ErrorJson(const std::string& message) {
   return Compact(QJsonObject{{"error", QString::fromStdString(message)}});
 }
 
+std::string NoticesJson(const std::vector<show::NoticeState>& notices) {
+  QJsonArray queue;
+  for (const show::NoticeState& notice : notices) {
+    QJsonValue left(QJsonValue::Null);
+    if (notice.left) left = static_cast<double>((notice.left->count() + 999) / 1000);
+    queue.append(QJsonObject{{"id", QString::fromStdString(notice.id)},
+                             {"priority", notice.priority},
+                             {"seconds_left", left},
+                             {"showing", notice.showing}});
+  }
+  return Compact(QJsonObject{{"queue", queue}});
+}
+
+std::string NotifiedJson(const std::string& id) {
+  return Compact(QJsonObject{{"ok", true}, {"id", QString::fromStdString(id)}});
+}
+
 std::string OkJson() {
   return R"({"ok":true})";
 }

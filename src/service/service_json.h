@@ -7,6 +7,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "board/board_dots.h"
 #include "service/board_service.h"
@@ -32,6 +33,13 @@ std::string FrameJson(const FrameEvent& frame);
 // The board as the virtual board draws it, as PNG bytes (board.png, and
 // the image MQTT publishes).
 std::string BoardPng(const BoardDots& dots);
+
+// {"queue": [{"id", "priority", "seconds_left" (whole seconds, rounded up;
+// null when held), "showing"}]} in the order the messages will show.
+std::string NoticesJson(const std::vector<show::NoticeState>& notices);
+
+// {"ok": true, "id": "<id>"}
+std::string NotifiedJson(const std::string& id);
 
 // {"error": "<message>"}
 std::string ErrorJson(const std::string& message);

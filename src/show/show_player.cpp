@@ -45,8 +45,7 @@ struct ShowPlayer::Shared {
   std::unique_ptr<ShowTimeline> nextContent;
   Showing nextShowing = Showing::Nothing;
   bool blankNext = false;
-  std::unique_ptr<ShowTimeline> nextNotice;
-  milliseconds noticeLength{0};
+  NoticeQueue notices;
   std::function<void(const FrameRecord&)> observer;
   PlayerStatus status;
 };
@@ -59,9 +58,10 @@ struct ShowPlayer::Playing {
   bool finished = false;
   bool usesSecond = false;  // the content played last used the second board
 
-  std::unique_ptr<ShowTimeline> notice;
+  std::shared_ptr<ShowTimeline> notice;
   SteadyTime noticeStart{};
   SteadyTime noticeEnd{};
+  std::uint64_t noticeSerial = 0;
 
   std::optional<Frame> lastSent;  // unset: the next still moment is written
   SteadyTime lastSentAt{};
@@ -83,6 +83,7 @@ void ShowPlayer::Play(std::unique_ptr<ShowTimeline> content, Showing showing) {
     shared_->nextContent = std::move(content);
     shared_->nextShowing = showing;
     shared_->blankNext = false;
+    shared_->notices.Resume(clock_.Now());
   }
   wake_.Signal();
 }
@@ -92,17 +93,50 @@ void ShowPlayer::Blank() {
     const std::lock_guard lock(shared_->mutex);
     shared_->nextContent.reset();
     shared_->blankNext = true;
+    shared_->notices.Pause(clock_.Now());
   }
   wake_.Signal();
 }
 
-void ShowPlayer::Notify(std::unique_ptr<ShowTimeline> content, milliseconds length) {
+std::optional<std::string> ShowPlayer::Notify(NoticeRequest request) {
+  std::optional<std::string> id;
   {
     const std::lock_guard lock(shared_->mutex);
-    shared_->nextNotice = std::move(content);
-    shared_->noticeLength = length;
+    const SteadyTime now = clock_.Now();
+    id = shared_->notices.Add(std::move(request), now);
+    if (id) shared_->notices.Resume(now);
   }
   wake_.Signal();
+  return id;
+}
+
+void ShowPlayer::Notify(std::unique_ptr<ShowTimeline> content, milliseconds length) {
+  Notify(NoticeRequest{{}, kDefaultPriority, length, std::move(content)});
+}
+
+bool ShowPlayer::CancelNotice(std::string_view id) {
+  bool found = false;
+  {
+    const std::lock_guard lock(shared_->mutex);
+    found = shared_->notices.Cancel(id, clock_.Now());
+  }
+  wake_.Signal();
+  return found;
+}
+
+std::size_t ShowPlayer::CancelNotices() {
+  std::size_t count = 0;
+  {
+    const std::lock_guard lock(shared_->mutex);
+    count = shared_->notices.CancelAll(clock_.Now());
+  }
+  wake_.Signal();
+  return count;
+}
+
+std::vector<NoticeState> ShowPlayer::Notices() const {
+  const std::lock_guard lock(shared_->mutex);
+  return shared_->notices.List(clock_.Now());
 }
 
 void ShowPlayer::SetFrameObserver(std::function<void(const FrameRecord&)> observer) {
@@ -132,11 +166,17 @@ void ShowPlayer::TakeCommands(Playing& playing) {
     playing.finished = false;
     playing.lastSent.reset();
   }
-  if (shared_->nextNotice) {
-    playing.notice = std::move(shared_->nextNotice);
-    playing.noticeStart = now;
-    playing.noticeEnd = now + shared_->noticeLength;
+  const std::optional<CurrentNotice> notice = shared_->notices.Current(now);
+  const std::uint64_t serial = notice ? notice->serial : 0;
+  if (serial != playing.noticeSerial) {
+    // Another message, or back to the content: it comes whole.
+    playing.noticeSerial = serial;
     playing.lastSent.reset();
+  }
+  playing.notice = notice ? notice->content : nullptr;
+  if (notice) {
+    playing.noticeStart = notice->start;
+    playing.noticeEnd = notice->end;
   }
   shared_->status.showing = playing.notice ? Showing::Notification : playing.showing;
   shared_->status.finished = playing.finished;
@@ -199,11 +239,6 @@ ShowPlayer::Ended ShowPlayer::Run(BoardOutput& output, std::stop_token stop) {
     wake_.Take();
     TakeCommands(playing);
     const SteadyTime now = clock_.Now();
-    if (playing.notice && now >= playing.noticeEnd) {
-      playing.notice.reset();
-      playing.lastSent.reset();  // the content comes back whole
-      continue;
-    }
     ShowTimeline* timeline = playing.notice ? playing.notice.get() : playing.content.get();
     if (timeline == nullptr || (!playing.notice && playing.finished)) {
       if (timeline != nullptr && options_.endWhenDone) return Ended::Done;
@@ -230,8 +265,8 @@ ShowPlayer::Ended ShowPlayer::Run(BoardOutput& output, std::stop_token stop) {
     Report(moment.problems, playing);
     if (moment.ended) {
       if (playing.notice) {
-        playing.notice.reset();
-        playing.lastSent.reset();
+        const std::lock_guard lock(shared_->mutex);
+        shared_->notices.Finish(playing.noticeSerial, now);
       } else {
         playing.finished = true;
         const std::lock_guard lock(shared_->mutex);

@@ -2,12 +2,11 @@
 
 // Plays content to the board at the pace of the wire: a show, a picture or
 // text (a show of one page), or a blank board, interrupted by notifications
-// that last their seconds. A frame is made for the moment it will reach the
-// board (now plus the time its bytes take on the line) and written when the
-// line can take it; one that would come late is skipped, never queued, so
-// the board never lags the show. Still pages are written once, again every
-// `refresh` and when a clock's text changes. A failed frame is followed by
-// a pause, and the show goes on.
+// from a queue of priorities (they last their seconds, or until cancelled). A frame is made for the
+// moment it will reach the board (now plus the time its bytes take on the line) and written when
+// the line can take it; one that would come late is skipped, never queued, so the board never lags
+// the show. Still pages are written once, again every `refresh` and when a clock's text changes. A
+// failed frame is followed by a pause, and the show goes on.
 //
 // Run() plays on the calling thread (a session worker's job, or a
 // program's main thread) until its stop token is asked to stop, always
@@ -27,6 +26,7 @@
 #include "board/board_dots.h"
 #include "serial/show_message.h"
 #include "show/board_output.h"
+#include "show/notice_queue.h"
 #include "show/show_clock.h"
 #include "show/show_timeline.h"
 
@@ -77,11 +77,19 @@ class ShowPlayer {
   // Plays `content` from its start instead of what plays now. `showing` is
   // how the status calls it (Picture, Text or Show).
   void Play(std::unique_ptr<ShowTimeline> content, Showing showing = Showing::Show);
-  // Blanks the board (and the second board, when the content used it).
+  // Blanks the board (and the second board, when the content used it) at
+  // once, notification or not; queued notifications wait, and show again
+  // with the next content or notification.
   void Blank();
-  // Shows `content` for `length`, then the content goes on where it would
-  // be by then (a still page is written again).
+  // Queues a notification (see NoticeQueue): the id, unset when the queue
+  // is full. When the queue is empty again the content goes on where it
+  // would be by then (a still page is written again).
+  std::optional<std::string> Notify(NoticeRequest request);
+  // Shows `content` for `length` at the default priority.
   void Notify(std::unique_ptr<ShowTimeline> content, std::chrono::milliseconds length);
+  bool CancelNotice(std::string_view id);
+  std::size_t CancelNotices();
+  std::vector<NoticeState> Notices() const;
   // Hears every frame written, on the playing thread, as it is written.
   void SetFrameObserver(std::function<void(const FrameRecord&)> observer);
   PlayerStatus Status() const;

@@ -57,9 +57,10 @@ class Broker:
             return f.read().decode("utf-8", "replace")
 
     def publish(self, topic, payload, retain=False):
+        """An empty payload goes as mosquitto_pub's -n (its -s refuses empty input)."""
         subprocess.run(["mosquitto_pub", "-h", HOST, "-p", str(self.port), *self.login, "-q", "1",
-                        "-t", topic, "-s"] + (["-r"] if retain else []), input=payload, check=True,
-                       timeout=10)
+                        "-t", topic, "-s" if payload else "-n"] + (["-r"] if retain else []),
+                       input=payload or None, check=True, timeout=10)
 
     def retained(self, *topics):
         """What a fresh subscriber to `topics` gets at once: the retained

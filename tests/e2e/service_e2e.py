@@ -103,7 +103,7 @@ class ServiceEndToEnd(unittest.TestCase):
         self.assertAccepted(self.service.post_json("/api/board", {"text": ["Treść"]}))
         content = self.next_frame()
         reply = self.service.post_json("/api/notify?seconds=1.5", {"text": ["Uwaga!"]})
-        self.assertAccepted(reply)
+        self.assertEqual((reply.status, reply.json()["ok"]), (200, True), reply.body)
         notice = self.next_frame()
         self.assertFrame(notice, self.expected("--text", "Uwaga!"), "notification")
         self.assertEqual(self.service.status()["showing"], "notification")
@@ -115,6 +115,45 @@ class ServiceEndToEnd(unittest.TestCase):
         self.assertEqual(self.service.request("DELETE", "/api/board").status, 200)
         self.assertFrame(self.next_frame(), kit.expected_frame([[1] * 128] * 32, False), "blank")
         self.assertEqual(self.service.status()["showing"], "blank")
+
+    def test_the_queue_by_priorities_and_blank_under_a_notification(self):
+        def notify(path, page):
+            reply = self.service.post_json(path, page)
+            self.assertEqual(reply.status, 200, reply.body)
+            return reply.json()["id"]
+
+        def queue():
+            return [(n["id"], n["priority"],
+                     None if n["seconds_left"] is None else round(n["seconds_left"], -1),
+                     n["showing"])
+                    for n in self.service.request("GET", "/api/notify").json()["queue"]]
+
+        self.assertAccepted(self.service.post_json("/api/board", {"text": ["Treść"]}))
+        self.next_frame()
+        self.assertEqual(notify("/api/notify?hold=1&priority=3&id=objazd", {"text": ["Objazd"]}),
+                         "objazd")
+        self.assertFrame(self.next_frame(), self.expected("--text", "Objazd"), "held")
+        alarm = notify("/api/notify?seconds=60&priority=9", {"text": ["Alarm"]})
+        self.assertFrame(self.next_frame(), self.expected("--text", "Alarm"), "higher")
+        # Equal priority waits its turn; the fields may come in the body too.
+        notify("/api/notify", {"text": ["Czeka"], "seconds": 30, "id": "czeka", "priority": 3})
+        self.assertEqual(queue(), [(alarm, 9, 60, True), ("objazd", 3, None, False),
+                                   ("czeka", 3, 30, False)])
+        self.assertEqual(self.service.request("DELETE", "/api/notify/" + alarm).status, 200)
+        self.assertFrame(self.next_frame(), self.expected("--text", "Objazd"), "after the cancel")
+        self.assertEqual(self.service.request("DELETE", "/api/notify/" + alarm).status, 404)
+
+        # Blank wins over the notification at once; the queue waits for new content.
+        self.assertEqual(self.service.request("DELETE", "/api/board").status, 200)
+        self.assertFrame(self.next_frame(), kit.expected_frame([[1] * 128] * 32, False), "blank")
+        self.assertEqual(self.service.status()["showing"], "blank")
+        self.assertEqual([n[3] for n in queue()], [False, False])
+        self.assertEqual(self.board.quiet(1.0), [], "the queue came back by itself")
+        self.assertAccepted(self.service.post_json("/api/board", {"text": ["Nowa"]}))
+        self.assertFrame(self.next_frame(), self.expected("--text", "Objazd"), "queued again")
+        self.assertEqual(self.service.request("DELETE", "/api/notify").status, 200)
+        self.assertFrame(self.next_frame(), self.expected("--text", "Nowa"), "queue emptied")
+        self.assertEqual(queue(), [])
 
     def test_refused_bodies_change_nothing(self):
         self.assertAccepted(self.service.post_json("/api/board", {"text": ["Zostaję"]}))
@@ -142,6 +181,9 @@ class ServiceEndToEnd(unittest.TestCase):
             ("POST", "/api/board", json.dumps({"text": ["W" * 6_000_000]}).encode(),
              "application/json", 422),
             ("POST", "/api/board", sample("pokaz.json"), "application/json", 422),
+            ("POST", "/api/notify?hold=1&priority=10", b'{"text": ["x"]}', "application/json", 400),
+            ("POST", "/api/notify?hold=1", b'{"text": ["x"], "id": "a/b"}', "application/json", 400),
+            ("POST", "/api/notify?hold=1&seconds=5", b'{"text": ["x"]}', "application/json", 400),
             ("GET", "/api/nothing", None, None, 404),
         ]
         for method, path, body, kind, status in refusals:

@@ -158,6 +158,21 @@ class MqttFleet(unittest.TestCase):
         notice = self.assertBoardGets("peron-2", self.expected_text("Pociąg opóźniony"), "notify")
         back = self.assertBoardGets("peron-2", every, "after the notification")
         self.assertAlmostEqual(back["t"] - notice["t"], 1.0, delta=0.4)
+        # The queue: a held message over a lower one until its id is cancelled.
+        self.broker.publish("tablica/peron-2/notify", json.dumps(
+            {"text": ["Objazd"], "hold": True, "id": "objazd", "priority": 7}).encode())
+        self.assertBoardGets("peron-2", self.expected_text("Objazd"), "held")
+        self.broker.publish("tablica/peron-2/notify", json.dumps(
+            {"text": ["Niżej"], "seconds": 60, "priority": 2}).encode())
+        self.assertBoardQuiet("peron-2", 1.0, "a lower priority waits")
+        self.broker.publish("tablica/peron-2/notify/cancel", b"objazd")
+        self.assertBoardGets("peron-2", self.expected_text("Niżej"), "the next in the queue")
+        self.broker.publish("tablica/peron-2/notify/cancel", b"")
+        self.assertBoardGets("peron-2", every, "the queue cancelled")
+        # Clearing a retained notification at the broker is no fault.
+        self.broker.publish("tablica/peron-2/notify", b"", retain=True)
+        self.assertBoardQuiet("peron-2", 1.0, "an empty notification")
+        self.assertEqual(self.services["peron-2"].log().count("MQTT: odrzucono wiadomość"), 5)
         self.broker.publish("tablica/peron-2/blank", b"PRESS")
         self.assertBoardGets("peron-2", kit.expected_frame([[1] * 128] * 32, False), "blank")
 

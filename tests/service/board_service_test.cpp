@@ -183,7 +183,7 @@ TEST_F(ServiceOnFake, NotificationGivesTheBoardBack) {
   const BoardDots notice = Text({"Uwaga!"});
   service_->Play(std::move(*service_->TextContent({"Treść"}).content));
   ASSERT_EQ(Frames(1).size(), 1U);
-  service_->Notify(std::move(*service_->TextContent({"Uwaga!"}).content), 400ms);
+  service_->Notify(std::move(*service_->TextContent({"Uwaga!"}).content), {{}, 5, 400ms});
   std::vector<FrameEvent> frames = Frames(2);
   ASSERT_GE(frames.size(), 2U);
   EXPECT_EQ(frames[1].first, notice);

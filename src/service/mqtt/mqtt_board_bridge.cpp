@@ -20,6 +20,7 @@
 #include "service/mqtt/mqtt_publisher.h"
 #include "service/mqtt/mqtt_topics.h"
 #include "service/mqtt_bridge.h"
+#include "service/notice_request.h"
 #include "service/service_json.h"
 #include "service/service_options.h"
 
@@ -173,6 +174,15 @@ class MosquittoBridge final : public MqttBridge {
       return "ma " + std::to_string(payload.size()) + " bajtów, a najwięcej można " +
              std::to_string(maxPayload_) + " (opcja --max-upload).";
     }
+    // Clearing a notification the broker kept is an empty retained payload:
+    // nothing to show, and nothing wrong.
+    if (command == Command::Notify && payload.empty()) return {};
+    // So is a cancel the broker kept: it would cancel again on every connect
+    // (and its own clearing, empty, would cancel all).
+    if (command == Command::Cancel && message.retain) {
+      return payload.empty() ? std::string()
+                             : "odwołanie zachowane przez broker (retain) jest nieaktualne.";
+    }
     // A notification kept by the broker would come again with every
     // connect, long after its moment: refused before anything is decoded.
     if (command == Command::Notify && message.retain) {
@@ -183,6 +193,8 @@ class MosquittoBridge final : public MqttBridge {
       case Command::Blank:
         service_.Blank();
         return {};
+      case Command::Cancel:
+        return Cancel(payload);
       case Command::Text:
         if (payload.size() > kLongestTextPayload) {
           return "tekst ma " + std::to_string(payload.size()) +
@@ -201,21 +213,41 @@ class MosquittoBridge final : public MqttBridge {
             picture::ConvertOptions{});
         break;
       case Command::Show:
-      case Command::Notify:
         made = service_.JsonContent(payload);
         break;
+      case Command::Notify:
+        return Notify(payload);
     }
     if (!made.content) return made.error;
-    if (command != Command::Notify) {
-      service_.Play(std::move(*made.content));
+    service_.Play(std::move(*made.content));
+    return {};
+  }
+
+  std::string Notify(std::string payload) {
+    const NoticeFieldsResult fields = TakeNoticeFields(payload);
+    if (!fields.error.empty()) return fields.error;
+    ContentResult made = service_.JsonContent(payload);
+    if (!made.content) return made.error;
+    const NoticeOptionsResult options = NoticeOptionsOf({}, fields.fields, made.content->Seconds());
+    if (!options.options) {
+      return "powiadomienie musi mieć pole „seconds” od 1 do " + std::to_string(kMaxNotifySeconds) +
+             " albo „hold”: true (nie oba).";
+    }
+    return service_.Notify(std::move(*made.content), *options.options).error;
+  }
+
+  // An id cancels its notification; an empty payload, all of them.
+  std::string Cancel(const std::string& payload) {
+    std::string id = payload;
+    while (!id.empty() && (id.back() == '\n' || id.back() == '\r' || id.back() == ' ')) {
+      id.pop_back();
+    }
+    if (id.empty()) {
+      service_.CancelNotices();
       return {};
     }
-    const auto seconds = made.content->Seconds();
-    if (!seconds || !NotifyLengthAllowed(*seconds)) {
-      return "powiadomienie musi mieć pole „seconds” od 1 do " + std::to_string(kMaxNotifySeconds) +
-             ".";
-    }
-    service_.Notify(std::move(*made.content), *seconds);
+    if (!IsNoticeId(id)) return "to nie jest identyfikator powiadomienia.";
+    if (!service_.CancelNotice(id)) return "nie ma w kolejce powiadomienia „" + id + "”.";
     return {};
   }
 

@@ -12,11 +12,12 @@ constexpr std::string_view kRoot = "tablica/";
 constexpr std::string_view kEveryBoard = "all";
 constexpr std::string_view kGroup = "group/";
 
-constexpr std::array<std::pair<Command, std::string_view>, 5> kCommands{{
+constexpr std::array<std::pair<Command, std::string_view>, 6> kCommands{{
     {Command::Text, "text"},
     {Command::Picture, "picture"},
     {Command::Show, "show"},
     {Command::Notify, "notify"},
+    {Command::Cancel, "notify/cancel"},
     {Command::Blank, "blank"},
 }};
 

@@ -4,7 +4,9 @@
 //   tablica/<name>/text     lines of text (UTF-8, one line per line)
 //   tablica/<name>/picture  a picture file's bytes
 //   tablica/<name>/show     a show (JSON, pictures inline)
-//   tablica/<name>/notify   {"text": [...] or "picture": "data:...", "seconds": N}
+//   tablica/<name>/notify   {"text": [...] or "picture": "data:...", "seconds": N or
+//                           "hold": true, "priority": 0..9, "id": "..."}
+//   tablica/<name>/notify/cancel  an id: that notification is cancelled; empty: all
 //   tablica/<name>/blank    anything: the board goes dark
 // and the same under tablica/all/ to every board at once, and under
 // tablica/group/<group>/ to the boards of a group (--group). The board tells
@@ -23,7 +25,7 @@
 
 namespace tablica::service::mqtt {
 
-enum class Command { Text, Picture, Show, Notify, Blank };
+enum class Command { Text, Picture, Show, Notify, Cancel, Blank };
 
 inline constexpr std::string_view kOnline = "online";
 inline constexpr std::string_view kOffline = "offline";
@@ -39,7 +41,7 @@ class BoardTopics {
   std::string Image() const;
   std::string Instance() const;
   std::string CommandTopic(Command command) const;
-  // The command topics the board listens to: five each for its own name,
+  // The command topics the board listens to: six each for its own name,
   // tablica/all/ and each of its groups.
   std::vector<std::string> Subscriptions() const;
   // Which command a topic carries to this board; unset for any other topic.

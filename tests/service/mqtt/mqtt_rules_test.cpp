@@ -35,6 +35,7 @@ TEST(MqttTopics, EachTopicReachesOnlyItsBoardEveryBoardOrItsGroups) {
       {"tablica/peron-3/show", Command::Show},
       {"tablica/peron-3/notify", Command::Notify},
       {"tablica/peron-3/blank", Command::Blank},
+      {"tablica/peron-3/notify/cancel", Command::Cancel},
       {"tablica/all/text", Command::Text},
       {"tablica/all/blank", Command::Blank},
       {"tablica/group/perony/text", Command::Text},
@@ -65,13 +66,13 @@ TEST(MqttTopics, SubscriptionsAreExactlyTheCommandTopicsOfTheBoardOfAllAndOfItsG
   const BoardTopics topics("hala_A", {"hala"});
   const std::vector<std::string> subscriptions = topics.Subscriptions();
   const std::set<std::string> unique(subscriptions.begin(), subscriptions.end());
-  EXPECT_EQ(unique.size(), 15u);
+  EXPECT_EQ(unique.size(), 18u);
   for (const std::string& topic : subscriptions) {
     EXPECT_EQ(topic.find_first_of("+#"), std::string::npos) << topic;
     EXPECT_TRUE(topics.CommandOf(topic)) << topic;
   }
-  for (Command command :
-       {Command::Text, Command::Picture, Command::Show, Command::Notify, Command::Blank}) {
+  for (Command command : {Command::Text, Command::Picture, Command::Show, Command::Notify,
+                          Command::Cancel, Command::Blank}) {
     EXPECT_TRUE(unique.contains(topics.CommandTopic(command)));
     EXPECT_EQ(topics.CommandOf(topics.CommandTopic(command)), command);
   }
