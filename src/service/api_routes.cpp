@@ -90,7 +90,7 @@ class BoardRoutes {
     const NoticeFieldsResult query = NoticeFieldsOfQuery(request.params);
     if (!query.error.empty()) return Refused(request, response, {std::nullopt, 400, query.error});
     NoticeFieldsResult inBody;
-    if (IsJsonBody(request.get_header_value("Content-Type"), *body)) {
+    if (BodyKindOf(request.get_header_value("Content-Type")) == BodyKind::Json) {
       inBody = TakeNoticeFields(*body);
       if (!inBody.error.empty()) {
         return Refused(request, response, {std::nullopt, 400, inBody.error});
