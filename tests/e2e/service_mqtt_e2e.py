@@ -172,7 +172,8 @@ class MqttFleet(unittest.TestCase):
         # Clearing a retained notification at the broker is no fault.
         self.broker.publish("tablica/peron-2/notify", b"", retain=True)
         self.assertBoardQuiet("peron-2", 1.0, "an empty notification")
-        self.assertEqual(self.services["peron-2"].log().count("MQTT: odrzucono wiadomość"), 5)
+        self.assertEqual(self.services["peron-2"].log().count("MQTT: odrzucono wiadomość"),
+                         log.count("MQTT: odrzucono wiadomość"))
         self.broker.publish("tablica/peron-2/blank", b"PRESS")
         self.assertBoardGets("peron-2", kit.expected_frame([[1] * 128] * 32, False), "blank")
 
