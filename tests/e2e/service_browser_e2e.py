@@ -6,7 +6,8 @@ pressed: the virtual board receives the frame tablica-convert makes for the
 same content, and the page's live board shows the same dots (read back from
 the page's canvas). No text is refused on the page, and an empty preview
 shows the board's unlit dots. A page of another site, and the service's
-own page under a name pointed at it, put nothing on the board."""
+own page under a name pointed at it, put nothing on the board. A
+notification held is listed in the queue and cancelled there."""
 
 import http.server
 import os
@@ -155,6 +156,16 @@ class PageInBrowser(unittest.TestCase):
                                        "gęślą jaźń")
         self.sent_and_shown(expected, "text")
         self.wait.until(lambda _: self.element("statusShowing").text == "tekst")
+
+        # The same text held as a notification; cancelled from the queue, the text comes back.
+        self.element("hold").click()
+        self.element("notify").click()
+        self.assertEqual(bytes.fromhex(self.board.units(1)[0]["bytes"]), expected)
+        cancel = self.wait.until(lambda _: self.browser.find_elements(
+            By.CSS_SELECTOR, "#queue li.showing button"))
+        cancel[0].click()
+        self.assertEqual(bytes.fromhex(self.board.units(1)[0]["bytes"]), expected)
+        self.wait.until(lambda _: self.element("queueEmpty").text == "Nic nie czeka.")
 
         self.element("blank").click()
         self.assertEqual(bytes.fromhex(self.board.units(1)[0]["bytes"]),

@@ -1,6 +1,8 @@
-// The board's web page: a picture or two lines of text, the service's own
-// preview of them, "Wyślij", a notification, "Wygaś", the status, and the
-// live board drawn dot by dot from /api/live. Nothing here is fetched from
+// The board's web page: a picture, two lines of text, a scrolling line, a
+// clock or a show file, the service's own preview of them, "Wyślij", a
+// notification with its priority, the queue of notifications with a cancel
+// for each, "Wygaś", the status, and the live board (and the second board
+// behind CAN, when the content has one) drawn dot by dot from /api/live. Nothing here is fetched from
 // anywhere but this service.
 "use strict";
 
@@ -16,7 +18,15 @@ const SHOWING = {
 };
 
 const $ = (id) => document.getElementById(id);
+const SOURCES = ["picture", "text", "scroll", "clock", "show"];
+// The clock page's lines, by the choice.
+const CLOCKS = {
+  "time-date": ["{time:HH:mm}", "{date:d MMMM}"],
+  seconds: ["{time:HH:mm:ss}"],
+  day: ["{date:dddd}", "{date:d MMMM}"],
+};
 let picture = null; // {bytes, type, name}
+let show = null; // the show file's text, checked to be a JSON object
 let source = "picture";
 
 // --- the board, drawn as the virtual board draws it -------------------------
@@ -134,15 +144,27 @@ async function api(method, path, body, type, background) {
   }
 }
 
-// What the page would show: the picture with its choices, or the text.
+function jsonContent(value) {
+  return { query: "", body: JSON.stringify(value), type: "application/json" };
+}
+
+// What the page would show: the picture with its choices, the text, the
+// scrolling line, the clock or the show file.
 function currentContent() {
   if (source === "text") {
     // No text is no content, as over MQTT: never a blank board called text.
     if ($("line1").value === "" && $("line2").value === "") return null;
     const lines = [$("line1").value];
     if ($("line2").value !== "") lines.push($("line2").value);
-    const json = JSON.stringify({ text: lines, align: $("align").value });
-    return { query: "", body: json, type: "application/json" };
+    return jsonContent({ text: lines, align: $("align").value });
+  }
+  if (source === "scroll") {
+    if ($("scrollText").value === "") return null;
+    return jsonContent({ scroll: $("scrollText").value, speed: Number($("speed").value) || 16 });
+  }
+  if (source === "clock") return jsonContent({ text: CLOCKS[$("clockKind").value] });
+  if (source === "show") {
+    return show === null ? null : { query: "", body: show, type: "application/json" };
   }
   if (!picture) return null;
   const query = new URLSearchParams();
@@ -224,13 +246,66 @@ function send() {
 function notify() {
   const content = currentContent();
   if (!content) return showResult(NOTHING_CHOSEN, true);
+  const hold = $("hold").checked;
   const seconds = $("seconds").value;
-  act(() => api("POST", withQuery("/api/notify", content.query, { seconds }), content.body,
-    content.type), "Powiadomienie na " + seconds + " s wysłane.");
+  const more = hold ? { hold: "1" } : { seconds };
+  more.priority = $("priority").value;
+  act(async () => {
+    const answer = await api("POST", withQuery("/api/notify", content.query, more), content.body,
+      content.type);
+    refreshQueue();
+    return answer;
+  }, (hold ? "Powiadomienie do odwołania" : "Powiadomienie na " + seconds + " s") +
+    " w kolejce.");
 }
 
 function blank() {
   act(() => api("DELETE", "/api/board"), "Tablica wygaszona.");
+}
+
+// --- the queue of notifications ------------------------------------------------
+
+function cancelNotice(id) {
+  act(async () => {
+    await api("DELETE", "/api/notify/" + encodeURIComponent(id));
+    refreshQueue();
+  }, "Powiadomienie odwołane.");
+}
+
+function cancelAll() {
+  act(async () => {
+    await api("DELETE", "/api/notify");
+    refreshQueue();
+  }, "Wszystkie powiadomienia odwołane.");
+}
+
+async function refreshQueue() {
+  let queue = [];
+  try {
+    queue = (await api("GET", "/api/notify")).queue;
+  } catch (error) {
+    $("queueEmpty").textContent = error.message;
+    return;
+  }
+  const list = $("queue");
+  list.replaceChildren();
+  for (const notice of queue) {
+    const item = document.createElement("li");
+    item.className = notice.showing ? "showing" : "";
+    item.dataset.id = notice.id;
+    const what = document.createElement("span");
+    const left = notice.seconds_left === null ? "do odwołania" : "jeszcze " + notice.seconds_left + " s";
+    what.textContent = notice.id + " · priorytet " + notice.priority + " · " + left +
+      (notice.showing ? " · na tablicy" : "");
+    const cancel = document.createElement("button");
+    cancel.type = "button";
+    cancel.textContent = "Odwołaj";
+    cancel.addEventListener("click", () => cancelNotice(notice.id));
+    item.append(what, cancel);
+    list.append(item);
+  }
+  $("queueEmpty").textContent = queue.length ? "" : "Nic nie czeka.";
+  $("cancelAll").hidden = queue.length === 0;
 }
 
 // --- status ------------------------------------------------------------------
@@ -319,21 +394,45 @@ function liveEvent(text) {
   if (name !== "frame" || !data) return;
   const frame = JSON.parse(data);
   drawBoard($("live"), frame.rows);
+  $("secondLive").hidden = !frame.second;
+  if (frame.second) drawBoard($("live2"), frame.second);
   $("live").dataset.frames = String(Number($("live").dataset.frames || 0) + 1);
   liveNote(frame.ok ? LIVE_NOTE : "Ramka nie dotarła do tablicy: " + (frame.message || ""));
   // The status follows the frames, at most a few times a second.
-  if (!statusSoon) statusSoon = setTimeout(() => { statusSoon = null; refreshStatus(); }, 500);
+  if (!statusSoon) {
+    statusSoon = setTimeout(() => { statusSoon = null; refreshStatus(); refreshQueue(); }, 500);
+  }
 }
 
 // --- the page ----------------------------------------------------------------
 
 function choose(which) {
   source = which;
-  $("pictureTab").setAttribute("aria-selected", String(which === "picture"));
-  $("textTab").setAttribute("aria-selected", String(which === "text"));
-  $("picturePanel").hidden = which !== "picture";
-  $("textPanel").hidden = which !== "text";
+  for (const name of SOURCES) {
+    $(name + "Tab").setAttribute("aria-selected", String(which === name));
+    $(name + "Panel").hidden = which !== name;
+  }
   schedulePreview();
+}
+
+// A show file is read here only far enough to know it is a JSON object; the
+// service checks the rest.
+async function takeShow(file) {
+  if (!file) return;
+  const text = await file.text();
+  let problem = "";
+  try {
+    const value = JSON.parse(text);
+    if (value === null || typeof value !== "object" || Array.isArray(value)) {
+      problem = "Plik pokazu musi być obiektem JSON (z polem „pages”).";
+    }
+  } catch (error) {
+    problem = "Plik „" + file.name + "” nie jest poprawnym JSON-em.";
+  }
+  show = problem ? null : text;
+  $("showName").textContent = file.name;
+  choose("show");
+  if (problem) $("previewProblem").textContent = problem;
 }
 
 async function takeFile(file) {
@@ -347,8 +446,9 @@ async function takeFile(file) {
 function start() {
   drawBoard($("live"), null);
   drawBoard($("preview"), null);
-  $("pictureTab").addEventListener("click", () => choose("picture"));
-  $("textTab").addEventListener("click", () => choose("text"));
+  for (const name of SOURCES) $(name + "Tab").addEventListener("click", () => choose(name));
+  $("showFile").addEventListener("change", (event) => takeShow(event.target.files[0]));
+  $("hold").addEventListener("change", () => { $("seconds").disabled = $("hold").checked; });
   $("pictureFile").addEventListener("change", (event) => takeFile(event.target.files[0]));
   const drop = $("drop");
   for (const name of ["dragenter", "dragover"]) {
@@ -367,17 +467,20 @@ function start() {
   $("threshold").addEventListener("input", () => {
     $("thresholdValue").textContent = $("threshold").value;
   });
-  for (const id of ["place", "dots", "threshold", "lit", "line1", "line2", "align"]) {
+  for (const id of ["place", "dots", "threshold", "lit", "line1", "line2", "align", "scrollText",
+    "speed", "clockKind"]) {
     $(id).addEventListener("input", schedulePreview);
     $(id).addEventListener("change", schedulePreview);
   }
   $("send").addEventListener("click", send);
   $("notify").addEventListener("click", notify);
   $("blank").addEventListener("click", blank);
+  $("cancelAll").addEventListener("click", cancelAll);
   $("tokenForm").addEventListener("submit", tokenGiven);
   $("tokenDialog").addEventListener("close", tokenDialogClosed);
   refreshStatus();
-  setInterval(refreshStatus, 10000);
+  refreshQueue();
+  setInterval(() => { refreshStatus(); refreshQueue(); }, 10000);
   followLive();
 }
 
