@@ -75,6 +75,12 @@ QString DescribeContent(const ContentModel& content) {
              QLocale(QLocale::Polish).toString(content.speed) + QStringLiteral(" punktów/s");
     case ContentKind::Animation:
       return QStringLiteral("Animacja: ") + SourceName(content.picture);
+    case ContentKind::Zones: {
+      QStringList zones;
+      for (const show::ZoneModel& zone : content.zones) zones << DescribeContent(zone.content);
+      return QStringLiteral("Strefy (%1): ").arg(content.zones.size()) +
+             zones.join(QStringLiteral("; "));
+    }
   }
   return {};
 }

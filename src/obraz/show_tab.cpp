@@ -226,12 +226,11 @@ void ShowTab::hideEvent(QHideEvent* event) {
 void ShowTab::AddPage(show::PageModel page) {
   // A page is checked alone before it joins the show, so a page that can
   // never be shown does not join it; the message names the page it would be.
-  std::string error;
+  const int number = static_cast<int>(show_.pages.size()) + 1;
   for (const show::ContentModel* content : {&page.first, page.second ? &*page.second : nullptr}) {
+    show::ShowError error = show::PlaceOf(number, content != &page.first);
     if (content && !show::MakeContent(*content, QDateTime::currentDateTime(), error)) {
-      const int number = static_cast<int>(show_.pages.size()) + 1;
-      services_.showMessage(
-          show::Sentence(show::Problem(show::PlaceOf(number, content != &page.first), error)));
+      services_.showMessage(show::Sentence(error));
       return;
     }
   }

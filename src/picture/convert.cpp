@@ -9,10 +9,16 @@ namespace {
 
 // The first frame, decoded straight at its size on the board where the
 // format can.
-PictureResult DecodeFor(const QByteArray& data, const std::string& name, Placement placement) {
+PictureResult DecodeFor(const QByteArray& data, const std::string& name, Placement placement,
+                        QSize area = QSize(kBoardWidth, kBoardHeight)) {
   if (placement == Placement::None) return DecodePicture(data, name);
-  return DecodePicture(
-      data, name, [placement](QSize upright) { return PlaceOnBoard(upright, placement).size; });
+  return DecodePicture(data, name, [placement, area](QSize upright) {
+    return PlaceOnBoard(upright, placement, area).size;
+  });
+}
+
+QSize AreaOf(const ConvertOptions& options) {
+  return {options.width, options.height};
 }
 
 QByteArray Unowned(std::span<const std::uint8_t> bytes) {
@@ -23,14 +29,14 @@ QByteArray Unowned(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 DotsResult ConvertImage(const QImage& image, const ConvertOptions& options) {
-  const OnBoard placed = PlaceImage(image, options.placement);
+  const OnBoard placed = PlaceImage(image, options.placement, AreaOf(options));
   if (!placed.Ok()) return {{}, placed.error};
   return {DotsOnBoard(placed, options), {}};
 }
 
 DotsResult ConvertPictureData(std::span<const std::uint8_t> bytes, const std::string& name,
                               const ConvertOptions& options) {
-  const PictureResult read = DecodeFor(Unowned(bytes), name, options.placement);
+  const PictureResult read = DecodeFor(Unowned(bytes), name, options.placement, AreaOf(options));
   if (!read.Ok()) return {{}, read.error};
   return ConvertImage(read.image, options);
 }
@@ -38,7 +44,7 @@ DotsResult ConvertPictureData(std::span<const std::uint8_t> bytes, const std::st
 DotsResult ConvertPictureFile(const std::filesystem::path& path, const ConvertOptions& options) {
   QByteArray data;
   if (std::string error = ReadPictureFile(path, data); !error.empty()) return {{}, error};
-  const PictureResult read = DecodeFor(data, Utf8Name(path), options.placement);
+  const PictureResult read = DecodeFor(data, Utf8Name(path), options.placement, AreaOf(options));
   if (!read.Ok()) return {{}, read.error};
   return ConvertImage(read.image, options);
 }

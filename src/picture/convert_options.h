@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "board/board_dots.h"
+
 namespace tablica::picture {
 
 // Where the picture lands on the 128 x 32 board.
@@ -52,6 +54,12 @@ struct ConvertOptions {
   std::string font;         // family name or font file; empty: GNU Unifont
   std::optional<int> size;  // pixel size; unset: the largest that fits
   Alignment align = Alignment::Centre;
+
+  // The area drawn into, from the board's top-left corner: the whole board,
+  // or a zone's size when a page is split into zones. Text is fitted and a
+  // picture placed within it; no dot outside it is lit.
+  int width = kBoardWidth;
+  int height = kBoardHeight;
 
   bool HasText() const { return !text.empty(); }
   friend bool operator==(const ConvertOptions&, const ConvertOptions&) = default;

@@ -114,7 +114,7 @@ BoardDots DotsOnBoard(const OnBoard& placed, const ConvertOptions& options) {
     painter.drawImage(placed.corner, placed.picture);
   }
   const QRect area = QRect(placed.corner, placed.picture.size())
-                         .intersected(QRect(0, 0, kBoardWidth, kBoardHeight));
+                         .intersected(QRect(0, 0, options.width, options.height));
   if (area.isEmpty()) return {};
   return DotsFromGrey(board.convertToFormat(QImage::Format_Grayscale8), area, options);
 }

@@ -44,8 +44,8 @@ struct Part {
   QImage picture;
   QPoint corner;
 };
-Part ScaledVisiblePart(const QImage& image, const Placed& placed) {
-  const QRect shown = QRect(-placed.offset, kBoard.size()).intersected(QRect({0, 0}, placed.size));
+Part ScaledVisiblePart(const QImage& image, const Placed& placed, QSize area) {
+  const QRect shown = QRect(-placed.offset, area).intersected(QRect({0, 0}, placed.size));
   const double sx = static_cast<double>(image.width()) / placed.size.width();
   const double sy = static_cast<double>(image.height()) / placed.size.height();
   constexpr int kMargin = 2;
@@ -69,7 +69,9 @@ Part ScaledVisiblePart(const QImage& image, const Placed& placed) {
 
 }  // namespace
 
-Placed PlaceOnBoard(QSize picture, Placement placement) {
+Placed PlaceOnBoard(QSize picture, Placement placement, QSize area) {
+  const int width = area.width();
+  const int height = area.height();
   const double w = picture.width();
   const double h = picture.height();
   const auto scaled = [&](double scale, int minW, int minH) {
@@ -78,36 +80,35 @@ Placed PlaceOnBoard(QSize picture, Placement placement) {
   };
   switch (placement) {
     case Placement::Fit: {
-      QSize size = scaled(std::min(kBoardWidth / w, kBoardHeight / h), 1, 1);
-      size = size.boundedTo(QSize(kBoardWidth, kBoardHeight));
-      return {size, {(kBoardWidth - size.width()) / 2, (kBoardHeight - size.height()) / 2}};
+      QSize size = scaled(std::min(width / w, height / h), 1, 1);
+      size = size.boundedTo(QSize(width, height));
+      return {size, {(width - size.width()) / 2, (height - size.height()) / 2}};
     }
     case Placement::Fill: {
-      const QSize size =
-          scaled(std::max(kBoardWidth / w, kBoardHeight / h), kBoardWidth, kBoardHeight);
-      return {size, {-(size.width() - kBoardWidth) / 2, -(size.height() - kBoardHeight) / 2}};
+      const QSize size = scaled(std::max(width / w, height / h), width, height);
+      return {size, {-(size.width() - width) / 2, -(size.height() - height) / 2}};
     }
     case Placement::Stretch:
-      return {QSize(kBoardWidth, kBoardHeight), {0, 0}};
+      return {QSize(width, height), {0, 0}};
     case Placement::None:
       break;
   }
   return {picture, {0, 0}};
 }
 
-OnBoard PlaceImage(const QImage& image, Placement placement) {
+OnBoard PlaceImage(const QImage& image, Placement placement, QSize area) {
   if (image.isNull()) return {{}, {}, "Obraz jest pusty."};
-  const Placed placed = PlaceOnBoard(image.size(), placement);
+  const Placed placed = PlaceOnBoard(image.size(), placement, area);
   Part part;
   if (ScaleWholeIsCheap(image.size(), placed.size)) {
     part = {ScaledTo(image, placed.size), placed.offset};
   } else {
-    part = ScaledVisiblePart(image, placed);
+    part = ScaledVisiblePart(image, placed, area);
   }
   if (part.picture.isNull()) return {{}, {}, kNoMemory};
   // Only the part on the board is kept: drawn at the same corner it gives
   // the same dots, and a 1:1 placement does not hold the whole picture.
-  const QRect visible = QRect(part.corner, part.picture.size()).intersected(kBoard);
+  const QRect visible = QRect(part.corner, part.picture.size()).intersected(QRect({0, 0}, area));
   if (visible.isEmpty()) return {QImage(), visible.topLeft(), {}};
   QImage shown = part.picture.copy(visible.translated(-part.corner));
   if (shown.isNull()) return {{}, {}, kNoMemory};

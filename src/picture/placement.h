@@ -11,6 +11,7 @@
 #include <QSize>
 #include <string>
 
+#include "board/board_dots.h"
 #include "picture/convert_options.h"
 
 namespace tablica::picture {
@@ -21,7 +22,9 @@ struct Placed {
   QSize size;
   QPoint offset;
 };
-Placed PlaceOnBoard(QSize picture, Placement placement);
+// `area`: the board, or the zone the picture is drawn in.
+Placed PlaceOnBoard(QSize picture, Placement placement,
+                    QSize area = QSize(kBoardWidth, kBoardHeight));
 
 // The part of a picture that shows on the board, scaled, and where its
 // top-left corner lands; or the Polish reason why there is none (Qt could
@@ -32,6 +35,7 @@ struct OnBoard {
   std::string error;
   bool Ok() const { return error.empty(); }
 };
-OnBoard PlaceImage(const QImage& image, Placement placement);
+OnBoard PlaceImage(const QImage& image, Placement placement,
+                   QSize area = QSize(kBoardWidth, kBoardHeight));
 
 }  // namespace tablica::picture

@@ -116,14 +116,16 @@ TextBox Measure(const QFont& font, const QStringList& lines) {
   return box;
 }
 
-bool Fits(const TextBox& box, int lines, int factor, int maxWidth = kBoardWidth) {
-  return box.width * factor <= maxWidth && box.lineHeight * lines * factor <= kBoardHeight;
+bool Fits(const TextBox& box, int lines, int factor, int maxWidth, int maxHeight) {
+  return box.width * factor <= maxWidth && box.lineHeight * lines * factor <= maxHeight;
 }
 
-std::string Overflow(const TextBox& box, int lines, int factor) {
-  const int wide = box.width * factor - kBoardWidth;
-  const int high = box.lineHeight * lines * factor - kBoardHeight;
-  std::string text = "Tekst nie mieści się na tablicy 128 × 32:";
+std::string Overflow(const TextBox& box, int lines, int factor, int width, int height) {
+  const int wide = box.width * factor - width;
+  const int high = box.lineHeight * lines * factor - height;
+  const bool board = width == kBoardWidth && height == kBoardHeight;
+  std::string text = std::string("Tekst nie mieści się ") + (board ? "na tablicy " : "w strefie ") +
+                     std::to_string(width) + " × " + std::to_string(height) + ":";
   if (wide > 0) text += " jest o " + CountOfDots(wide) + " za szeroki";
   if (wide > 0 && high > 0) text += " i";
   if (high > 0) text += " jest o " + CountOfDots(high) + " za wysoki";
@@ -171,6 +173,7 @@ struct TextLayout {
 };
 
 TextLayout LayOut(const ConvertOptions& options, const QStringList& lines, int maxWidth) {
+  const int maxHeight = options.height;
   const ChosenFont chosen = ChooseFont(options.font);
   if (!chosen.error.empty()) return {{}, 1, {}, chosen.error};
   const int count = static_cast<int>(lines.size());
@@ -194,7 +197,7 @@ TextLayout LayOut(const ConvertOptions& options, const QStringList& lines, int m
       }
       factor = *options.size / kUnifontPixels;
     } else {
-      while (Fits(box, count, factor + 1, maxWidth)) ++factor;
+      while (Fits(box, count, factor + 1, maxWidth, maxHeight)) ++factor;
     }
   } else if (options.size) {
     pixels = *options.size;
@@ -204,16 +207,18 @@ TextLayout LayOut(const ConvertOptions& options, const QStringList& lines, int m
     // when none fits, the largest whose lines are low enough, so that the
     // message speaks of the width.
     int lowEnough = 0;
-    for (int size = kBoardHeight; size >= kSmallestReadable && pixels == 0; --size) {
+    for (int size = maxHeight; size >= kSmallestReadable && pixels == 0; --size) {
       const TextBox measured = Measure(FontAt(chosen.family, size), lines);
-      if (measured.lineHeight * count > kBoardHeight) continue;
+      if (measured.lineHeight * count > maxHeight) continue;
       if (lowEnough == 0) lowEnough = size;
       if (measured.width <= maxWidth) pixels = size;
     }
     if (pixels == 0) pixels = lowEnough != 0 ? lowEnough : kSmallestReadable;
     box = Measure(FontAt(chosen.family, pixels), lines);
   }
-  if (!Fits(box, count, factor, maxWidth)) return {{}, factor, box, Overflow(box, count, factor)};
+  if (!Fits(box, count, factor, maxWidth, maxHeight)) {
+    return {{}, factor, box, Overflow(box, count, factor, options.width, maxHeight)};
+  }
   return {FontAt(chosen.family, pixels), factor, box, {}};
 }
 
@@ -228,19 +233,19 @@ DotsResult RenderText(const ConvertOptions& options) {
   if (!bounded) return {{}, FarTooWide(kBoardWidth)};
   const QStringList& lines = *bounded;
   const int count = static_cast<int>(lines.size());
-  const TextLayout layout = LayOut(options, lines, kBoardWidth);
+  const TextLayout layout = LayOut(options, lines, options.width);
   if (!layout.error.empty()) return {{}, layout.error};
   const TextBox& box = layout.box;
   const int factor = layout.factor;
 
   BoardDots dots;
-  const int blockTop = (kBoardHeight - box.lineHeight * count * factor) / 2;
+  const int blockTop = (options.height - box.lineHeight * count * factor) / 2;
   for (int i = 0; i < count; ++i) {
     const QImage line = DrawLine(layout.font, lines[i], box);
     const int width = line.width() * factor;
     const int left = options.align == Alignment::Left    ? 0
-                     : options.align == Alignment::Right ? kBoardWidth - width
-                                                         : (kBoardWidth - width) / 2;
+                     : options.align == Alignment::Right ? options.width - width
+                                                         : (options.width - width) / 2;
     const int top = blockTop + i * box.lineHeight * factor;
     for (int y = 0; y < line.height() * factor; ++y) {
       const uchar* row = line.constScanLine(y / factor);
@@ -271,9 +276,9 @@ TextStripResult RenderTextStrip(const std::string& text, const ConvertOptions& o
   // Drawn as RenderText draws one line, set at the strip's left edge.
   const QImage line = DrawLine(layout.font, lines[0], layout.box);
   const int factor = layout.factor;
-  QImage strip(line.width() * factor, kBoardHeight, QImage::Format_Grayscale8);
+  QImage strip(line.width() * factor, options.height, QImage::Format_Grayscale8);
   strip.fill(0);
-  const int top = (kBoardHeight - layout.box.lineHeight * factor) / 2;
+  const int top = (options.height - layout.box.lineHeight * factor) / 2;
   for (int y = 0; y < line.height() * factor; ++y) {
     const uchar* from = line.constScanLine(y / factor);
     uchar* to = strip.scanLine(top + y);

@@ -21,8 +21,8 @@ inline constexpr int kMaxStripWidth = 65536;
 
 // One line of text as long as it is, for a line that scrolls across the
 // board: drawn as RenderText draws a single line (the same font, the
-// largest size whose height fits the board), at the strip's left edge, the
-// board's height high, one byte a dot (255 lit, 0 unlit). `options` gives
+// largest size whose height fits the area), at the strip's left edge, the
+// area's height high, one byte a dot (255 lit, 0 unlit). `options` gives
 // the font and the size; its text and alignment are not used.
 struct TextStripResult {
   QImage strip;

@@ -65,7 +65,7 @@ class ScrollingLine : public BoardContent {
         times_(model.times.value_or(1)),
         strip_(std::move(strip)),
         drawnText_(std::move(drawnText)) {
-    const double dots = strip_.width() + kBoardWidth;
+    const double dots = strip_.width() + options_.width;
     pass_ = milliseconds(std::max<long long>(1, std::llround(dots * 1000 / speed_)));
   }
   milliseconds PassLength() const override { return pass_; }
@@ -88,17 +88,17 @@ class ScrollingLine : public BoardContent {
     }
     const long long inPass = into.count() % pass_.count();
     const long long moved = static_cast<long long>(std::floor(inPass * speed_ / 1000));
-    return {Window(moved - kBoardWidth), problem};
+    return {Window(moved - options_.width), problem};
   }
 
  private:
-  // The board showing the strip from its column `left` on.
+  // The area showing the strip from its column `left` on.
   BoardDots Window(long long left) const {
     BoardDots dots;
-    for (int x = 0; x < kBoardWidth; ++x) {
+    for (int x = 0; x < options_.width; ++x) {
       const long long column = left + x;
       if (column < 0 || column >= strip_.width()) continue;
-      for (int y = 0; y < kBoardHeight; ++y) {
+      for (int y = 0; y < strip_.height(); ++y) {
         if (strip_.constScanLine(y)[column] != 0) dots.SetLit(x, y);
       }
     }
@@ -141,6 +141,45 @@ class Animation : public BoardContent {
   int times_;
 };
 
+// Zones, each drawn in its own area and set in its place, a later one over
+// an earlier; each moves or follows the clock on its own.
+class Zoned : public BoardContent {
+ public:
+  struct Zone {
+    int x = 0, y = 0, w = 0, h = 0;
+    std::unique_ptr<BoardContent> content;
+  };
+  explicit Zoned(std::vector<Zone> zones) : zones_(std::move(zones)) {}
+  milliseconds PassLength() const override {
+    milliseconds longest{0};
+    for (const Zone& zone : zones_) {
+      longest = std::max(longest, zone.content->PassLength() * zone.content->Times());
+    }
+    return longest;
+  }
+  bool FollowsClock() const override {
+    return std::any_of(zones_.begin(), zones_.end(),
+                       [](const Zone& zone) { return zone.content->FollowsClock(); });
+  }
+
+  Drawn DotsAt(milliseconds into, const QDateTime& local) override {
+    Drawn board;
+    for (Zone& zone : zones_) {
+      const Drawn drawn = zone.content->DotsAt(into, local);
+      if (board.problem.empty()) board.problem = drawn.problem;
+      for (int y = 0; y < zone.h; ++y) {
+        for (int x = 0; x < zone.w; ++x) {
+          board.dots.SetLit(zone.x + x, zone.y + y, drawn.dots.IsLit(x, y));
+        }
+      }
+    }
+    return board;
+  }
+
+ private:
+  std::vector<Zone> zones_;
+};
+
 picture::DotsResult ConvertSource(const PictureSource& source,
                                   const picture::ConvertOptions& options) {
   if (!source.Inline()) return picture::ConvertPictureFile(source.path, options);
@@ -154,8 +193,11 @@ std::unique_ptr<BoardContent> MakeStill(const BoardDots& dots) {
   return std::make_unique<StillPicture>(dots);
 }
 
-std::unique_ptr<BoardContent> MakeContent(const ContentModel& model, const QDateTime& now,
-                                          std::string& error) {
+namespace {
+
+// One content in its area (the board or a zone); `error` a sentence.
+std::unique_ptr<BoardContent> MakeOne(const ContentModel& model, const QDateTime& now,
+                                      std::string& error) {
   switch (model.kind) {
     case ContentKind::Text: {
       const std::vector<std::string> lines = FillClock(model.options.text, now);
@@ -193,9 +235,35 @@ std::unique_ptr<BoardContent> MakeContent(const ContentModel& model, const QDate
       }
       return std::make_unique<Animation>(std::move(read.frames), model.times.value_or(1));
     }
+    case ContentKind::Zones:
+      break;
   }
-  error = "Nieznany rodzaj treści.";
+  error = "Strefa nie może mieć własnych stref.";
   return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<BoardContent> MakeContent(const ContentModel& model, const QDateTime& now,
+                                          ShowError& error) {
+  if (model.kind != ContentKind::Zones) {
+    std::unique_ptr<BoardContent> made = MakeOne(model, now, error.message);
+    return made;
+  }
+  std::vector<Zoned::Zone> zones;
+  for (std::size_t i = 0; i < model.zones.size(); ++i) {
+    const ZoneModel& zone = model.zones[i];
+    ContentModel inZone = zone.content;
+    inZone.options.width = zone.w;
+    inZone.options.height = zone.h;
+    std::unique_ptr<BoardContent> made = MakeOne(inZone, now, error.message);
+    if (!made) {
+      error.zone = static_cast<int>(i) + 1;
+      return nullptr;
+    }
+    zones.push_back({zone.x, zone.y, zone.w, zone.h, std::move(made)});
+  }
+  return std::make_unique<Zoned>(std::move(zones));
 }
 
 }  // namespace tablica::show

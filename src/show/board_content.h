@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "board/board_dots.h"
+#include "show/show_error.h"
 #include "show/show_model.h"
 
 namespace tablica::show {
@@ -43,9 +44,10 @@ class BoardContent {
 
 // The content a model describes, read and drawn once at local time `now`
 // (so that a clock's text is known to fit). On failure returns null and
-// the Polish reason, a whole sentence.
+// what is wrong: the Polish reason, a whole sentence, and the zone it is in
+// (the caller names the page and the board).
 std::unique_ptr<BoardContent> MakeContent(const ContentModel& model, const QDateTime& now,
-                                          std::string& error);
+                                          ShowError& error);
 
 // Content that shows `dots` and nothing else (a blank board).
 std::unique_ptr<BoardContent> MakeStill(const BoardDots& dots);

@@ -38,6 +38,10 @@ void FieldReader::FailField(std::string_view key, const std::string& problem) {
   error_.message = problem;
 }
 
+void FieldReader::FailWith(const ShowError& error) {
+  if (Ok()) error_ = error;
+}
+
 bool FieldReader::Has(std::string_view key) const {
   return object_.contains(Key(key));
 }

@@ -29,6 +29,8 @@ class FieldReader {
   // name), unless a problem is kept already.
   void Fail(const std::string& sentence);
   void FailField(std::string_view key, const std::string& problem);
+  // Keeps a problem found inside the object (in one of its zones).
+  void FailWith(const ShowError& error);
 
   bool Has(std::string_view key) const;
   const QJsonObject& Object() const { return object_; }

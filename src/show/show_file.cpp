@@ -21,7 +21,12 @@ constexpr double kMaxSpeed = 10'000;       // dots a second
 constexpr int kMaxTimes = 1'000'000;
 constexpr int kMaxFontSize = 1000;
 
-const std::vector<std::string_view> kKinds{"text", "picture", "scroll", "animation"};
+constexpr int kMaxZones = 64;
+
+// Every kind of content, by the field that names it; one of them per board
+// or zone.
+const std::vector<std::string_view> kKinds{"text", "picture", "scroll", "animation", "zones"};
+
 // Every field some kind of content takes.
 const std::vector<std::string_view> kContentFields{"font",  "size", "align",     "speed", "times",
                                                    "place", "dots", "threshold", "lit"};
@@ -112,19 +117,76 @@ void ReadPictureOptions(FieldReader& fields, ContentModel& content) {
   }
 }
 
-// One board's content: the kind named by its one content field, and the
-// options that kind takes. `pageFields` are the page's own fields, allowed
-// beside the content's.
 ContentModel ReadContent(FieldReader& fields, const Context& context,
-                         std::initializer_list<std::string_view> pageFields) {
+                         std::initializer_list<std::string_view> pageFields, bool zones);
+
+// A zone's place: inside the board, of some size.
+void ReadZonePlace(FieldReader& fields, ZoneModel& zone) {
+  const auto side = [&fields](std::string_view key, int low, int high) {
+    if (fields.Ok() && !fields.Has(key)) {
+      fields.Fail("Brak pola " + Quoted(key) + " (strefa potrzebuje pól " + Quoted("x") + ", " +
+                  Quoted("y") + ", " + Quoted("w") + " i " + Quoted("h") + ").");
+    }
+    return fields.Integer(key, low, high).value_or(0);
+  };
+  zone.x = side("x", 0, kBoardWidth - 1);
+  zone.y = side("y", 0, kBoardHeight - 1);
+  zone.w = side("w", 1, kBoardWidth);
+  zone.h = side("h", 1, kBoardHeight);
+  if (fields.Ok() && (zone.x + zone.w > kBoardWidth || zone.y + zone.h > kBoardHeight)) {
+    fields.Fail(
+        "Strefa wychodzi poza tablicę 128 × 32 (sięga do x = " + std::to_string(zone.x + zone.w) +
+        ", y = " + std::to_string(zone.y + zone.h) + ").");
+  }
+}
+
+void ReadZones(FieldReader& fields, const Context& context, ContentModel& content) {
+  const QJsonValue value = fields.Object().value("zones");
+  const QJsonArray list = value.toArray();
+  if (!value.isArray() || list.isEmpty() || list.size() > kMaxZones) {
+    fields.FailField("zones", "musi być listą od 1 do " + std::to_string(kMaxZones) +
+                                  " stref (obiektów z polami x, y, w, h i treścią).");
+    return;
+  }
+  const ShowError& place = fields.Place();
+  for (qsizetype i = 0; i < list.size() && fields.Ok(); ++i) {
+    const ShowError at = PlaceOf(place.page, place.second, static_cast<int>(i) + 1);
+    if (!list[i].isObject()) {
+      fields.FailWith(Problem(at, "Strefa musi być obiektem JSON ({…})."));
+      return;
+    }
+    FieldReader zoneFields(list[i].toObject(), at);
+    ZoneModel zone;
+    ReadZonePlace(zoneFields, zone);
+    if (zoneFields.Ok())
+      zone.content = ReadContent(zoneFields, context, {"x", "y", "w", "h"}, false);
+    if (!zoneFields.Ok()) {
+      fields.FailWith(zoneFields.Error());
+      return;
+    }
+    content.zones.push_back(std::move(zone));
+  }
+}
+
+// One board's or zone's content: the kind named by its one content field,
+// and the options that kind takes. `pageFields` are the page's (or the
+// zone's) own fields, allowed beside the content's; `zones`: whether the
+// content may be split into zones.
+ContentModel ReadContent(FieldReader& fields, const Context& context,
+                         std::initializer_list<std::string_view> pageFields, bool zones) {
   ContentModel content;
   std::vector<std::string_view> kinds;
   for (std::string_view kind : kKinds) {
     if (fields.Has(kind)) kinds.push_back(kind);
   }
   if (kinds.empty()) {
-    fields.Fail("Brak treści: potrzebne jedno z pól " + Quoted("text") + ", " + Quoted("picture") +
-                ", " + Quoted("scroll") + " albo " + Quoted("animation") + ".");
+    std::string names;
+    for (std::size_t i = 0; i < kKinds.size(); ++i) {
+      if (!zones && kKinds[i] == "zones") continue;
+      names +=
+          (names.empty() ? "" : (i + 1 == kKinds.size() ? " albo " : ", ")) + Quoted(kKinds[i]);
+    }
+    fields.Fail("Brak treści: potrzebne jedno z pól " + names + ".");
     return content;
   }
   if (kinds.size() > 1) {
@@ -142,6 +204,13 @@ ContentModel ReadContent(FieldReader& fields, const Context& context,
     ReadTextOptions(fields, context, content);
     if (auto align = fields.Choice("align", {"left", "centre", "center", "right"})) {
       content.options.align = *picture::AlignmentNamed(*align);
+    }
+  } else if (kind == "zones") {
+    content.kind = ContentKind::Zones;
+    if (!zones) {
+      fields.FailField("zones", "nie może być w strefie (strefy nie dzielą się dalej).");
+    } else {
+      ReadZones(fields, context, content);
     }
   } else if (kind == "scroll") {
     content.kind = ContentKind::Scroll;
@@ -169,7 +238,7 @@ std::optional<PageModel> ReadPage(const QJsonValue& value, int number, std::size
   }
   FieldReader fields(value.toObject(), PlaceOf(number));
   PageModel page;
-  page.first = ReadContent(fields, context, {"seconds", "second"});
+  page.first = ReadContent(fields, context, {"seconds", "second"}, true);
   if (auto seconds = fields.Positive("seconds", kMaxSeconds))
     page.seconds = LengthOfSeconds(*seconds);
   if (fields.Ok() && fields.Has("second")) {
@@ -178,7 +247,7 @@ std::optional<PageModel> ReadPage(const QJsonValue& value, int number, std::size
       fields.FailField("second", "musi być obiektem JSON z treścią dla drugiej tablicy.");
     } else {
       FieldReader secondFields(second.toObject(), PlaceOf(number, true));
-      page.second = ReadContent(secondFields, context, {});
+      page.second = ReadContent(secondFields, context, {}, true);
       if (!secondFields.Ok()) {
         error = secondFields.Error();
         return std::nullopt;
@@ -186,7 +255,11 @@ std::optional<PageModel> ReadPage(const QJsonValue& value, int number, std::size
     }
   }
   const bool moving = page.first.Moving() || (page.second && page.second->Moving());
-  const bool counted = page.first.times || (page.second && page.second->times);
+  const auto hasTimes = [](const ContentModel& content) {
+    return content.times || std::any_of(content.zones.begin(), content.zones.end(),
+                                        [](const ZoneModel& zone) { return zone.content.times; });
+  };
+  const bool counted = hasTimes(page.first) || (page.second && hasTimes(*page.second));
   if (fields.Ok() && page.seconds && counted) {
     fields.Fail("Pola " + Quoted("seconds") + " i " + Quoted("times") +
                 " wykluczają się (strona trwa albo tyle sekund, albo tyle przebiegów).");

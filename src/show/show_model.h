@@ -22,7 +22,10 @@ enum class ContentKind {
   Picture,    // any picture, still
   Scroll,     // one line moving right to left across the board
   Animation,  // a picture with several frames, each for its own delay
+  Zones,      // the board split into rectangles, each with a content of its own
 };
+
+struct ZoneModel;
 
 // Where a picture or an animation comes from: a file, or its bytes carried
 // in the show itself (a data: address).
@@ -39,14 +42,33 @@ struct ContentModel {
   // The text lines (Text), the one line (Scroll), the picture options
   // (Picture, Animation) and the text options (font, size, align).
   picture::ConvertOptions options;
-  std::string scroll;        // Scroll: the line
-  PictureSource picture;     // Picture, Animation
-  double speed = 16;         // Scroll: dots a second
-  std::optional<int> times;  // Scroll: passes, Animation: loops
+  std::string scroll;            // Scroll: the line
+  PictureSource picture;         // Picture, Animation
+  double speed = 16;             // Scroll: dots a second
+  std::optional<int> times;      // Scroll: passes, Animation: loops
+  std::vector<ZoneModel> zones;  // Zones: drawn in order, a later one over an earlier
 
-  bool Moving() const { return kind == ContentKind::Scroll || kind == ContentKind::Animation; }
+  bool Moving() const;
   friend bool operator==(const ContentModel&, const ContentModel&) = default;
 };
+
+// A rectangle of the board, in dots, with its own content (never zones).
+struct ZoneModel {
+  int x = 0;
+  int y = 0;
+  int w = 0;
+  int h = 0;
+  ContentModel content;
+  friend bool operator==(const ZoneModel&, const ZoneModel&) = default;
+};
+
+inline bool ContentModel::Moving() const {
+  if (kind == ContentKind::Zones) {
+    return std::any_of(zones.begin(), zones.end(),
+                       [](const ZoneModel& zone) { return zone.content.Moving(); });
+  }
+  return kind == ContentKind::Scroll || kind == ContentKind::Animation;
+}
 
 // A length given in seconds as a show keeps it: whole milliseconds, at
 // least one (the file and the window round alike, so what is saved plays).

@@ -288,6 +288,15 @@ ShowPlayer::Ended ShowPlayer::Run(BoardOutput& output, std::stop_token stop) {
       clock_.WaitUntil(wakeAt, stop, wake_);
       continue;
     }
+    if (moment.moving && !changed && !refreshDue && !playing.lastFailed) {
+      // Moving content that stands still for this frame (an animation's
+      // long frame, a slow line, zones whose moving part has not moved):
+      // nothing is written, and the next frame is looked at a frame later.
+      SteadyTime wakeAt = now + wire;
+      if (playing.notice) wakeAt = std::min(wakeAt, playing.noticeEnd);
+      clock_.WaitUntil(wakeAt, stop, wake_);
+      continue;
+    }
     // Made too slowly to reach the board at its moment: made again for a
     // later one rather than shown late.
     if (moment.moving && clock_.Now() - now > wire / kLatenessShare &&

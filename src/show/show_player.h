@@ -2,11 +2,13 @@
 
 // Plays content to the board at the pace of the wire: a show, a picture or
 // text (a show of one page), or a blank board, interrupted by notifications
-// from a queue of priorities (they last their seconds, or until cancelled). A frame is made for the
-// moment it will reach the board (now plus the time its bytes take on the line) and written when
-// the line can take it; one that would come late is skipped, never queued, so the board never lags
-// the show. Still pages are written once, again every `refresh` and when a clock's text changes. A
-// failed frame is followed by a pause, and the show goes on.
+// from a queue of priorities (they last their seconds, or until
+// cancelled). A frame is made for the moment it will reach the board (now
+// plus the time its bytes take on the line) and written when the line can
+// take it; one that would come late is skipped, never queued, so the board
+// never lags the show. A frame is written only when some dot changed (a
+// zone moved, a clock turned), and again every `refresh`. A failed frame
+// is followed by a pause, and the show goes on.
 //
 // Run() plays on the calling thread (a session worker's job, or a
 // program's main thread) until its stop token is asked to stop, always

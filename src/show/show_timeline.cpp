@@ -107,12 +107,13 @@ TimelineResult MakeTimeline(const ShowModel& model, const QDateTime& now) {
     const PageModel& pageModel = model.pages[i];
     const int number = static_cast<int>(i) + 1;
     ShowTimeline::Page page;
-    std::string error;
+    ShowError error = PlaceOf(number);
     page.first = MakeContent(pageModel.first, now, error);
-    if (!page.first) return {nullptr, Problem(PlaceOf(number), error)};
+    if (!page.first) return {nullptr, error};
     if (pageModel.second) {
+      error.second = true;
       page.second = MakeContent(*pageModel.second, now, error);
-      if (!page.second) return {nullptr, Problem(PlaceOf(number, true), error)};
+      if (!page.second) return {nullptr, error};
     }
     page.length = PageLength(page, pageModel.seconds);
     pages.push_back(std::move(page));

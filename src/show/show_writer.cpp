@@ -92,6 +92,19 @@ QJsonObject ContentJson(const ContentModel& content, const fs::path& folder) {
       TextOptions(object, content.options, folder);
       if (content.speed != ContentModel().speed) object["speed"] = content.speed;
       break;
+    case ContentKind::Zones: {
+      QJsonArray zones;
+      for (const ZoneModel& zone : content.zones) {
+        QJsonObject placed = ContentJson(zone.content, folder);
+        placed["x"] = zone.x;
+        placed["y"] = zone.y;
+        placed["w"] = zone.w;
+        placed["h"] = zone.h;
+        zones.append(placed);
+      }
+      object["zones"] = zones;
+      break;
+    }
     case ContentKind::Picture:
     case ContentKind::Animation:
       object[content.kind == ContentKind::Picture ? "picture" : "animation"] =
@@ -100,7 +113,9 @@ QJsonObject ContentJson(const ContentModel& content, const fs::path& folder) {
       break;
   }
   // Passes and loops belong to moving content only.
-  if (content.Moving() && content.times) object["times"] = *content.times;
+  if (content.Moving() && content.kind != ContentKind::Zones && content.times) {
+    object["times"] = *content.times;
+  }
   return object;
 }
 

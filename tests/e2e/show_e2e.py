@@ -148,6 +148,39 @@ class ShowEndToEnd(unittest.TestCase):
             self.assertLessEqual(abs(m0 + SPEED * (t - t0) - moved), 10, scroll)
         self.assertEqual([m for _, m in scroll], sorted(m for _, m in scroll))
 
+    def test_zones_draw_in_their_places_and_only_the_scroll_moves(self):
+        show = {"repeat": 1, "pages": [{"seconds": 3, "zones": [
+            {"x": 0, "y": 0, "w": 88, "h": 16, "text": ["Linia 4"], "align": "left"},
+            {"x": 88, "y": 0, "w": 40, "h": 16, "text": ["{time:mm:ss}"]},
+            {"x": 0, "y": 16, "w": 128, "h": 16, "scroll": "AB", "speed": SPEED}]}]}
+        with open(self.tmp.join("strefy.json"), "w") as f:
+            json.dump(show, f)
+        started = time.time()
+        result = self.run_tool("tablica-send", "--play", "strefy.json", "--port", str(PORT))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        frames = [kit.unit_dots(u) for u in self.board.quiet(1.0)]
+        self.assertGreater(len(frames), 15)
+
+        def part(dots, x0, y0, w, h, dx=0, dy=0):
+            """The lit dots of a rectangle, taken `dx`, `dy` further on."""
+            return [(x, y) for y in range(y0, y0 + h) for x in range(x0, x0 + w)
+                    if dots[16 * (y + dy) + (x + dx) // 8] & (0x80 >> ((x + dx) % 8))]
+
+        # Each zone as the converter draws its content in a 16-row line
+        # (centred on the board, 8 rows lower), moved to the zone's place.
+        still = self.converted("--text", "Linia 4", "--align", "left", "--size", "16")
+        line = self.converted("--text", "AB", "--align", "left", "--size", "16")
+        clocks = [self.converted("--text", time.strftime("%M:%S", time.localtime(s)), "--size", "16")
+                  for s in range(int(started), int(time.time()) + 1)]
+        clocks = [part(c, 88, 0, 40, 16, -44, 8) for c in clocks]
+        for i, dots in enumerate(frames):
+            self.assertEqual(part(dots, 0, 0, 88, 16), part(still, 0, 0, 88, 16, 0, 8), i)
+            self.assertIn(part(dots, 88, 0, 40, 16), clocks, i)
+            self.assertTrue(any(part(dots, 0, 16, 128, 16) == part(shifted(line, 128 - m), 0, 16,
+                                                                   128, 16, 0, -8)
+                                for m in range(0, 161)), i)
+            self.assertNotEqual(dots, frames[i - 1] if i else None, "a frame came unchanged")
+
     def test_ctrl_c_and_sigterm_end_the_show_after_the_frame_in_flight(self):
         with open(self.tmp.join("pokaz.json"), "w") as f:
             json.dump({"pages": [{"scroll": "Uwaga! Pociąg opóźniony.", "speed": 30}]}, f,
@@ -176,7 +209,10 @@ class ShowEndToEnd(unittest.TestCase):
         os.mkfifo(self.tmp.join("fifo.png"))
         cases = [({"picture": "brak.png"}, "Strona 2: Nie mogę otworzyć pliku"),
                  ({"picture": "fifo.png"}, "fifo.png"),
-                 ({"text": ["W" * 6_000_000]}, "Strona 2: Tekst nie mieści się na tablicy")]
+                 ({"text": ["W" * 6_000_000]}, "Strona 2: Tekst nie mieści się na tablicy"),
+                 ({"zones": [{"x": 0, "y": 0, "w": 128, "h": 16, "text": ["A"]},
+                             {"x": 0, "y": 16, "w": 128, "h": 16, "text": ["Za długi tekst na tę strefę"]}]},
+                  "Strona 2, strefa 2: Tekst nie mieści się w strefie 128 × 16")]
         for page, says in cases:
             with open(self.tmp.join("pokaz.json"), "w") as f:
                 json.dump({"pages": [{"text": ["A"], "seconds": 1}, dict(page, seconds=1)]}, f)

@@ -85,10 +85,13 @@ TEST_F(ShowWriterTest, EveryFieldComesBackFromTheWrittenFile) {
       {"text": ["T1"], "align": "right", "second": {"scroll": "T2", "speed": 8}, "seconds": 4},
       {"animation": "../obrazy/flaga.gif", "second": {"picture": "../obrazy/logo.png",
        "lit": "bright"}},
-      {"text": ["Z pliku"], "font": "../obrazy/czcionka.otf", "seconds": 1}
+      {"text": ["Z pliku"], "font": "../obrazy/czcionka.otf", "seconds": 1},
+      {"zones": [{"x": 0, "y": 0, "w": 88, "h": 16, "text": ["A"], "align": "left"},
+                 {"x": 88, "y": 0, "w": 40, "h": 16, "text": ["{time:mm:ss}"]}],
+       "second": {"zones": [{"x": 0, "y": 8, "w": 128, "h": 24, "scroll": "B", "times": 2}]}}
     ]})";
   const ShowModel original = Read(QByteArray::fromStdString(json), shows_);
-  ASSERT_EQ(original.pages.size(), 10u);
+  ASSERT_EQ(original.pages.size(), 11u);
 
   // Written for its own folder, for another, and for the pictures' own.
   for (const fs::path& folder : {shows_, folder_.path() / "inne" / "glebiej", pictures_}) {
