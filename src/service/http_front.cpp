@@ -23,6 +23,7 @@ constexpr int kBacklog = 256;
 // A refused client gets this long to take its answer before it is cut off.
 constexpr milliseconds kLinger{2'000};
 constexpr milliseconds kLongestWait{1'000};
+constexpr milliseconds kShortWait{20};
 
 const char* Reason(int status) {
   switch (status) {
@@ -155,9 +156,11 @@ struct HttpFront::Loop {
     while (!stopping) {
       watches.clear();
       watched.clear();
-      watches.push_back({waker.Socket(), true, false, false});
+      // Without a waker (no loopback socket to be had), answered
+      // connections are taken back at the next short wait.
+      watches.push_back({waker.Ok() ? waker.Socket() : listener, true, false, false});
       watches.push_back({listener, true, false, false});
-      Clock::time_point soonest = Clock::now() + kLongestWait;
+      Clock::time_point soonest = Clock::now() + (waker.Ok() ? kLongestWait : kShortWait);
       for (auto& [key, connection] : connections) {
         if (connection->phase == Connection::Phase::Busy) continue;
         const bool writing = connection->outAt < connection->out.size();
@@ -167,8 +170,8 @@ struct HttpFront::Loop {
       }
       const auto wait = std::chrono::duration_cast<milliseconds>(soonest - Clock::now());
       net::Poll(watches, std::clamp(wait + milliseconds(1), milliseconds(0), kLongestWait));
-      if (watches[0].ready) {
-        waker.Drain();
+      if (watches[0].ready || !waker.Ok()) {
+        if (waker.Ok()) waker.Drain();
         TakeReturned();
       }
       if (watches[1].ready) AcceptWaiting();
