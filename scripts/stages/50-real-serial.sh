@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 start=$SECONDS
 ./scripts/install-deps real-serial
-[ -f build/build.ninja ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+[ -f build/build.ninja ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTABLICA_WERROR=ON
 cmake --build build --target tablica-send tablica-serwer
 python3 -u tests/e2e/real_serial_e2e.py build/bin
 echo "Real-driver stage: $((SECONDS - start)) s"

@@ -8,11 +8,12 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 start=$SECONDS
 ./scripts/install-deps wine
+export TABLICA_WERROR=ON
 ./scripts/build-windows --tests
 cmake --build build-win64 --target tablica_wine_tests tablica_core_tests_wine window_tests_wine
 # The end-to-end test sends to the virtual board of the Linux build and
 # compares with its tablica-convert.
-[ -f build/build.ninja ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+[ -f build/build.ninja ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTABLICA_WERROR=ON
 cmake --build build --target tablica-emulator tablica-convert
 built=$SECONDS
 # A fresh prefix for every run; the tests' fixture creates it once and all

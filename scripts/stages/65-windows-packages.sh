@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 start=$SECONDS
 ./scripts/install-deps windows-packages
+export TABLICA_WERROR=ON
 # The packages come with the Windows build (stage 60); made here when missing.
 version=$(sed -n 's/^project(zapis_bitmapy VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -f "build-win64/zapis-bitmapy-$version-win64-setup.exe" ] || ./scripts/build-windows
