@@ -5,6 +5,8 @@ a time), tablica-send --play to the virtual board reading at 38400 baud:
     received a second against the wire's limit, the lag from a frame's
     moment to its arrival (at its start and its end, to show any growth),
     the player's CPU time and its resident memory at the start and the end;
+  - the same for a page of three zones: a still line and a clock above the
+    scrolling line (the player writes a frame only when a zone changed);
   - an animated GIF of 1,000 frames of 640 x 480: the time the show's check
     takes (every frame decoded once, one at a time) and the player's peak
     resident memory.
@@ -95,11 +97,19 @@ class Player:
         return errors
 
 
-def scrolling(bin_dir, tmp, board, seconds):
+def scrolling(bin_dir, tmp, board, seconds, zones=False):
+    """`zones`: the line scrolls in the lower half, under a still line and a
+    clock; its place is read from those rows alone."""
     line = "Uwaga! Pociąg do Krakowa jest opóźniony o 15 minut. " * 9
     show = tmp.join("przewijanie.json")
+    page = {"scroll": line, "speed": SPEED}
+    if zones:
+        page = {"zones": [{"x": 0, "y": 0, "w": 88, "h": 16, "text": ["Linia 4"], "align": "left"},
+                          {"x": 88, "y": 0, "w": 40, "h": 16, "text": ["{time:HH:mm}"]},
+                          dict(page, x=0, y=16, w=128, h=16)]}
+    lines = slice(16, 32) if zones else slice(0, 32)
     with open(show, "w") as f:
-        json.dump({"pages": [{"scroll": line, "speed": SPEED}]}, f, ensure_ascii=False)
+        json.dump({"pages": [page]}, f, ensure_ascii=False)
     player = Player(bin_dir, show, tmp.join("config"))
     units = []
     deadline = player.started + WARM_UP
@@ -122,7 +132,7 @@ def scrolling(bin_dir, tmp, board, seconds):
     # first frame went out on an idle line, so it came at its moment.
     moved = [0]
     for before, after in zip(frames, frames[1:]):
-        d = shift_between(rows(before), rows(after))
+        d = shift_between(rows(before)[lines], rows(after)[lines])
         assert d is not None, "a frame that is not the line moved on"
         moved.append(moved[-1] + d)
     t0 = frames[0]["t"]
@@ -165,6 +175,7 @@ def main():
     board = kit.Emulator(bin_dir, PORT, tmp.join("config"), extra=("--baud", str(BAUD)))
     try:
         s = scrolling(bin_dir, tmp, board, seconds)
+        z = scrolling(bin_dir, tmp, board, seconds, zones=True)
         a = animation(bin_dir, tmp, board)
     finally:
         board.stop()
@@ -183,6 +194,10 @@ def main():
     print("| Player's CPU time | %.2f %% of a core | | |" % (100 * s["cpu"]))
     print("| Player's resident memory at the start and the end | %.1f MiB, %.1f MiB | | |"
           % (s["rss_start"], s["rss_end"]))
+    print("| Three zones (a still line, a clock, the scrolling line), %.0f s: frames a second; "
+          "lag mean, largest; CPU | %.2f; %.1f ms, %.1f ms; %.2f %% of a core | %.2f | %.1f %% |"
+          % (seconds, z["rate"], 1000 * z["lag_mean"], 1000 * z["lag_max"], 100 * z["cpu"], limit,
+             100 * z["rate"] / limit))
     print("| Animated GIF, 1,000 frames of 640 × 480 (%.1f MiB): the show checked, every frame "
           "decoded once, until the first frame | %.1f s | | |" % (a["gif"], a["checked"]))
     print("| The same: the player's peak resident memory | %.1f MiB | the frames decoded "
