@@ -32,12 +32,12 @@
 
 #include "bench_support.h"
 #include "board/board_frame.h"
-#include "board/send_command.h"
 #include "emulator/frame_parser.h"
 #include "emulator_process.h"
 #include "preview_bench.h"
 #include "pty_peer.h"
 #include "serial/serial_link.h"
+#include "session/link_send.h"
 #include "temp_folder.h"
 #include "test_kit.h"
 

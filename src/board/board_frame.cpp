@@ -60,4 +60,8 @@ void BuildBoardFrame(BoardFrame& frame, const Bitmap& bitmap, bool secondBoard) 
   StoreChecksum(frame);
 }
 
+std::chrono::microseconds LineTime(std::size_t bytes, std::uint32_t baud) {
+  return std::chrono::microseconds(bytes * 10ULL * 1'000'000ULL / (baud == 0 ? 1 : baud));
+}
+
 }  // namespace tablica

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -16,6 +17,15 @@ inline constexpr std::size_t kChecksumOffset = 516;
 inline constexpr std::size_t kBlockSize = 513;  // image area + checksum
 inline constexpr std::uint8_t kStartByte = 0xAA;
 inline constexpr std::uint8_t kHeaderSecondBoard = 2;
+
+// The bytes of one write: the frame, and the second board's block behind it
+// when the second board is written too.
+inline constexpr std::size_t WriteSize(bool secondBoard) {
+  return kFrameSize + (secondBoard ? kBlockSize : 0);
+}
+// How long `bytes` take on a line of `baud` baud: 10 bits a byte (start
+// bit, 8 data bits, stop bit); a baud rate of 0 counts as 1.
+std::chrono::microseconds LineTime(std::size_t bytes, std::uint32_t baud);
 
 // The one buffer written to the board: start byte, three header bytes,
 // 512 bytes of dots, checksum.

@@ -19,12 +19,8 @@ const char* RefusalFor(const Bitmap& picture) {
 
 }  // namespace
 
-SendResult RunSendCommand(SerialLink& link, BoardFrame& frame, const ShowMessageFn& showMessage,
-                          const SendRequest& request) {
-  if (link.Settings().portNumber == kNoPort) {
-    showMessage(messages::kNoPortChosen);
-    return SendResult::NoPort;
-  }
+SendResult RunSendCommand(const WriteBlockFn& write, BoardFrame& frame,
+                          const ShowMessageFn& showMessage, const SendRequest& request) {
   // Without a second file the second board repeats the first picture.
   const Bitmap& secondPicture = request.secondFileChosen ? request.second : request.first;
 
@@ -38,13 +34,13 @@ SendResult RunSendCommand(SerialLink& link, BoardFrame& frame, const ShowMessage
   }
 
   BuildBoardFrame(frame, request.first, request.secondBoard);
-  bool failed = link.WriteComBlock(frame.bytes.data(), static_cast<std::int32_t>(kFrameSize));
+  bool failed = write(frame.bytes.data(), static_cast<std::int32_t>(kFrameSize));
   if (request.secondBoard) {
-    // Goes out even when the first write failed: the link itself tells the
-    // user when it has had to give up the port.
+    // Goes out even when the first write failed: the writer itself tells
+    // the user when it has had to give up the port.
     FillImageArea(frame, secondPicture);
     StoreChecksum(frame);
-    failed |= link.WriteComBlock(frame.SecondBoardBlock(), static_cast<std::int32_t>(kBlockSize));
+    failed |= write(frame.SecondBoardBlock(), static_cast<std::int32_t>(kBlockSize));
   }
   return failed ? SendResult::WriteFailed : SendResult::Sent;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/stop_signals.h"
 #include "emulator/board_picture.h"
 #include "emulator/emulator_options.h"
 #include "emulator/emulator_program.h"
@@ -15,7 +16,6 @@
 #include "emulator/line_reader.h"
 #include "emulator/port_link.h"
 #include "emulator/pseudo_terminal.h"
-#include "emulator/stop_signal.h"
 #include "emulator/window_mode.h"
 
 namespace {
@@ -81,6 +81,7 @@ int RunEmulator(int argc, char** argv) {
     return 0;
   }
 
+  tablica::StopSignals stop;  // before the window's threads start
   std::unique_ptr<emulator::WindowMode> windowMode;
   if (!options.headless && !DisplayGiven()) {
     std::fputs(
@@ -97,7 +98,6 @@ int RunEmulator(int argc, char** argv) {
     }
   }
 
-  emulator::StopSignal stop;
   std::string error;
   auto terminal = emulator::PseudoTerminal::Open(error);
   if (!terminal) {

@@ -6,17 +6,17 @@
 #include <memory>
 #include <string>
 
+#include "common/stop_signals.h"
 #include "emulator/emulator_options.h"
 #include "emulator/line_reader.h"
 #include "emulator/pseudo_terminal.h"
-#include "emulator/stop_signal.h"
 
 namespace emulator {
 
 struct WindowContext {
   const EmulatorOptions& options;
   PseudoTerminal& terminal;
-  StopSignal& stop;
+  tablica::StopSignals& stop;
   // Also told of every unit (JSON lines); called on the reading thread.
   LineReader::UnitSink alsoTell;
   std::string title;

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <thread>
 
-#include "serial/show_message.h"
+#include "common/show_message.h"
 #include "show/show_clock.h"
 #include "show/show_player.h"
 #include "show/show_timeline.h"

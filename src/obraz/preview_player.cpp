@@ -13,7 +13,7 @@ namespace {
 // A frame's time on the line: the board can show no more frames than this
 // lets through (the second board's block makes each frame longer).
 int FrameMilliseconds(bool secondBoard) {
-  const auto wire = show::LineTime(show::WriteBytes(secondBoard), CommSettings().baudRate);
+  const auto wire = LineTime(WriteSize(secondBoard), CommSettings().baudRate);
   return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wire).count());
 }
 

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "common/show_message.h"
 #include "obraz/source_tab.h"
-#include "serial/show_message.h"
 #include "show/show_model.h"
 #include "show/show_timeline.h"
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "common/show_message.h"
 #include "serial/comm_settings.h"
 #include "serial/serial_platform.h"
-#include "serial/show_message.h"
 
 namespace tablica {
 

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/console_output.h"
+#include "common/stop_signals.h"
 #include "picture/convert.h"
 #include "service/access_token.h"
 #include "service/board_service.h"
@@ -15,8 +17,6 @@
 #include "service/mqtt_bridge.h"
 #include "service/service_log.h"
 #include "service/service_options.h"
-#include "service/stop_wait.h"
-#include "tools/console_output.h"
 
 #ifndef TABLICA_VERSION
 #define TABLICA_VERSION "0"
@@ -90,8 +90,8 @@ std::optional<Prepared> Prepare(const std::vector<std::string>& args, int& exitC
 }  // namespace
 
 int RunServiceProgram(int argc, char** argv) {
-  tools::PrepareConsoleOutput();
-  StopWait stop;  // before any thread starts
+  PrepareConsoleOutput();
+  StopSignals stop;  // before any thread starts
   picture::PrepareHeadlessGui();
   QGuiApplication app(argc, argv);
   std::vector<std::string> args;

@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "board/board_frame.h"
-#include "board/send_command.h"
 #include "serial/serial_link.h"
+#include "session/link_send.h"
 
 namespace tablica {
 
@@ -129,8 +129,7 @@ bool BoardSession::DrainLine(std::chrono::milliseconds limit) {
 }
 
 std::chrono::microseconds BoardSession::WireTime(std::size_t bytes) const {
-  const std::uint64_t baud = state_->settings.baudRate == 0 ? 1 : state_->settings.baudRate;
-  return std::chrono::microseconds(bytes * 10ULL * 1'000'000ULL / baud);
+  return LineTime(bytes, state_->settings.baudRate);
 }
 
 }  // namespace tablica

@@ -22,9 +22,9 @@
 #include "board/bitmap.h"
 #include "board/board_dots.h"
 #include "board/send_types.h"
+#include "common/show_message.h"
 #include "serial/comm_settings.h"
 #include "serial/serial_platform.h"
-#include "serial/show_message.h"
 
 namespace tablica {
 

@@ -27,7 +27,7 @@ SimulatedOutput::SimulatedOutput(SimulatedClock& clock, std::uint32_t baud)
     : clock_(clock), baud_(baud == 0 ? 1 : baud) {}
 
 SendReport SimulatedOutput::Write(const BoardDots&, const BoardDots* second) {
-  clock_.Advance(WireTime(WriteBytes(second != nullptr)));
+  clock_.Advance(WireTime(WriteSize(second != nullptr)));
   SendReport report;
   report.finished = std::chrono::system_clock::now();
   return report;
@@ -35,10 +35,6 @@ SendReport SimulatedOutput::Write(const BoardDots&, const BoardDots* second) {
 
 std::chrono::microseconds SimulatedOutput::WireTime(std::size_t bytes) const {
   return LineTime(bytes, baud_);
-}
-
-std::chrono::microseconds LineTime(std::size_t bytes, std::uint32_t baud) {
-  return std::chrono::microseconds(bytes * 10ULL * 1'000'000ULL / (baud == 0 ? 1 : baud));
 }
 
 }  // namespace tablica::show

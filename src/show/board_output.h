@@ -9,19 +9,11 @@
 #include <functional>
 
 #include "board/board_dots.h"
+#include "board/board_frame.h"
 #include "session/board_session.h"
 #include "show/show_clock.h"
 
 namespace tablica::show {
-
-// The board frame and the second board's block, in bytes.
-inline constexpr std::size_t kFrameBytes = 517;
-inline constexpr std::size_t kBlockBytes = 513;
-// The bytes of one write: the frame, and the block when the second board
-// is written too.
-inline constexpr std::size_t WriteBytes(bool secondBoard) {
-  return kFrameBytes + (secondBoard ? kBlockBytes : 0);
-}
 
 class BoardOutput {
  public:
@@ -66,8 +58,5 @@ class SimulatedOutput : public BoardOutput {
   SimulatedClock& clock_;
   std::uint32_t baud_;
 };
-
-// How long `bytes` take on a line of `baud` baud (10 bits a byte).
-std::chrono::microseconds LineTime(std::size_t bytes, std::uint32_t baud);
 
 }  // namespace tablica::show

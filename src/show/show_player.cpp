@@ -192,7 +192,7 @@ void ShowPlayer::Report(const std::vector<std::string>& problems, Playing& playi
 void ShowPlayer::Write(BoardOutput& output, Playing& playing, const Moment& moment,
                        SteadyTime target, std::stop_token stop) {
   const BoardDots* second = moment.second ? &*moment.second : nullptr;
-  const microseconds wire = output.WireTime(WriteBytes(second != nullptr));
+  const microseconds wire = output.WireTime(WriteSize(second != nullptr));
   const SteadyTime began = clock_.Now();
   const QDateTime arrives = clock_.LocalAt(target);
   const SendReport report = output.Write(moment.first, second);
@@ -256,10 +256,10 @@ ShowPlayer::Ended ShowPlayer::Run(BoardOutput& output, std::stop_token stop) {
       const SteadyTime target = now + wire;
       return timeline->At(std::chrono::round<milliseconds>(target - start), clock_.LocalAt(target));
     };
-    microseconds wire = output.WireTime(WriteBytes(false));
+    microseconds wire = output.WireTime(WriteSize(false));
     Moment moment = momentAt(wire);
     if (moment.second) {
-      wire = output.WireTime(WriteBytes(true));
+      wire = output.WireTime(WriteSize(true));
       moment = momentAt(wire);
     }
     Report(moment.problems, playing);

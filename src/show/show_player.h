@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "board/board_dots.h"
-#include "serial/show_message.h"
+#include "common/show_message.h"
 #include "show/board_output.h"
 #include "show/notice_queue.h"
 #include "show/show_clock.h"

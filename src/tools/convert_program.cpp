@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/console_output.h"
 #include "picture/convert.h"
-#include "tools/console_output.h"
 #include "tools/convert_tool.h"
 #include "tools/departures_tool.h"
 #include "tools/play_tool.h"

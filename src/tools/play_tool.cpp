@@ -5,13 +5,13 @@
 #include <QGuiApplication>
 #include <cstdio>
 
+#include "common/stop_signals.h"
 #include "picture/convert.h"
 #include "session/board_session.h"
 #include "show/board_output.h"
 #include "show/show_file.h"
 #include "show/show_player.h"
 #include "show/show_preview.h"
-#include "tools/stop_request.h"
 
 namespace tablica::tools {
 
@@ -144,6 +144,7 @@ int PlayShowFile(const std::filesystem::path& show, std::optional<std::uint8_t> 
 }
 
 int RunPlaySend(int argc, char** argv) {
+  const StopSignals stop;  // before the toolkit starts any thread
   picture::PrepareHeadlessGui();
   picture::QuietDecodersOnStandardError();
   QGuiApplication app(argc, argv);
@@ -151,10 +152,8 @@ int RunPlaySend(int argc, char** argv) {
   const std::optional<PlayCommand> command = Command(false, exitCode);
   if (!command) return exitCode;
   const std::unique_ptr<BoardSession> session = BoardSession::Native(SayWithTime);
-  std::stop_source stop;
-  const StopOnSignals stopOnSignals(stop);
   show::SystemClock clock;
-  return PlayShowFile(command->show, command->port, *session, clock, stop.get_token(), SayWithTime);
+  return PlayShowFile(command->show, command->port, *session, clock, stop.Token(), SayWithTime);
 }
 
 int RunPlayPreview() {

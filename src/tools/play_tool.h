@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/show_message.h"
 #include "serial/comm_settings.h"
-#include "serial/show_message.h"
 
 namespace tablica {
 class BoardSession;

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "board/bitmap.h"
+#include "common/show_message.h"
 #include "picture/convert_options.h"
 #include "serial/comm_settings.h"
 #include "serial/serial_platform.h"
-#include "serial/show_message.h"
 
 namespace tablica::tools {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/console_output.h"
 #include "serial/serial_platform.h"
-#include "tools/console_output.h"
 #include "tools/play_tool.h"
 #include "tools/send_tool.h"
 

@@ -6,8 +6,8 @@
 
 #include <QWidget>
 
+#include "common/show_message.h"
 #include "serial/comm_settings.h"
-#include "serial/show_message.h"
 #include "window_parts/guarded_call.h"
 
 namespace tablica {

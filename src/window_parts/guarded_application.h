@@ -5,7 +5,7 @@
 
 #include <QApplication>
 
-#include "serial/show_message.h"
+#include "common/show_message.h"
 
 namespace tablica {
 

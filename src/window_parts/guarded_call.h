@@ -3,7 +3,7 @@
 #include <exception>
 #include <utility>
 
-#include "serial/show_message.h"
+#include "common/show_message.h"
 
 namespace tablica {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/show_message.h"
+#include "common/show_message.h"
 
 namespace tablica {
 

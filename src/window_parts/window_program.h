@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "serial/show_message.h"
+#include "common/show_message.h"
 
 namespace tablica {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "board/send_command.h"
 #include "fake_serial_platform.h"
+#include "session/link_send.h"
 #include "test_kit.h"
 
 namespace tablica {

@@ -14,10 +14,10 @@
 #include <mutex>
 #include <thread>
 
+#include "common/stop_signals.h"
 #include "emulator/line_reader.h"
 #include "emulator/port_link.h"
 #include "emulator/pseudo_terminal.h"
-#include "emulator/stop_signal.h"
 #include "test_kit.h"
 
 namespace emulator {
@@ -83,7 +83,7 @@ class ReaderHarness {
   }
 
  private:
-  StopSignal stop_;
+  tablica::StopSignals stop_;
   LineReader reader_;
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -18,10 +18,10 @@
 #include <thread>
 
 #include "../soak/emulator_process.h"
-#include "board/send_command.h"
 #include "pty_peer.h"
 #include "recording_platform.h"
 #include "serial/serial_link.h"
+#include "session/link_send.h"
 #include "temp_folder.h"
 #include "test_kit.h"
 

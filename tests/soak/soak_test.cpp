@@ -14,10 +14,10 @@
 #include <fstream>
 #include <random>
 
-#include "board/send_command.h"
 #include "emulator_process.h"
 #include "pty_peer.h"
 #include "serial/serial_link.h"
+#include "session/link_send.h"
 #include "temp_folder.h"
 #include "test_kit.h"
 

@@ -1,9 +1,9 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include "tools/console_output.h"
+#include "common/console_output.h"
 
-namespace tablica::tools {
+namespace tablica {
 
 void PrepareConsoleOutput() {
   // Without a console (output to a file or a pipe) this does nothing, and
@@ -11,4 +11,4 @@ void PrepareConsoleOutput() {
   SetConsoleOutputCP(CP_UTF8);
 }
 
-}  // namespace tablica::tools
+}  // namespace tablica

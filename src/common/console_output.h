@@ -1,6 +1,6 @@
 #pragma once
 
-namespace tablica::tools {
+namespace tablica {
 
 // Makes the console show the programs' messages, which are UTF-8 text, as
 // written: Windows' console otherwise reads them in its own code page, so
@@ -8,4 +8,4 @@ namespace tablica::tools {
 // terminal takes UTF-8 as it is (console_output_posix.cpp).
 void PrepareConsoleOutput();
 
-}  // namespace tablica::tools
+}  // namespace tablica

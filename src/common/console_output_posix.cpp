@@ -1,0 +1,7 @@
+#include "common/console_output.h"
+
+namespace tablica {
+
+void PrepareConsoleOutput() {}
+
+}  // namespace tablica
