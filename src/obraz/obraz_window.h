@@ -73,6 +73,8 @@ class ObrazWindow final : public BoardWindow {
  protected:
   // The first showing opens the port named in the settings file.
   void FirstShowing() override;
+  // The session is the show's while one plays.
+  bool SessionBusy() const override { return play_ != nullptr; }
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 

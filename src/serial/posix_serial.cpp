@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <utility>
 
@@ -45,10 +46,12 @@ class UniqueFd {
 
 WriteFailure FailureKind(int error) {
   switch (error) {
-    // The device went away or was taken from us.
+    // The device went away (an adapter pulled out, a peer that hung up).
     case EIO:
     case ENXIO:
     case ENODEV:
+      return WriteFailure::Gone;
+    // The device was taken from us.
     case EACCES:
     case EPERM:
       return WriteFailure::AccessDenied;
@@ -148,6 +151,14 @@ class PosixPort : public PortDevice {
                               SystemDrainClock());
   }
 
+  // A tty whose device went away is hung up: poll says so at once, without
+  // a byte written (a pseudo-terminal whose other end closed, too).
+  bool HungUp() override {
+    pollfd pfd{fd_.get(), 0, 0};
+    if (::poll(&pfd, 1, 0) <= 0) return false;
+    return (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+  }
+
  private:
   bool ReadCounters() {
 #ifdef TABLICA_HAVE_ICOUNT
@@ -193,6 +204,16 @@ class PosixSerialPlatform : public SerialPlatform {
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return nullptr;
     ::ioctl(fd.get(), TIOCEXCL);
     return std::make_unique<PosixPort>(std::move(fd));
+  }
+
+  // The comN link (or the by-id name it names) and the device node vanish
+  // with the device; a link that leads nowhere is no device.
+  bool DevicePresent(const std::string& deviceName) override {
+    const auto number = PortNumberFromDeviceName(deviceName);
+    if (!number) return false;
+    const auto path = ResolvePortDevice(*number, PortLinksFolder());
+    std::error_code error;
+    return path && std::filesystem::exists(*path, error);
   }
 
   void Sleep(std::uint32_t milliseconds) override {

@@ -77,7 +77,8 @@ bool SerialLink::OpenComPort() {
   return false;
 }
 
-bool SerialLink::WriteComBlock(std::uint8_t* block, std::int32_t length) {
+bool SerialLink::WriteComBlock(std::uint8_t* block, std::int32_t length,
+                               const std::vector<std::uint8_t>* before) {
   if (settings_.portNumber == kNoPort || !comHandle_) {
     showMessage_(messages::kNoPortChosen);
     return true;
@@ -103,9 +104,14 @@ bool SerialLink::WriteComBlock(std::uint8_t* block, std::int32_t length) {
     comHandle_->SetTimeouts(WriteAttemptTimeouts(remaining, settings_.baudRate));
     const WriteOutcome outcome = comHandle_->Write(block + offset, remaining);
 
-    if (!outcome.succeeded && outcome.failure == WriteFailure::AccessDenied) {
-      // The device went away or was taken: open it anew and start again
-      // from the same byte. A port that keeps refusing is given up on.
+    if (!outcome.succeeded &&
+        (outcome.failure == WriteFailure::AccessDenied || outcome.failure == WriteFailure::Gone)) {
+      // The device went away or was taken: it is closed at once (a returning
+      // adapter gets its old name back only once nobody holds the old one)
+      // and opened anew. The block starts again from its first byte: the
+      // driver may have taken bytes it never sent, so resuming in the middle
+      // could hand the board the rest of a block only. A port that keeps
+      // refusing is given up on.
       CloseComHandle();
       if (reopensWithoutProgress >= limits_.maxReopensWithoutProgress) {
         showMessage_(messages::kTransmissionError);
@@ -114,6 +120,14 @@ bool SerialLink::WriteComBlock(std::uint8_t* block, std::int32_t length) {
       }
       if (OpenComPort()) return true;
       ++reopensWithoutProgress;
+      offset = 0;
+      if (before != nullptr && !before->empty()) {
+        // What went ahead of the block may not have reached the board
+        // either: both go again, as one block.
+        std::vector<std::uint8_t> both(*before);
+        both.insert(both.end(), block, block + total);
+        return WriteComBlock(both.data(), static_cast<std::int32_t>(both.size()));
+      }
       continue;
     }
 
@@ -158,6 +172,10 @@ void SerialLink::CloseComHandle() {
 
 bool SerialLink::HasComHandle() const {
   return comHandle_ != nullptr;
+}
+
+bool SerialLink::HungUp() {
+  return comHandle_ != nullptr && comHandle_->HungUp();
 }
 
 }  // namespace tablica

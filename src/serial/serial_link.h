@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/show_message.h"
 #include "serial/comm_settings.h"
@@ -52,8 +53,12 @@ class SerialLink {
   // False on success. On failure: message shown, port number 255, the COM
   // handle as it was.
   bool OpenComPort();
-  // False when all `length` bytes went out; true on any failure.
-  bool WriteComBlock(std::uint8_t* block, std::int32_t length);
+  // False when all `length` bytes went out; true on any failure. `before`:
+  // bytes written just ahead of this block that must go again ahead of it
+  // when the port has to be opened anew (a frame ahead of its second-board
+  // block).
+  bool WriteComBlock(std::uint8_t* block, std::int32_t length,
+                     const std::vector<std::uint8_t>* before = nullptr);
   LineCheck CheckComLine(PortDevice& port);
   // Waits, at most `limit`, until what was written has left the system's
   // buffers; false when it had not or no port is open.
@@ -61,6 +66,9 @@ class SerialLink {
   // Closes the COM handle, if one is open; the port number is the caller's.
   void CloseComHandle();
   bool HasComHandle() const;
+  // Whether the open port's device went away while idle (false with none
+  // open); the port stays open until closed.
+  bool HungUp();
 
   CommSettings& Settings() { return settings_; }
   const CommSettings& Settings() const { return settings_; }

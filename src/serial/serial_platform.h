@@ -25,7 +25,8 @@ struct CommTimeouts {
 
 enum class WriteFailure {
   None,          // the call succeeded (possibly with fewer bytes: time-out)
-  AccessDenied,  // the device went away or was taken (ERROR_ACCESS_DENIED, EIO, ...)
+  AccessDenied,  // the device was taken (ERROR_ACCESS_DENIED, EACCES, EPERM)
+  Gone,          // the device went away (EIO, ENXIO, ENODEV, a hang-up; a removed device)
   Other,         // any other failure
 };
 
@@ -62,6 +63,9 @@ class PortDevice {
   // the line, at most `limit`; false when they had not by then. A device
   // that cannot tell says true at once.
   virtual bool Drain(std::chrono::milliseconds /*limit*/) { return true; }
+  // Whether the device went away while the port was open (a hang-up),
+  // looked at without writing; at once, never waiting.
+  virtual bool HungUp() { return false; }
 };
 
 class SerialPlatform {
@@ -70,6 +74,9 @@ class SerialPlatform {
   // Opens a device name ("COM7", "\\.\COM12") for exclusive use; null when
   // it does not exist or is in use.
   virtual std::unique_ptr<PortDevice> Open(const std::string& deviceName) = 0;
+  // Whether the device of a name is there now, whether or not it can be
+  // opened (an adapter plugged in but held by another program is there).
+  virtual bool DevicePresent(const std::string& /*deviceName*/) { return true; }
   virtual void Sleep(std::uint32_t milliseconds) = 0;
   virtual std::chrono::steady_clock::time_point Now() = 0;
 };

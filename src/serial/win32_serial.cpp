@@ -44,8 +44,12 @@ class UniqueHandle {
 
 WriteFailure ClassifyWriteError(DWORD code) {
   switch (code) {
-    case ERROR_ACCESS_DENIED:  // the port went away or was taken over
+    case ERROR_ACCESS_DENIED:  // the port was taken over (or went away)
       return WriteFailure::AccessDenied;
+    case ERROR_DEVICE_REMOVED:  // a USB adapter pulled out
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+      return WriteFailure::Gone;
     default:
       return WriteFailure::Other;
   }
@@ -121,6 +125,16 @@ class Win32Port final : public PortDevice {
     return WaitForEmptyOutput(queued, byteTime_, limit, SystemDrainClock());
   }
 
+  // The modem status is asked of the driver without touching the line's
+  // error state; a removed device refuses it.
+  bool HungUp() override {
+    DWORD status = 0;
+    if (GetCommModemStatus(handle_.Get(), &status) != 0) return false;
+    const DWORD code = GetLastError();
+    return code == ERROR_DEVICE_REMOVED || code == ERROR_BAD_COMMAND || code == ERROR_GEN_FAILURE ||
+           code == ERROR_ACCESS_DENIED;
+  }
+
  private:
   UniqueHandle handle_;
   std::chrono::microseconds byteTime_{0};
@@ -135,6 +149,14 @@ class Win32SerialPlatform final : public SerialPlatform {
                                     OPEN_EXISTING, 0, nullptr));
     if (!handle.IsValid()) return nullptr;
     return std::make_unique<Win32Port>(std::move(handle));
+  }
+
+  // A COM port that exists has a DOS device name ("COM7" -> \Device\...).
+  bool DevicePresent(const std::string& deviceName) override {
+    std::string name = deviceName;
+    if (name.rfind("\\\\.\\", 0) == 0) name.erase(0, 4);
+    char target[512];
+    return QueryDosDeviceA(name.c_str(), target, sizeof target) != 0;
   }
 
   void Sleep(std::uint32_t milliseconds) override { ::Sleep(milliseconds); }

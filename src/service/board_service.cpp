@@ -119,7 +119,10 @@ struct BoardService::State {
 
   std::mutex observing;  // held while observers are called
   std::map<int, std::function<void(const FrameEvent&)>> observers;
+  std::map<int, std::function<void()>> reachObservers;
   int nextObserver = 1;
+  std::chrono::system_clock::time_point started = std::chrono::system_clock::now();
+  bool openAtStart = false;  // until the player's first look at the port
 
   // Last: stopped (after the frame in flight) before the player goes.
   std::unique_ptr<SessionWorker> worker;
@@ -169,7 +172,10 @@ BoardService::BoardService(std::unique_ptr<BoardSession> session, ServiceSetup s
     : state_(std::make_unique<State>()) {
   State& state = *state_;
   state.setup = std::move(setup);
-  if (session->PortNumber() != kNoPort) state.port = session->PortNumber();
+  // The port named, whether or not it is there yet: the player's watch
+  // opens it when it comes.
+  if (session->NamedPort() != kNoPort) state.port = session->NamedPort();
+  state.openAtStart = session->PortNumber() != kNoPort;
   if (!clock) {
     state.ownClock = std::make_unique<show::SystemClock>();
     clock = state.ownClock.get();
@@ -178,6 +184,10 @@ BoardService::BoardService(std::unique_ptr<BoardSession> session, ServiceSetup s
   show::PlayerOptions options;
   options.showMessage = [&state](const std::string& message) { state.Log(message); };
   state.player = std::make_unique<show::ShowPlayer>(*clock, options);
+  state.player->SetReachObserver([&state] {
+    std::lock_guard lock(state.observing);
+    for (const auto& [id, observer] : state.reachObservers) observer();
+  });
   state.player->SetFrameObserver(
       [&state](const show::FrameRecord& record) { state.Heard(record); });
   state.worker = std::make_unique<SessionWorker>(
@@ -365,6 +375,9 @@ ServiceStatus BoardService::Status() const {
   status.text = state_->text;
   status.refused = state_->refused;
   status.notice = state_->notice;
+  status.connected =
+      status.port.has_value() && (player.reachedSince ? player.reached : state_->openAtStart);
+  status.connectedSince = player.reachedSince.value_or(state_->started);
   status.lastSend = state_->lastSend;
   status.sends = state_->sends;
   status.failedSends = state_->failedSends;
@@ -374,6 +387,18 @@ ServiceStatus BoardService::Status() const {
 BoardDots BoardService::BoardNow() const {
   std::lock_guard lock(state_->mutex);
   return state_->now;
+}
+
+int BoardService::AddReachObserver(std::function<void()> observer) {
+  std::lock_guard lock(state_->observing);
+  const int id = state_->nextObserver++;
+  state_->reachObservers.emplace(id, std::move(observer));
+  return id;
+}
+
+void BoardService::RemoveReachObserver(int id) {
+  std::lock_guard lock(state_->observing);
+  state_->reachObservers.erase(id);
 }
 
 int BoardService::AddFrameObserver(std::function<void(const FrameEvent&)> observer) {

@@ -62,6 +62,10 @@ struct Refusal {
 
 struct ServiceStatus {
   std::optional<std::uint8_t> port;  // unset: no port chosen
+  // Whether the board's port is open (false while its adapter is out or
+  // with no port chosen), and since when it is (or is not).
+  bool connected = false;
+  std::chrono::system_clock::time_point connectedSince;
   std::string name;
   // "picture", "text", "show", "notification" or "blank" (also before the
   // first content: the service leaves the board as it found it).
@@ -191,6 +195,10 @@ class BoardService {
   // it. After RemoveFrameObserver returns, it is not called again.
   int AddFrameObserver(std::function<void(const FrameEvent&)> observer);
   void RemoveFrameObserver(int id);
+  // `observer` hears (on the writing thread) that the board's port went
+  // away or came back; removed as a frame observer is.
+  int AddReachObserver(std::function<void()> observer);
+  void RemoveReachObserver(int id);
 
  private:
   struct State;

@@ -45,6 +45,8 @@ std::string StatusJson(const ServiceStatus& status) {
   QJsonObject object;
   object["port"] = status.port ? QJsonValue(*status.port) : QJsonValue(QJsonValue::Null);
   object["name"] = QString::fromStdString(status.name);
+  object["connected"] = status.connected;
+  object["connected_since"] = QString::fromStdString(IsoLocalTime(status.connectedSince));
   object["showing"] = QString::fromStdString(status.showing);
   QJsonArray text;
   for (const std::string& line : status.text) text.append(QString::fromStdString(line));

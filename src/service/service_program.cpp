@@ -58,8 +58,19 @@ struct Prepared {
 
 // The command line and what it names, checked before anything starts.
 std::optional<Prepared> Prepare(const std::vector<std::string>& args, int& exitCode) {
-  const ParsedServiceOptions parsed = ParseServiceOptions(args);
   exitCode = kExitUsage;
+  // The service's unit passes the port setting as it is: an empty one (the
+  // settings not filled in yet) is said in one line, not with the usage.
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == "--port" && args[i + 1].empty()) {
+      std::fputs(
+          "Nie podano portu tablicy: wpisz numer portu COM w TABLICA_PORT "
+          "(/etc/default/tablica-serwer) albo podaj --port N.\n",
+          stderr);
+      return std::nullopt;
+    }
+  }
+  const ParsedServiceOptions parsed = ParseServiceOptions(args);
   if (parsed.help) {
     std::fputs(ServiceUsage().c_str(), stdout);
     exitCode = kExitDone;
@@ -105,9 +116,14 @@ int RunServiceProgram(int argc, char** argv) {
   ServiceLog log;
   log.Line("tablica-serwer " TABLICA_VERSION ", tablica „" + prepared->name + "”.");
   auto session = BoardSession::Native(log.Fn());
-  const std::uint8_t port = session->OpenFromSettings(kSettingsFileName, options.port);
-  log.Line(port == kNoPort ? std::string("Nie wybrano portu tablicy: ramki nie dotrą do tablicy.")
-                           : "Tablica na porcie COM" + std::to_string(port) + ".");
+  session->OpenFromSettings(kSettingsFileName, options.port);
+  // A port that is not there yet (an adapter still out) is waited for: the
+  // service takes content meanwhile and writes it when the port comes.
+  const std::uint8_t port = session->NamedPort();
+  log.Line(port == kNoPort
+               ? std::string("Nie wybrano portu tablicy: ramki nie dotrą do tablicy.")
+               : "Tablica na porcie COM" + std::to_string(SignedPortNumber(port)) +
+                     (session->PortNumber() == kNoPort ? " (jeszcze go nie ma)." : "."));
   BoardService service(std::move(session), {prepared->name, TABLICA_VERSION, log.Fn()});
   // Qt reads its fonts when the first text is drawn: done now, so that the
   // first text a fleet's boards get at once does not wait for it (a second

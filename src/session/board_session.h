@@ -49,6 +49,21 @@ struct PortPick {
   bool fellBack = false;
 };
 
+// What a look at the port found (BoardSession::WatchPort).
+enum class PortWatch {
+  None,  // no port is wanted
+  Open,  // the port is open and its device there
+  Away,  // the wanted port is not open: its device is gone or refuses
+  Back,  // the port was opened again by this look
+};
+
+// The messages of the watch (UTF-8): "Brak portu COM5, czekam na jego
+// powrót." and "Port COM5 wrócił."
+namespace messages {
+std::string PortAway(std::uint8_t portNumber);
+std::string PortBack(std::uint8_t portNumber);
+}  // namespace messages
+
 class BoardSession {
  public:
   // `showMessage` hears every message the moment it is given (a window shows
@@ -87,6 +102,20 @@ class BoardSession {
   // The board's dots, and with `second` the second board's block behind the
   // frame.
   SendReport Send(const BoardDots& first, const BoardDots* second = nullptr);
+
+  // The watch of a program that keeps its board for long (a show, the
+  // service, a window), called every 200 ms at most. An open port whose
+  // device went away is closed at once, so a returning adapter gets its
+  // old name back; while the wanted port is away, its device's return is
+  // looked for at each call and the port opened again as soon as it is
+  // there. A device that is there but refuses to open is tried again after
+  // a pause that doubles up to 30 s. Says once when the port goes away and
+  // once when it is back, unless `tell` is false (a window looks quietly:
+  // its Send says what there is to say).
+  PortWatch WatchPort(bool tell = true);
+  // Since when the wanted port has been away; nothing while it is open or
+  // none is wanted.
+  std::optional<std::chrono::system_clock::time_point> AwaySince() const;
 
   // Waits until what was written has left the system's buffers, at most
   // `limit` (a player must not run ahead of the line). False when it had

@@ -2,8 +2,7 @@
 
 namespace tablica::show {
 
-SessionOutput::SessionOutput(BoardSession& session)
-    : session_(session), port_(session.PortNumber()) {}
+SessionOutput::SessionOutput(BoardSession& session) : session_(session) {}
 
 SendReport SessionOutput::Write(const BoardDots& first, const BoardDots* second) {
   return session_.Send(first, second);
@@ -17,10 +16,17 @@ std::chrono::microseconds SessionOutput::WireTime(std::size_t bytes) const {
   return session_.WireTime(bytes);
 }
 
-void SessionOutput::Recover() {
-  // A line error closes the port and leaves none chosen; the next frames
-  // would only say so. Open it again (it says so itself if it cannot).
-  if (port_ != kNoPort && session_.PortNumber() == kNoPort) session_.PickPort(port_);
+BoardReach SessionOutput::Look() {
+  switch (session_.WatchPort()) {
+    case PortWatch::Away:
+      return BoardReach::Away;
+    case PortWatch::Back:
+      return BoardReach::Back;
+    case PortWatch::None:
+    case PortWatch::Open:
+      break;
+  }
+  return BoardReach::Reached;
 }
 
 SimulatedOutput::SimulatedOutput(SimulatedClock& clock, std::uint32_t baud)

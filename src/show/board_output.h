@@ -15,6 +15,13 @@
 
 namespace tablica::show {
 
+// How the board is reached, as a look at its port finds it.
+enum class BoardReach {
+  Reached,  // the port is open (or there is no port to watch)
+  Away,     // the port's device is gone or refuses to open: nothing is written
+  Back,     // the port was opened again by this look
+};
+
 class BoardOutput {
  public:
   virtual ~BoardOutput() = default;
@@ -25,24 +32,31 @@ class BoardOutput {
   // buffers for the line.
   virtual void Drain(std::chrono::milliseconds limit) = 0;
   virtual std::chrono::microseconds WireTime(std::size_t bytes) const = 0;
-  // After a failed write: brings back the port that the failure closed
-  // (an adapter pulled out and put back).
-  virtual void Recover() {}
+  // Looks at the port: closes one whose device went away, opens again one
+  // whose device is back. A watched output is looked at every
+  // kLookEvery at most, also while nothing is written.
+  virtual bool Watched() const { return false; }
+  virtual BoardReach Look() { return BoardReach::Reached; }
 };
 
-// The board on the session's port. The port open when it is made is the
-// one a failure brings back.
+// How often a watched output is looked at: a still page learns within this
+// that its adapter went away, and a returning adapter is opened again
+// within this and the open's own time.
+inline constexpr std::chrono::milliseconds kLookEvery{200};
+
+// The board on the session's port, watched by the session
+// (BoardSession::WatchPort).
 class SessionOutput : public BoardOutput {
  public:
   explicit SessionOutput(BoardSession& session);
   SendReport Write(const BoardDots& first, const BoardDots* second) override;
   void Drain(std::chrono::milliseconds limit) override;
   std::chrono::microseconds WireTime(std::size_t bytes) const override;
-  void Recover() override;
+  bool Watched() const override { return true; }
+  BoardReach Look() override;
 
  private:
   BoardSession& session_;
-  std::uint8_t port_;
 };
 
 // Frames that reach no board: each takes its wire time at `baud` on a

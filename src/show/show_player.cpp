@@ -47,6 +47,7 @@ struct ShowPlayer::Shared {
   bool blankNext = false;
   NoticeQueue notices;
   std::function<void(const FrameRecord&)> observer;
+  std::function<void()> reachObserver;
   PlayerStatus status;
 };
 
@@ -67,6 +68,8 @@ struct ShowPlayer::Playing {
   SteadyTime lastSentAt{};
   bool lastFailed = false;
   int failuresInARow = 0;
+  SteadyTime pauseUntil{};  // after a failed frame: nothing written before
+  bool away = false;        // the port is away: nothing is written
   SteadyTime lineFreeAt{};  // when the line has sent what was written
   int skippedInARow = 0;
   std::vector<std::string> lastProblems;
@@ -144,6 +147,11 @@ void ShowPlayer::SetFrameObserver(std::function<void(const FrameRecord&)> observ
   shared_->observer = std::move(observer);
 }
 
+void ShowPlayer::SetReachObserver(std::function<void()> observer) {
+  const std::lock_guard lock(shared_->mutex);
+  shared_->reachObserver = std::move(observer);
+}
+
 PlayerStatus ShowPlayer::Status() const {
   const std::lock_guard lock(shared_->mutex);
   return shared_->status;
@@ -189,6 +197,35 @@ void ShowPlayer::Report(const std::vector<std::string>& problems, Playing& playi
   for (const std::string& problem : problems) options_.showMessage(problem);
 }
 
+BoardReach ShowPlayer::Look(BoardOutput& output, Playing& playing) {
+  if (!output.Watched()) return BoardReach::Reached;
+  const BoardReach reach = output.Look();
+  const bool away = reach == BoardReach::Away;
+  if (reach == BoardReach::Back) {
+    // Back: what the board should show is written at once, whole.
+    playing.lastSent.reset();
+    playing.lastFailed = false;
+    playing.pauseUntil = {};
+  }
+  if (away != playing.away) {
+    playing.away = away;
+    std::function<void()> observer;
+    {
+      const std::lock_guard lock(shared_->mutex);
+      shared_->status.reached = !away;
+      shared_->status.reachedSince = std::chrono::system_clock::now();
+      observer = shared_->reachObserver;
+    }
+    if (observer) observer();
+  }
+  return reach;
+}
+
+void ShowPlayer::Wait(BoardOutput& output, SteadyTime deadline, std::stop_token stop) {
+  if (output.Watched()) deadline = std::min(deadline, clock_.Now() + kLookEvery);
+  clock_.WaitUntil(deadline, std::move(stop), wake_);
+}
+
 void ShowPlayer::Write(BoardOutput& output, Playing& playing, const Moment& moment,
                        SteadyTime target, std::stop_token stop) {
   const BoardDots* second = moment.second ? &*moment.second : nullptr;
@@ -221,15 +258,17 @@ void ShowPlayer::Write(BoardOutput& output, Playing& playing, const Moment& mome
     playing.failuresInARow = 0;
     return;
   }
-  // The port may have gone with the failure (an adapter pulled out): it is
-  // opened again, and after a pause that grows while frames keep failing,
-  // the show goes on where it would be by then.
-  output.Recover();
+  // The port may have gone with the failure (an adapter pulled out): the
+  // watch then waits for its return, and the show goes on where it would
+  // be by then. A port still there (a line held, a device that refuses)
+  // is written to again after a pause that grows while frames keep failing.
+  if (Look(output, playing) == BoardReach::Away) return;
   const int doublings = std::min(playing.failuresInARow, 16);
   const milliseconds pause = std::min<milliseconds>(options_.failurePause * (1LL << doublings),
                                                     options_.longestFailurePause);
   ++playing.failuresInARow;
-  clock_.WaitUntil(clock_.Now() + pause, stop, wake_);
+  playing.pauseUntil = clock_.Now() + pause;
+  Wait(output, playing.pauseUntil, stop);
 }
 
 ShowPlayer::Ended ShowPlayer::Run(BoardOutput& output, std::stop_token stop) {
@@ -239,15 +278,18 @@ ShowPlayer::Ended ShowPlayer::Run(BoardOutput& output, std::stop_token stop) {
     wake_.Take();
     TakeCommands(playing);
     const SteadyTime now = clock_.Now();
+    Look(output, playing);
     ShowTimeline* timeline = playing.notice ? playing.notice.get() : playing.content.get();
     if (timeline == nullptr || (!playing.notice && playing.finished)) {
       if (timeline != nullptr && options_.endWhenDone) return Ended::Done;
-      clock_.WaitUntil(SteadyTime::max(), stop, wake_);
+      Wait(output, SteadyTime::max(), stop);
       continue;
     }
-    // A frame starts only when the one before has had its time on the line.
-    if (playing.lineFreeAt > now) {
-      clock_.WaitUntil(playing.lineFreeAt, stop, wake_);
+    // A frame starts only when the one before has had its time on the line,
+    // and the pause after a failed frame is over.
+    const SteadyTime startAt = std::max(playing.lineFreeAt, playing.pauseUntil);
+    if (startAt > now) {
+      Wait(output, startAt, stop);
       continue;
     }
 
@@ -275,6 +317,12 @@ ShowPlayer::Ended ShowPlayer::Run(BoardOutput& output, std::stop_token stop) {
       continue;
     }
 
+    // Nothing is written while the port is away; the show's time goes on.
+    if (playing.away) {
+      Wait(output, now + kLookEvery, stop);
+      continue;
+    }
+
     const std::optional<milliseconds> refresh = timeline->Refresh();
     const bool refreshDue = refresh && playing.lastSent && now >= playing.lastSentAt + *refresh;
     const bool changed = !playing.lastSent || playing.lastSent->first != moment.first ||
@@ -285,7 +333,7 @@ ShowPlayer::Ended ShowPlayer::Run(BoardOutput& output, std::stop_token stop) {
       if (moment.nextChange != milliseconds::max()) wakeAt = start + moment.nextChange - wire;
       if (refresh) wakeAt = std::min(wakeAt, playing.lastSentAt + *refresh);
       if (playing.notice) wakeAt = std::min(wakeAt, playing.noticeEnd);
-      clock_.WaitUntil(wakeAt, stop, wake_);
+      Wait(output, wakeAt, stop);
       continue;
     }
     if (moment.moving && !changed && !refreshDue && !playing.lastFailed) {

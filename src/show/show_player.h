@@ -54,6 +54,10 @@ struct PlayerStatus {
   long long frames = 0;   // frames written
   long long failedFrames = 0;
   std::optional<FrameRecord> last;
+  // Whether the board's port is open, and since when it is (or is not);
+  // unset before the first change.
+  bool reached = true;
+  std::optional<std::chrono::system_clock::time_point> reachedSince;
 };
 
 struct PlayerOptions {
@@ -94,6 +98,9 @@ class ShowPlayer {
   std::vector<NoticeState> Notices() const;
   // Hears every frame written, on the playing thread, as it is written.
   void SetFrameObserver(std::function<void(const FrameRecord&)> observer);
+  // Hears, on the playing thread, that the board's port went away or came
+  // back (PlayerStatus::reached changed).
+  void SetReachObserver(std::function<void()> observer);
   PlayerStatus Status() const;
 
   enum class Ended { Done, Stopped };
@@ -106,6 +113,11 @@ class ShowPlayer {
   void Write(BoardOutput& output, Playing& playing, const Moment& moment, SteadyTime target,
              std::stop_token stop);
   void Report(const std::vector<std::string>& problems, Playing& playing);
+  // Looks at a watched output's port and notes what it found.
+  BoardReach Look(BoardOutput& output, Playing& playing);
+  // Waits until `deadline`, but no longer than a watched output's look
+  // allows.
+  void Wait(BoardOutput& output, SteadyTime deadline, std::stop_token stop);
 
   ShowClock& clock_;
   PlayerOptions options_;

@@ -39,6 +39,8 @@ class BoardWindow : public QWidget {
 
   // Runs once, unguarded, when the window is first about to appear.
   virtual void FirstShowing() = 0;
+  // Whether the session is another thread's now (a show plays on it).
+  virtual bool SessionBusy() const { return false; }
 
   const BoardWindowServices& Services() const { return services_; }
   BoardSession& Session() const { return services_.session; }

@@ -9,6 +9,7 @@ import base64
 import json
 import os
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
@@ -240,6 +241,50 @@ class ServiceEndToEnd(unittest.TestCase):
             self.assertEqual(form.status, 415, kind)
             self.assertIn("Content-Type", form.json()["error"])
         self.assertEqual(self.board.quiet(0.5), [], "a preview reached the board")
+
+    def test_the_board_is_waited_for_at_the_start_and_after_each_pull(self):
+        """The board's adapter pulled out (the virtual board ends: its line
+        hangs up, its port link goes) and put back (a new one on the same
+        COM port): the service says so, and the board gets the content
+        whole, at once. A second service starts with no board at all."""
+        text = self.expected("--text", "Peron 3")
+        self.assertAccepted(self.service.post_json("/api/board", {"text": ["Peron 3"]}))
+        self.assertFrame(self.next_frame(), text, "before the pull")
+        returns = []
+        for _ in range(3):
+            self.board.stop()
+            self.assertFalse(self.wait_connected(False)["connected"], "the pull went unseen")
+            self.board = kit.Emulator(BIN, PORT, self.config, extra=("--baud", "38400"))
+            back = time.monotonic()
+            self.assertFrame(self.next_frame(3), text, "after the return")
+            returns.append(time.monotonic() - back)
+            self.assertTrue(self.wait_connected(True)["connected"])
+        log = self.service.log()
+        self.assertEqual(log.count("Brak portu COM%d, czekam na jego powrót." % PORT), 3, log)
+        self.assertEqual(log.count("Port COM%d wrócił." % PORT), 3, log)
+        print("return to the first whole frame: median %.0f ms, worst %.0f ms"
+              % (sorted(returns)[1] * 1000, max(returns) * 1000))
+
+        waiting = svc.Service(BIN, self.tmp.join(), self.config, PORT + 1)
+        try:
+            self.assertFalse(waiting.status()["connected"])
+            self.assertAccepted(waiting.post_json("/api/board", {"text": ["Peron 3"]}))
+            board = kit.Emulator(BIN, PORT + 1, self.config, extra=("--baud", "38400"))
+            try:
+                unit = board.units(1, 3)[0]
+                self.assertEqual(bytes.fromhex(unit["bytes"]), text)
+            finally:
+                board.stop()
+        finally:
+            self.assertEqual(waiting.stop(), 0, waiting.log())
+
+    def wait_connected(self, connected, timeout=3):
+        deadline = time.monotonic() + timeout
+        status = self.service.status()
+        while status["connected"] != connected and time.monotonic() < deadline:
+            time.sleep(0.05)
+            status = self.service.status()
+        return status
 
 
 if __name__ == "__main__":

@@ -86,6 +86,68 @@ TEST(BoardSession, APickThatFailsGoesBackToThePreviousPort) {
   }
 }
 
+// The watch of a port whose adapter is pulled out while idle and put back:
+// closed at once, looked for at every call while absent, opened again at
+// the first call that finds it; a device that is there but refuses to open
+// is tried after 1, 2, 4 s. Said once when gone and once when back.
+TEST(BoardSession, TheWatchClosesAGonePortAndOpensItAgainWhenItIsBack) {
+  using std::chrono::milliseconds;
+  testing::FakeSerialPlatform platform;
+  std::vector<std::string> shown;
+  BoardSession session(platform, [&](const std::string& text) { shown.push_back(text); });
+  ASSERT_EQ(session.OpenFromSettings("no-such-ustaw.txt", 5), 5);
+  enum Device { Here, HungUp, Absent, Refuses };
+  struct Step {
+    Device device;
+    int after;  // ms since the step before
+    PortWatch expected;
+    int opens;  // opens of COM5 so far
+  };
+  const Step steps[] = {
+      {Here, 0, PortWatch::Open, 1},      {HungUp, 0, PortWatch::Away, 1},
+      {Absent, 200, PortWatch::Away, 1},  {Absent, 200, PortWatch::Away, 1},
+      {Refuses, 200, PortWatch::Away, 2}, {Refuses, 600, PortWatch::Away, 2},
+      {Refuses, 400, PortWatch::Away, 3}, {Refuses, 1800, PortWatch::Away, 3},
+      {Refuses, 200, PortWatch::Away, 4}, {Absent, 200, PortWatch::Away, 4},
+      {Here, 200, PortWatch::Back, 5},    {Here, 200, PortWatch::Open, 5},
+  };
+  int index = 0;
+  for (const Step& step : steps) {
+    platform.hungUpDevices.clear();
+    platform.absentDevices.clear();
+    platform.failingOpens.clear();
+    if (step.device == HungUp) platform.hungUpDevices.insert("COM5");
+    if (step.device == HungUp || step.device == Absent) platform.absentDevices.insert("COM5");
+    if (step.device == Refuses) platform.failingOpens.insert("COM5");
+    platform.clock += milliseconds(step.after);
+    EXPECT_EQ(session.WatchPort(), step.expected) << "step " << index;
+    EXPECT_EQ(platform.CountCalls("open COM5"), step.opens) << "step " << index;
+    EXPECT_EQ(platform.openPorts, step.expected == PortWatch::Away ? 0 : 1) << "step " << index;
+    EXPECT_EQ(session.AwaySince().has_value(), step.expected == PortWatch::Away);
+    ++index;
+  }
+  EXPECT_EQ(shown, (std::vector<std::string>{"Brak portu COM5, czekam na jego powrót.",
+                                             "Port COM5 wrócił."}));
+}
+
+// A second-board block whose write finds the device gone is written again
+// after the re-open with its frame ahead of it: the board never gets a
+// block without its frame.
+TEST(BoardSession, AReopenDuringTheBlockWritesTheFrameAgainAheadOfIt) {
+  testing::FakeSerialPlatform platform;
+  BoardSession session(platform);
+  ASSERT_EQ(session.OpenFromSettings("no-such-ustaw.txt", 7), 7);
+  const BoardDots first = Diagonal(0);
+  const BoardDots second = Diagonal(5);
+  platform.QueuePartialWrite(517);
+  platform.QueueFailedWrite(WriteFailure::Gone, 200);
+  EXPECT_TRUE(session.Send(first, &second).Ok());
+  const std::vector<std::uint8_t> whole = testing::ExpectedWire(first, &second);
+  ASSERT_EQ(platform.wire.size(), 517 + 200 + whole.size());
+  EXPECT_EQ(std::vector<std::uint8_t>(platform.wire.begin() + 717, platform.wire.end()), whole);
+  EXPECT_EQ(platform.CountCalls("open"), 2);
+}
+
 TEST(BoardSession, DrainsTheLineWithinTheLimitAskedForAndKnowsTheWireTime) {
   testing::FakeSerialPlatform platform;
   BoardSession session(platform);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <algorithm>
 
 #include <chrono>
 #include <condition_variable>
@@ -97,11 +98,26 @@ struct Written {
   microseconds at;  // since the start of the simulation
 };
 
+// The session's output, with a hook called at each look at the port.
+class LookingOutput : public SessionOutput {
+ public:
+  LookingOutput(BoardSession& session, std::function<void()> hook)
+      : SessionOutput(session), hook_(std::move(hook)) {}
+  BoardReach Look() override {
+    if (hook_) hook_();
+    return SessionOutput::Look();
+  }
+
+ private:
+  std::function<void()> hook_;
+};
+
 class PlayerTest : public ::testing::Test {
  protected:
-  // Plays `content` from local time `start` for `length` of simulated time.
+  // Plays `content` from local time `start` for `length` of simulated time;
+  // `also` hears each frame, `eachLook` comes before each look at the port.
   void PlayFor(std::unique_ptr<ShowTimeline> content, microseconds length,
-               std::function<void(const Written&)> also = {}) {
+               std::function<void(const Written&)> also = {}, std::function<void()> eachLook = {}) {
     session_.OpenFromSettings(folder_.path() / "brak-ustaw.txt", 7);
     std::stop_source stop;
     clock_.StopAt(length, stop);
@@ -114,7 +130,7 @@ class PlayerTest : public ::testing::Test {
     });
     playerForCallbacks_ = &player;
     player.Play(std::move(content));
-    SessionOutput output(session_);
+    LookingOutput output(session_, eachLook);
     player.Run(output, stop.get_token());
     status_ = player.Status();
     playerForCallbacks_ = nullptr;
@@ -217,16 +233,19 @@ TEST_F(PlayerTest, MovingFramesGoAtTheWiresPaceAndOneMadeTooSlowlyIsMadeAgainNot
   EXPECT_GE(written_.size() * 134'635, 10'000'000u * 3 / 4);
 }
 
-TEST_F(PlayerTest, AfterFailedFramesThePlayerPausesLongerEachTimeAndGoesOnWhenThePortIsBack) {
+TEST_F(PlayerTest, AfterFailedFramesOnAPortStillThereThePlayerPausesLongerEachTime) {
   int failed = 0;
-  // The adapter is pulled out before the third frame and put back after the
-  // fourth failure.
+  // Four frames in a row meet a line error (the port closes and opens again
+  // at once), from the third frame on.
   PlayFor(TickerTimeline(&clock_), seconds(30), [&](const Written& w) {
     if (written_.size() == 2) {
-      platform_.QueueFailedWrite(WriteFailure::AccessDenied);
-      platform_.failingOpens.insert("COM7");
+      for (int i = 0; i < 4; ++i) {
+        platform_.QueuePartialWrite(0);
+        platform_.lineScript.push_back({.errorMask = 1});
+        platform_.lineScript.push_back({});  // the open's own look
+      }
     }
-    if (!w.frame.ok && ++failed == 4) platform_.failingOpens.clear();
+    if (!w.frame.ok) ++failed;
   });
   ASSERT_GT(written_.size(), 10u);
   ASSERT_EQ(failed, 4);
@@ -244,6 +263,35 @@ TEST_F(PlayerTest, AfterFailedFramesThePlayerPausesLongerEachTimeAndGoesOnWhenTh
   EXPECT_TRUE(written_.back().frame.ok);
   // Every frame that went out went out whole.
   EXPECT_EQ(platform_.wire.size() % 517, 0u);
+}
+
+TEST_F(PlayerTest, APulledAdapterIsWaitedForAndTheShowGoesOnAtOnceWhenItIsBack) {
+  const auto back = seconds(8);
+  PlayFor(
+      TickerTimeline(&clock_), seconds(12),
+      [&](const Written&) {
+        if (written_.size() == 2) {
+          platform_.QueueFailedWrite(WriteFailure::Gone);
+          platform_.absentDevices.insert("COM7");
+        }
+      },
+      [&] {
+        if (clock_.SinceStart() >= back) platform_.absentDevices.clear();
+      });
+  ASSERT_GT(written_.size(), 10u);
+  EXPECT_FALSE(written_[2].frame.ok);
+  EXPECT_EQ(status_.failedFrames, 1) << "nothing is written while the port is away";
+  // Back within a look, where the time says, and on to the end.
+  ASSERT_TRUE(written_[3].frame.ok);
+  EXPECT_GE(written_[3].at, back);
+  EXPECT_LE(written_[3].at, back + kLookEvery + kFrameWire);
+  EXPECT_EQ(Ticker::Decode(written_[3].frame.first),
+            std::chrono::round<milliseconds>(written_[3].at + kFrameWire));
+  EXPECT_GT(written_.back().at, seconds(11));
+  EXPECT_TRUE(status_.reached);
+  EXPECT_EQ(platform_.wire.size() % 517, 0u);
+  EXPECT_EQ(std::count(said_.begin(), said_.end(), "Brak portu COM7, czekam na jego powrót."), 1);
+  EXPECT_EQ(std::count(said_.begin(), said_.end(), "Port COM7 wrócił."), 1);
 }
 
 TEST_F(PlayerTest, AStopEndsAfterTheFrameInFlight) {

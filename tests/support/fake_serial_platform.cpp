@@ -44,6 +44,8 @@ class FakePort : public PortDevice {
     return outcome;
   }
 
+  bool HungUp() override { return platform_.hungUpDevices.count(name_) != 0; }
+
   LineState ClearErrors() override {
     ++platform_.clears;
     platform_.calls.push_back("clear");
@@ -86,7 +88,7 @@ int FakeSerialPlatform::CountCalls(const std::string& prefix) const {
 
 std::unique_ptr<PortDevice> FakeSerialPlatform::Open(const std::string& deviceName) {
   calls.push_back("open " + deviceName);
-  if (failingOpens.count(deviceName)) return nullptr;
+  if (failingOpens.count(deviceName) || absentDevices.count(deviceName)) return nullptr;
   return std::make_unique<FakePort>(*this, deviceName);
 }
 

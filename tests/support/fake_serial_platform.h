@@ -22,6 +22,11 @@ class FakeSerialPlatform : public SerialPlatform {
   // --- scripting ---
   // Device names that fail to open (missing or held by someone else).
   std::set<std::string> failingOpens;
+  // Device names whose device is not there (an adapter pulled out): they
+  // fail to open and are not present.
+  std::set<std::string> absentDevices;
+  // Device names whose open ports are hung up (their device went away).
+  std::set<std::string> hungUpDevices;
   // Device names whose driver refuses the line parameters.
   std::set<std::string> refusedConfigurations;
   // Outcomes of the next Write calls, in order. With the queue empty a write
@@ -69,6 +74,9 @@ class FakeSerialPlatform : public SerialPlatform {
 
   // --- SerialPlatform ---
   std::unique_ptr<PortDevice> Open(const std::string& deviceName) override;
+  bool DevicePresent(const std::string& deviceName) override {
+    return absentDevices.count(deviceName) == 0;
+  }
   void Sleep(std::uint32_t milliseconds) override;
   std::chrono::steady_clock::time_point Now() override { return clock; }
 };

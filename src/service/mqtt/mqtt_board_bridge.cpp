@@ -85,6 +85,8 @@ class MosquittoBridge final : public MqttBridge {
     });
     observer_ =
         service_.AddFrameObserver([this](const FrameEvent&) { publisher_->FrameWritten(); });
+    // The board's port going away or coming back changes the status.
+    reachObserver_ = service_.AddReachObserver([this] { publisher_->FrameWritten(); });
     setup.will = {topics_.Availability(), std::string(mqtt::kOffline), true, 1};
     setup.subscriptions = topics_.Subscriptions();
     setup.subscriptions.push_back(topics_.Availability());
@@ -99,6 +101,7 @@ class MosquittoBridge final : public MqttBridge {
 
   ~MosquittoBridge() override {
     service_.RemoveFrameObserver(observer_);
+    service_.RemoveReachObserver(reachObserver_);
     owned_->Close(MqttMessage{topics_.Availability(), std::string(mqtt::kOffline), true, 1});
     publisher_.reset();
   }
@@ -265,6 +268,7 @@ class MosquittoBridge final : public MqttBridge {
   std::vector<MqttMessage> discovery_;
   std::unique_ptr<mqtt::BoardPublisher> publisher_;
   int observer_ = -1;
+  int reachObserver_ = -1;
   std::atomic<mqtt::MqttClient*> client_ = nullptr;
   std::unique_ptr<mqtt::MqttClient> owned_;
 };

@@ -83,6 +83,11 @@ std::vector<MqttMessage> DiscoveryMessages(const BoardTopics& topics, const std:
                "'text': value_json.text, 'notice': value_json.notice, "
                "'version': value_json.version} | tojson }}"},
               {"icon", "mdi:send-check"}}),
+      // Whether the service reaches its board (the adapter is in).
+      Entity(topics, version, pageUrl, "binary_sensor", "connected", "Połączenie z tablicą",
+             {{"state_topic", status},
+              {"value_template", "{{ 'ON' if value_json.connected else 'OFF' }}"},
+              {"device_class", "connectivity"}}),
       Entity(topics, version, pageUrl, "image", "board", nullptr,
              {{"image_topic", Q(topics.Image())}, {"content_type", "image/png"}}),
   };

@@ -115,11 +115,11 @@ std::string Str(const QJsonObject& object, const char* key) {
   return object.value(key).toString().toStdString();
 }
 
-TEST(MqttDiscovery, FourRetainedEntitiesOfOneDeviceOnTheBoardsOwnTopics) {
+TEST(MqttDiscovery, FiveRetainedEntitiesOfOneDeviceOnTheBoardsOwnTopics) {
   const BoardTopics topics("peron-3");
   const std::vector<MqttMessage> messages =
       DiscoveryMessages(topics, "1.2.3", "http://tablica:8080/");
-  ASSERT_EQ(messages.size(), 4u);
+  ASSERT_EQ(messages.size(), 5u);
   std::set<std::string> uniqueIds;
   std::set<std::string> components;
   QJsonObject device;
@@ -142,7 +142,7 @@ TEST(MqttDiscovery, FourRetainedEntitiesOfOneDeviceOnTheBoardsOwnTopics) {
     EXPECT_EQ(Str(config, "payload_available"), kOnline);
     EXPECT_EQ(Str(config, "payload_not_available"), kOffline);
     if (device.isEmpty()) device = config.value("device").toObject();
-    EXPECT_EQ(config.value("device").toObject(), device);  // one device for all four
+    EXPECT_EQ(config.value("device").toObject(), device);  // one device for all
     const std::string part = parts[1].toStdString();
     if (part == "text") {
       EXPECT_EQ(topics.CommandOf(Str(config, "command_topic")), Command::Text);
@@ -159,13 +159,18 @@ TEST(MqttDiscovery, FourRetainedEntitiesOfOneDeviceOnTheBoardsOwnTopics) {
       for (const char* counter : {"sends", "last_send", "at"}) {
         EXPECT_EQ(attributes.find(std::string("'") + counter + "'"), std::string::npos);
       }
+    } else if (part == "binary_sensor") {
+      EXPECT_EQ(Str(config, "state_topic"), topics.Status());
+      EXPECT_EQ(Str(config, "device_class"), "connectivity");
+      EXPECT_NE(Str(config, "value_template").find("connected"), std::string::npos);
     } else if (part == "image") {
       EXPECT_EQ(Str(config, "image_topic"), topics.Image());
       EXPECT_EQ(Str(config, "content_type"), "image/png");
     }
   }
-  EXPECT_EQ(components, (std::set<std::string>{"text", "button", "sensor", "image"}));
-  EXPECT_EQ(uniqueIds.size(), 4u);
+  EXPECT_EQ(components,
+            (std::set<std::string>{"text", "button", "sensor", "binary_sensor", "image"}));
+  EXPECT_EQ(uniqueIds.size(), 5u);
   EXPECT_EQ(device.value("identifiers").toArray().size(), 1);
   EXPECT_EQ(device.value("sw_version").toString(), "1.2.3");
   EXPECT_EQ(device.value("configuration_url").toString(), "http://tablica:8080/");
