@@ -25,6 +25,12 @@ const char* const kSendUsage =
     "Kod wyjścia 0: wysłano wszystko; inny: błąd (opis na standardowym\n"
     "wyjściu błędów).\n"
     "\n"
+    "        tablica-send --porty\n"
+    "        tablica-send --przypisz N URZĄDZENIE\n"
+    "Wypisuje porty szeregowe komputera (sterownik, adapter USB, nazwa\n"
+    "/dev/serial/by-id, numer COM); przypisuje port COM N urządzeniu (najlepiej\n"
+    "przez jego nazwę by-id, która nie zmienia się po przełożeniu adaptera).\n"
+    "\n"
     "Opcje obrazu (tylko z --convert):\n";
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "common/console_output.h"
 #include "serial/serial_platform.h"
 #include "tools/play_tool.h"
+#include "tools/ports_tool.h"
 #include "tools/send_tool.h"
 
 namespace tablica::tools {
@@ -15,7 +16,9 @@ namespace tablica::tools {
 int RunSendProgram(int argc, char** argv) {
   PrepareConsoleOutput();
   if (AsksToPlay(argc, argv)) return RunPlaySend(argc, argv);
-  const auto parsed = ParseSendOptions(std::vector<std::string>(argv + 1, argv + argc));
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (AsksForPorts(args)) return RunPortsTool(args, NativeRoots(), stdout, stderr);
+  const auto parsed = ParseSendOptions(args);
   if (parsed.help) {
     std::fputs(SendUsage().c_str(), stdout);
     return 0;

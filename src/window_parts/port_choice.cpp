@@ -1,11 +1,14 @@
 #include "window_parts/port_choice.h"
 
 #include <cstdint>
+#include <map>
+#include <string>
 
 #include <QComboBox>
 #include <QSignalBlocker>
 
 #include "serial/comm_settings.h"
+#include "serial/port_inventory.h"
 #include "session/board_session.h"
 
 namespace tablica {
@@ -13,8 +16,14 @@ namespace tablica {
 PortChoice::PortChoice(QComboBox& list, BoardSession& session) : list_(list), session_(session) {}
 
 void PortChoice::Fill() {
+  // The adapter a port's link leads to is named beside it.
+  const std::map<int, std::string> adapters = AdapterNamesByPort();
   for (int port = 1; port <= kPortEntries; ++port) {
-    list_.addItem(QStringLiteral("COM %1").arg(port));
+    const auto adapter = adapters.find(port);
+    list_.addItem(
+        adapter == adapters.end()
+            ? QStringLiteral("COM %1").arg(port)
+            : QStringLiteral("COM %1 – %2").arg(port).arg(QString::fromStdString(adapter->second)));
   }
   list_.addItem(QStringLiteral("Brak"));
   SelectEntry(-1);  // OpenFromSettings picks the entry
