@@ -122,7 +122,8 @@ int RunServiceProgram(int argc, char** argv) {
   const std::uint8_t port = session->NamedPort();
   log.Line(port == kNoPort
                ? std::string("Nie wybrano portu tablicy: ramki nie dotrą do tablicy.")
-               : "Tablica na porcie COM" + std::to_string(SignedPortNumber(port)) +
+               : "Tablica na porcie COM" +
+                     std::to_string(ShownPortNumber(port, session->Settings().wholePortNumber)) +
                      (session->PortNumber() == kNoPort ? " (jeszcze go nie ma)." : "."));
   BoardService service(std::move(session), {prepared->name, TABLICA_VERSION, log.Fn()});
   // Qt reads its fonts when the first text is drawn: done now, so that the

@@ -11,13 +11,13 @@ namespace tablica {
 
 namespace messages {
 
-std::string PortAway(std::uint8_t portNumber) {
-  return "Brak portu COM" + std::to_string(SignedPortNumber(portNumber)) +
+std::string PortAway(std::uint8_t portNumber, bool wholeNumber) {
+  return "Brak portu COM" + std::to_string(ShownPortNumber(portNumber, wholeNumber)) +
          ", czekam na jego powrót.";
 }
 
-std::string PortBack(std::uint8_t portNumber) {
-  return "Port COM" + std::to_string(SignedPortNumber(portNumber)) + " wrócił.";
+std::string PortBack(std::uint8_t portNumber, bool wholeNumber) {
+  return "Port COM" + std::to_string(ShownPortNumber(portNumber, wholeNumber)) + " wrócił.";
 }
 
 }  // namespace messages
@@ -171,7 +171,7 @@ SendReport BoardSession::Send(const SendRequest& request) {
     // A port the watch found gone is looked for once more first; still
     // away, the Send says it cannot open it.
     if (s.awaySince && !s.PortOpen() && WatchPort(false) == PortWatch::Away) {
-      s.Tell(messages::CannotOpenPort(s.wantedPort));
+      s.Tell(messages::CannotOpenPort(s.wantedPort, s.settings.wholePortNumber));
       return SendResult::WriteFailed;
     }
     return RunSendCommand(s.link, s.frame, tell, request);
@@ -204,11 +204,11 @@ PortWatch BoardSession::WatchPort(bool tell) {
   // Said once, and only when the port did not come back at the first try
   // (a line error closes a port that opens again at once).
   const auto sayAway = [&] {
-    if (tell && !s.toldAway) s.Tell(messages::PortAway(s.wantedPort));
+    if (tell && !s.toldAway) s.Tell(messages::PortAway(s.wantedPort, s.settings.wholePortNumber));
     s.toldAway = s.toldAway || tell;
     return PortWatch::Away;
   };
-  if (!s.platform.DevicePresent(ComDeviceName(s.wantedPort))) {
+  if (!s.platform.DevicePresent(ComDeviceName(s.wantedPort, s.settings.wholePortNumber))) {
     // A device that comes back is tried at once, whatever refused before.
     s.refusals = 0;
     s.nextTry = now;
@@ -225,7 +225,7 @@ PortWatch BoardSession::WatchPort(bool tell) {
     s.nextTry = now + RefusalPause(s.refusals);
     return sayAway();
   }
-  if (s.toldAway && tell) s.Tell(messages::PortBack(s.wantedPort));
+  if (s.toldAway && tell) s.Tell(messages::PortBack(s.wantedPort, s.settings.wholePortNumber));
   s.awaySince.reset();
   s.refusals = 0;
   return PortWatch::Back;

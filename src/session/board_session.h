@@ -60,8 +60,8 @@ enum class PortWatch {
 // The messages of the watch (UTF-8): "Brak portu COM5, czekam na jego
 // powrót." and "Port COM5 wrócił."
 namespace messages {
-std::string PortAway(std::uint8_t portNumber);
-std::string PortBack(std::uint8_t portNumber);
+std::string PortAway(std::uint8_t portNumber, bool wholeNumber = false);
+std::string PortBack(std::uint8_t portNumber, bool wholeNumber = false);
 }  // namespace messages
 
 class BoardSession {

@@ -50,7 +50,7 @@ int AssignPort(const std::string& number, const std::string& device, const Syste
   }
   // The by-id name follows the adapter whichever ttyUSB it gets.
   const std::filesystem::path target = found->byId.empty() ? found->device : found->byId;
-  const int com = SignedPortNumber(*port.port);
+  const int com = *port.port;  // a command line's number is whole (COM201)
   if (std::string error = WritePortLink(roots.links, com, target); !error.empty()) {
     std::fprintf(err, "%s\n", error.c_str());
     return 1;
