@@ -110,12 +110,12 @@ def png_of_rows(width, height, depth=1, colour=0, row=None, level=9):
             png_chunk(b"IEND", b""))
 
 
-def gif_bytes(screen, frame):
-    """A one-colour GIF (black) with a logical screen of `screen` (width,
-    height) and one frame of `frame`, its pixels coded with a clear code
-    before each (3-bit codes)."""
+def _gif_image(frame, index=0):
+    """A GIF image descriptor at (0, 0) and its data: `frame` (width,
+    height) of colour `index`, each pixel coded after a clear code (3-bit
+    codes)."""
     codes, bits, count = bytearray(), 0, 0
-    for code in [4, 0] * (frame[0] * frame[1]) + [5]:
+    for code in [4, index] * (frame[0] * frame[1]) + [5]:
         bits |= code << count
         count += 3
         while count >= 8:
@@ -126,8 +126,24 @@ def gif_bytes(screen, frame):
         codes.append(bits)
     blocks = b"".join(bytes([len(codes[i:i + 255])]) + codes[i:i + 255]
                       for i in range(0, len(codes), 255))
+    return b"\x2c" + struct.pack("<HHHHB", 0, 0, *frame, 0) + b"\x02" + blocks + b"\0"
+
+
+def gif_bytes(screen, frame):
+    """A one-colour GIF (black) with a logical screen of `screen` (width,
+    height) and one frame of `frame`."""
     return (b"GIF89a" + struct.pack("<HHBBB", *screen, 0x80, 0, 0) + b"\0\0\0\xff\xff\xff"
-            + b"\x2c" + struct.pack("<HHHHB", 0, 0, *frame, 0) + b"\x02" + blocks + b"\0\x3b")
+            + _gif_image(frame) + b"\x3b")
+
+
+def gif_animation(indices, delay=10):
+    """A board-sized GIF with one frame of one colour for each index in
+    `indices` (0 black, 1 white), each shown `delay` hundredths of a
+    second."""
+    frames = b"".join(b"\x21\xf9\x04\x00" + struct.pack("<H", delay) + b"\x00\x00"
+                      + _gif_image((WIDTH, HEIGHT), index) for index in indices)
+    return (b"GIF89a" + struct.pack("<HHBBB", WIDTH, HEIGHT, 0x80, 0, 0)
+            + b"\0\0\0\xff\xff\xff" + frames + b"\x3b")
 
 
 def write_png(path, width, height, grey):
