@@ -90,8 +90,8 @@ class MqttFleet(unittest.TestCase):
         self.wait_online()
 
         # --- retained for whoever comes later -------------------------------------
-        # Each board: availability, instance, status, image and four discovery topics.
-        held = self.broker.wait_retained_count(8 * len(BOARDS), "tablica/#", "homeassistant/#")
+        # Each board: availability, instance, status, image and five discovery topics.
+        held = self.broker.wait_retained_count(9 * len(BOARDS), "tablica/#", "homeassistant/#")
         for name in BOARDS:
             self.assertEqual(held.get("tablica/%s/availability" % name), b"online")
             status = json.loads(held["tablica/%s/status" % name])
@@ -101,11 +101,12 @@ class MqttFleet(unittest.TestCase):
             configs = {topic: json.loads(payload) for topic, payload in held.items()
                        if topic.startswith("homeassistant/") and ("/%s/" % node) in topic}
             self.assertEqual(sorted(topic.split("/")[1] for topic in configs),
-                             ["button", "image", "sensor", "text"])
+                             ["binary_sensor", "button", "image", "sensor", "text"])
             devices = {json.dumps(c["device"], sort_keys=True) for c in configs.values()}
-            self.assertEqual(len(devices), 1, "the four entities are one device")
+            self.assertEqual(len(devices), 1, "the five entities are one device")
             by_kind = {topic.split("/")[1]: c for topic, c in configs.items()}
             self.assertEqual(by_kind["text"]["command_topic"], "tablica/%s/text" % name)
+            self.assertTrue(status["connected"], status)
             self.assertEqual(by_kind["text"]["state_topic"], "tablica/%s/status" % name)
             self.assertIsNone(by_kind["image"]["name"])  # named as the device alone
             self.assertTrue(by_kind["image"]["device"]["configuration_url"].startswith("http://"))
@@ -182,8 +183,8 @@ class MqttFleet(unittest.TestCase):
         time.sleep(1.0)
         self.broker.start()  # holds nothing: what it holds next, the services published again
         self.wait_online()
-        held = self.broker.wait_retained_count(8, "homeassistant/#")
-        self.assertEqual(len(held), 8, "discovery published again: %s" % sorted(held))
+        held = self.broker.wait_retained_count(10, "homeassistant/#")
+        self.assertEqual(len(held), 10, "discovery published again: %s" % sorted(held))
         again = self.expected_text("Po przerwie")
         self.broker.publish("tablica/peron-1/text", "Po przerwie".encode())
         self.assertBoardGets("peron-1", again, "after the broker's restart")
