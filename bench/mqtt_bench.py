@@ -30,7 +30,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import tablica_kit as kit  # noqa: E402
 import service_lib as svc  # noqa: E402
 from mqtt_broker import HOST, Broker  # noqa: E402
-from process_figures import idle_cpu_row, print_table  # noqa: E402
+from process_figures import idle_cpu_row, print_table, resident_kib  # noqa: E402
 from service_bench import BAUD, FRAME_WIRE  # noqa: E402
 
 NAME = "pomiar"
@@ -67,14 +67,6 @@ class Counter:
 def percentile(values, share):
     ordered = sorted(values)
     return ordered[min(len(ordered) - 1, int(share * len(ordered)))]
-
-
-def resident_kib(pid):
-    with open("/proc/%d/status" % pid) as f:
-        for line in f:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1])
-    return 0
 
 
 def fleet_rows(bin_dir, broker, work, count):
