@@ -14,6 +14,25 @@
 
 namespace tablica::tools {
 
+namespace {
+
+// A parsed command line: its usage on --help, its fault and the usage when it
+// is wrong, else the command run.
+template <typename Parsed, typename Run>
+int RunParsed(const Parsed& parsed, const std::string& usage, Run run) {
+  if (parsed.help) {
+    std::fputs(usage.c_str(), stdout);
+    return 0;
+  }
+  if (!parsed.command) {
+    std::fprintf(stderr, "%s\n\n%s", parsed.error.c_str(), usage.c_str());
+    return kExitUsage;
+  }
+  return run(*parsed.command);
+}
+
+}  // namespace
+
 int RunConvertProgram(int argc, char** argv) {
   PrepareConsoleOutput();
   picture::PrepareHeadlessGui();
@@ -27,28 +46,11 @@ int RunConvertProgram(int argc, char** argv) {
   const TextOut out = [](const std::string& text) { std::fputs(text.c_str(), stdout); };
   const TextOut error = [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
   if (AsksForDepartures(argc, argv)) {
-    const auto departures = ParseDeparturesCommand(args);
-    if (departures.help) {
-      std::fputs(DeparturesUsage().c_str(), stdout);
-      return 0;
-    }
-    if (!departures.command) {
-      std::fprintf(stderr, "%s\n\n%s", departures.error.c_str(), DeparturesUsage().c_str());
-      return kExitUsage;
-    }
-    return RunDeparturesTool(*departures.command, out, error);
+    return RunParsed(ParseDeparturesCommand(args), DeparturesUsage(),
+                     [&](const auto& command) { return RunDeparturesTool(command, out, error); });
   }
-
-  const auto parsed = ParseConvertCommand(args);
-  if (parsed.help) {
-    std::fputs(ConvertUsage().c_str(), stdout);
-    return 0;
-  }
-  if (!parsed.command) {
-    std::fprintf(stderr, "%s\n\n%s", parsed.error.c_str(), ConvertUsage().c_str());
-    return kExitUsage;
-  }
-  return RunConvertTool(*parsed.command, out, error);
+  return RunParsed(ParseConvertCommand(args), ConvertUsage(),
+                   [&](const auto& command) { return RunConvertTool(command, out, error); });
 }
 
 }  // namespace tablica::tools
