@@ -117,6 +117,7 @@ std::string PlayUsage(bool forPreview) {
          "łącza, aż się skończy albo do Ctrl+C; rozpoczęta klatka zawsze jest wysyłana do\n"
          "końca. Cały pokaz jest sprawdzany, zanim wyjdzie pierwszy bajt.\n"
          "  --port N         port COM N zamiast portu z pliku ustaw.txt\n"
+         "Gdy portu nie ma (odłączony adapter), pokaz czeka na jego powrót.\n"
          "Komunikaty (z godziną) idą na standardowe wyjście błędów.\n"
          "Kod wyjścia 0: pokaz skończony albo zatrzymany; 1: pokaz odrzucony albo\n"
          "ostatnia klatka nie doszła; 2: błędne opcje.\n";
@@ -128,19 +129,23 @@ int PlayShowFile(const std::filesystem::path& show, std::optional<std::uint8_t> 
   std::unique_ptr<show::ShowTimeline> timeline = LoadShow(show, say);
   if (!timeline) return kExitFailed;
   session.OpenFromSettings(settingsFile, port);
-  if (session.PortNumber() == kNoPort) {
-    // A port that would not open has said so; with none chosen at all, the
-    // Send says that (and writes nothing).
-    if (session.NamedPort() == kNoPort) session.Send(BoardDots());
+  if (session.NamedPort() == kNoPort) {
+    // With no port chosen at all, the Send says so (and writes nothing).
+    session.Send(BoardDots());
     return kExitFailed;
   }
+  // A port that is not there yet (an adapter still out) is waited for, as
+  // when it goes away later: the player's watch says so and opens it when
+  // it comes; the show's time goes on meanwhile.
   show::ShowPlayer player(clock, show::PlayerOptions{true, say, std::chrono::milliseconds(1000),
                                                      std::chrono::milliseconds(30000)});
   player.Play(std::move(timeline), show::Showing::Show);
   show::SessionOutput output(session);
   player.Run(output, std::move(stop));
+  // Ended or stopped while the port was away, the board did not get the
+  // show's last frame.
   const show::PlayerStatus status = player.Status();
-  return !status.last || status.last->ok ? kExitPlayed : kExitFailed;
+  return status.reached && (!status.last || status.last->ok) ? kExitPlayed : kExitFailed;
 }
 
 int RunPlaySend(int argc, char** argv) {

@@ -50,8 +50,9 @@ std::string PlayUsage(bool forPreview);
 
 // Checks the whole show in `show` (nothing is opened or written when it is
 // refused), opens the port named by `settingsFile` (or `port`) and plays
-// the show on `session` until it ends or `stop` is asked. Every message
-// goes to `say`. Exit codes as RunPlaySend's.
+// the show on `session` until it ends or `stop` is asked; a port that is
+// not there is waited for meanwhile. Every message goes to `say`. Exit
+// codes as RunPlaySend's.
 int PlayShowFile(const std::filesystem::path& show, std::optional<std::uint8_t> port,
                  BoardSession& session, show::ShowClock& clock, std::stop_token stop,
                  const ShowMessageFn& say,
@@ -60,8 +61,8 @@ int PlayShowFile(const std::filesystem::path& show, std::optional<std::uint8_t> 
 // tablica-send --play: checks the whole show, then plays it until it ends
 // or a stop signal comes; messages go to standard error with their local
 // time. 0 when the show ended or was stopped with its last frame written
-// whole; 1 when the show was refused or its last frame failed; 2 for wrong
-// options.
+// whole; 1 when the show was refused, or its last frame failed or found
+// the port away; 2 for wrong options.
 int RunPlaySend(int argc, char** argv);
 
 // tablica-convert --play ... --preview, once its QGuiApplication exists: 0

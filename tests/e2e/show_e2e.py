@@ -203,6 +203,35 @@ class ShowEndToEnd(unittest.TestCase):
                 self.assertEqual(unit["event"], "frame", unit)
                 self.assertTrue(unit["checksum_ok"], unit)
 
+    def test_a_show_started_before_its_board_waits_for_it(self):
+        with open(self.tmp.join("pokaz.json"), "w") as f:
+            json.dump({"pages": [{"text": ["Peron 3"]}]}, f)
+        log = self.tmp.join("log.txt")
+        with open(log, "w") as errors:
+            player = kit.Process(
+                [os.path.join(BIN, "tablica-send"), "--play", "pokaz.json", "--port", str(PORT + 1)],
+                cwd=self.tmp.join(), env=dict(os.environ, XDG_CONFIG_HOME=self.config),
+                stdout=subprocess.DEVNULL, stderr=errors)
+        self.addCleanup(player.stop)
+
+        def said(text):
+            deadline = time.monotonic() + 10
+            while time.monotonic() < deadline and player.running():
+                with open(log, encoding="utf-8") as f:
+                    if text in f.read():
+                        return True
+                time.sleep(0.1)
+            return False
+
+        self.assertTrue(said("Brak portu COM%d, czekam na jego powrót." % (PORT + 1)))
+        late = kit.Emulator(BIN, PORT + 1, self.config, extra=("--baud", "38400"))
+        self.addCleanup(late.stop)
+        unit = late.next_event(10)
+        self.assertIsNotNone(unit, "the show did not reach the board that came")
+        self.assertEqual(kit.unit_dots(unit), self.converted("--text", "Peron 3"))
+        self.assertTrue(said("Port COM%d wrócił." % (PORT + 1)))
+        self.assertEqual(player.stop(), 0)
+
     def test_a_refused_show_sends_nothing(self):
         # A picture that is not there; a FIFO nobody writes to, refused at
         # once rather than waited for; a line far too wide, however long.
