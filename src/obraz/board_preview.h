@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QRect>
 #include <QWidget>
+#include <vector>
 
 #include "board/board_dots.h"
 
@@ -18,6 +20,9 @@ class BoardPreview final : public QWidget {
 
   void SetDots(const BoardDots& dots);
   const BoardDots& Dots() const { return dots_; }
+  // Rectangles of dots outlined over the board (the zones being edited).
+  void SetEdges(std::vector<QRect> edges);
+  const std::vector<QRect>& Edges() const { return edges_; }
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
@@ -27,6 +32,7 @@ class BoardPreview final : public QWidget {
 
  private:
   BoardDots dots_;
+  std::vector<QRect> edges_;
 };
 
 }  // namespace tablica

@@ -209,6 +209,7 @@ bool ObrazWindow::OpenShow(const QString& path) {
 
 void ObrazWindow::UpdatePreview() {
   const picture::DotsResult result = CurrentSource().MakeDots();
+  preview_->SetEdges(CurrentSource().ZoneEdges());
   if (result.Ok()) {
     dots_ = result.dots;
     refusal_.clear();

@@ -56,10 +56,10 @@ PageFields::PageFields(QWidget* parent) : QWidget(parent) {
   layout->addWidget(BuddyLabel("Sz&ybkość napisu:", speed_));
   layout->addWidget(speed_);
   layout->addStretch(1);
-  ShowPage(nullptr);
+  ShowPage(nullptr, nullptr);
 }
 
-void PageFields::ShowPage(const show::PageModel* page) {
+void PageFields::ShowPage(const show::PageModel* page, const show::ContentModel* content) {
   const QSignalBlocker quietSeconds(seconds_);
   const QSignalBlocker quietPasses(passes_);
   const QSignalBlocker quietSpeed(speed_);
@@ -73,8 +73,9 @@ void PageFields::ShowPage(const show::PageModel* page) {
   seconds_->setValue(page->seconds ? static_cast<double>(page->seconds->count()) / 1000.0 : 0.0);
   passes_->setEnabled(moves && !page->seconds);
   passes_->setValue(show_pages::Passes(*page).value_or(1));
-  speed_->setEnabled(page->first.kind == show::ContentKind::Scroll);
-  speed_->setValue(page->first.speed);
+  if (content == nullptr) return;
+  speed_->setEnabled(content->kind == show::ContentKind::Scroll);
+  speed_->setValue(content->speed);
 }
 
 }  // namespace tablica

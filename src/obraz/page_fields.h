@@ -22,8 +22,9 @@ class PageFields final : public QWidget {
  public:
   explicit PageFields(QWidget* parent = nullptr);
 
-  // Shows `page`'s values (none: the fields are disabled), saying nothing.
-  void ShowPage(const show::PageModel* page);
+  // Shows `page`'s values (none: the fields are disabled), saying nothing;
+  // `content` is the page's own or its chosen zone's, whose speed is edited.
+  void ShowPage(const show::PageModel* page, const show::ContentModel* content);
 
  signals:
   // Unset: the page lasts its passes (one that moves) or for ever.

@@ -60,8 +60,9 @@ void PreviewPlayer::Frame() {
     dots = moment.first;
     page = moment.page;
   }
+  // A new page with the same dots still counts: its zones' edges differ.
+  if (dots == dots_ && page == page_) return;
   page_ = page;
-  if (dots == dots_) return;
   dots_ = dots;
   emit DotsChanged();
 }

@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QStringList>
 
+#include "board/board_dots.h"
 #include "show/clock_text.h"
 #include "window_parts/paths.h"
 
@@ -85,6 +86,22 @@ QString DescribeContent(const ContentModel& content) {
   return {};
 }
 
+// Calls `visit` with each moving content of the page that counts passes:
+// the first board's (or its moving zones), then the second's.
+template <class Page, class Visit>
+void ForEachMoving(Page& page, Visit&& visit) {
+  for (auto* board : {&page.first, page.second ? &*page.second : nullptr}) {
+    if (board == nullptr) continue;
+    if (board->kind == ContentKind::Zones) {
+      for (auto& zone : board->zones) {
+        if (zone.content.Moving()) visit(zone.content);
+      }
+    } else if (board->Moving()) {
+      visit(*board);
+    }
+  }
+}
+
 }  // namespace
 
 PageModel PicturePage(const std::filesystem::path& picture,
@@ -115,10 +132,11 @@ PageModel ScrollPage(const picture::ConvertOptions& text) {
   return page;
 }
 
-PageModel ClockPage() {
+PageModel ClockPage(bool withDate) {
   PageModel page;
   page.first.kind = ContentKind::Text;
-  page.first.options.text = {"{time:HH:mm}", "{date:d MMMM}"};
+  page.first.options.text = {"{time:HH:mm}"};
+  if (withDate) page.first.options.text.push_back("{date:d MMMM}");
   page.seconds = kClockPageLength;
   return page;
 }
@@ -131,26 +149,51 @@ PageModel AnimationPage(const std::filesystem::path& animation,
   return page;
 }
 
+void AddZone(PageModel& page, ContentModel content) {
+  if (page.first.kind != ContentKind::Zones) {
+    ContentModel whole;
+    whole.kind = ContentKind::Zones;
+    whole.zones.push_back({0, 0, kBoardWidth, kBoardHeight, std::move(page.first)});
+    page.first = std::move(whole);
+  }
+  page.first.zones.push_back({0, 0, kBoardWidth, kBoardHeight, std::move(content)});
+}
+
+ContentModel& EditedContent(PageModel& page, int zone) {
+  if (page.first.kind == ContentKind::Zones && zone >= 0 &&
+      zone < static_cast<int>(page.first.zones.size())) {
+    return page.first.zones[static_cast<std::size_t>(zone)].content;
+  }
+  return page.first;
+}
+
 bool Moves(const PageModel& page) {
   return page.first.Moving() || (page.second && page.second->Moving());
 }
 
 std::optional<int> Passes(const PageModel& page) {
-  if (page.first.times) return page.first.times;
-  return page.second ? page.second->times : std::nullopt;
+  std::optional<int> passes;
+  ForEachMoving(page, [&](const ContentModel& moving) {
+    if (!passes) passes = moving.times;
+  });
+  return passes;
 }
 
 void SetSeconds(PageModel& page, std::optional<std::chrono::milliseconds> length) {
   page.seconds = length;
   // A page lasts either its seconds or its passes, never both.
-  page.first.times.reset();
-  if (page.second) page.second->times.reset();
+  ForEachMoving(page, [](ContentModel& moving) { moving.times.reset(); });
 }
 
 void SetPasses(PageModel& page, int passes) {
   page.seconds.reset();
-  ContentModel& moving = page.first.Moving() || !page.second ? page.first : *page.second;
-  moving.times = passes;
+  // Zones that move each make their passes; the page lasts the longest.
+  bool set = false;
+  ForEachMoving(page, [&](ContentModel& moving) {
+    if (set && page.first.kind != ContentKind::Zones) return;
+    moving.times = passes;
+    set = true;
+  });
 }
 
 QString Describe(const PageModel& page, int number) {
@@ -164,6 +207,16 @@ QString Describe(const PageModel& page, int number) {
     line += QStringLiteral(" (bez końca)");
   }
   return line;
+}
+
+QString DescribeZone(const show::ZoneModel& zone, int number) {
+  return QStringLiteral("%1. %2,%3 %4×%5 ")
+             .arg(number)
+             .arg(zone.x)
+             .arg(zone.y)
+             .arg(zone.w)
+             .arg(zone.h) +
+         DescribeContent(zone.content);
 }
 
 }  // namespace tablica::show_pages

@@ -28,12 +28,20 @@ show::PageModel TextPage(const picture::ConvertOptions& text);
 // The text tab's lines as one line moving across the board, in its font
 // and size, at the usual speed, one pass.
 show::PageModel ScrollPage(const picture::ConvertOptions& text);
-// The time and the date, in the text's usual font.
-show::PageModel ClockPage();
+// The time and (unless not `withDate`) the date, in the text's usual font.
+show::PageModel ClockPage(bool withDate = true);
 // An animation file, each frame converted with the picture tab's choices;
 // one loop.
 show::PageModel AnimationPage(const std::filesystem::path& animation,
                               const picture::ConvertOptions& choices);
+
+// The page split into zones: a page that fills the board becomes one zone
+// of the whole board first, then `content` is added over it, as large as
+// the board (the user then gives it its place).
+void AddZone(show::PageModel& page, show::ContentModel content);
+// The content the fields edit: zone `zone` (0-based) of a page in zones,
+// else the page's own.
+show::ContentModel& EditedContent(show::PageModel& page, int zone);
 
 // Whether anything on the page moves (a scrolling line, an animation), so
 // that it may last its passes instead of a number of seconds.
@@ -48,5 +56,7 @@ void SetPasses(show::PageModel& page, int passes);
 
 // The page's line in the list: "2. Tekst: Peron 3 / odjazd 12:45 (5 s)".
 QString Describe(const show::PageModel& page, int number);
+// A zone's line in its page's zone list: "2. 96,0 32×16 Zegar: {time:HH:mm}".
+QString DescribeZone(const show::ZoneModel& zone, int number);
 
 }  // namespace tablica::show_pages

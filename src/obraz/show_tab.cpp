@@ -20,6 +20,7 @@
 #include "obraz/preview_player.h"
 #include "obraz/show_pages.h"
 #include "obraz/text_tab.h"
+#include "obraz/zone_fields.h"
 #include "picture/whole_files.h"
 #include "show/board_content.h"
 #include "show/show_file.h"
@@ -65,10 +66,10 @@ ShowTab::ShowTab(const PictureTab& pictures, const TextTab& texts, Services serv
 
   pages_ = new QListWidget;
   pages_->setObjectName(QStringLiteral("pages"));
-  connect(pages_, &QListWidget::currentRowChanged, this, [this] { ShowFields(); });
+  connect(pages_, &QListWidget::currentRowChanged, this, [this] { ShowFields(0); });
 
   QPushButton* add = Button("addButton", "&Dodaj stronę");
-  add->setMenu(MakeAddMenu());
+  add->setMenu(MakeSourceMenu("Page", &ShowTab::AddPageFrom));
   QToolButton* up = Arrow("upButton", Qt::UpArrow, "Wyżej (Ctrl+↑)");
   QToolButton* down = Arrow("downButton", Qt::DownArrow, "Niżej (Ctrl+↓)");
   QPushButton* remove = Button("removeButton", "Usuń z &listy");
@@ -108,25 +109,27 @@ ShowTab::ShowTab(const PictureTab& pictures, const TextTab& texts, Services serv
   grid->addWidget(pages_, 1, 0);
   grid->addLayout(commands, 1, 1);
   grid->addWidget(MakeFields(), 2, 0, 1, 2);
-  grid->addWidget(fileName_, 3, 0, 1, 2);
+  grid->addWidget(MakeZones(), 3, 0, 1, 2);
+  grid->addWidget(fileName_, 4, 0, 1, 2);
   grid->setColumnStretch(0, 1);  // the page list takes the width; the commands their own
   ShowPages(-1);
 }
 
 ShowTab::~ShowTab() = default;
 
-QMenu* ShowTab::MakeAddMenu() {
+QMenu* ShowTab::MakeSourceMenu(const char* suffix, void (ShowTab::*use)(Source)) {
   auto* menu = new QMenu(this);
-  const auto item = [this, menu](const char* name, const char* text, auto run) {
+  const auto item = [this, menu, suffix, use](const char* name, const char* text, Source source) {
     QAction* action = menu->addAction(Text(text));
-    action->setObjectName(QString::fromLatin1(name));
-    connect(action, &QAction::triggered, this, [this, run] { Guarded(run); });
+    action->setObjectName(QString::fromLatin1(name) + QString::fromLatin1(suffix));
+    connect(action, &QAction::triggered, this,
+            [this, source, use] { Guarded([&] { (this->*use)(source); }); });
   };
-  item("addPicturePage", "&Obraz z karty „Obraz”", [this] { AddPicture(); });
-  item("addTextPage", "&Tekst z karty „Tekst”", [this] { AddText(false); });
-  item("addScrollPage", "&Przewijany napis z karty „Tekst”", [this] { AddText(true); });
-  item("addClockPage", "&Zegar (godzina i data)", [this] { AddPage(show_pages::ClockPage()); });
-  item("addAnimationPage", "&Animacja z pliku…", [this] { AddAnimation(); });
+  item("addPicture", "&Obraz z karty „Obraz”", Source::Picture);
+  item("addText", "&Tekst z karty „Tekst”", Source::Text);
+  item("addScroll", "&Przewijany napis z karty „Tekst”", Source::Scroll);
+  item("addClock", "&Zegar (godzina i data)", Source::Clock);
+  item("addAnimation", "&Animacja z pliku…", Source::Animation);
   return menu;
 }
 
@@ -148,7 +151,7 @@ QWidget* ShowTab::MakeFields() {
     return [this, change](auto value) {
       Guarded([&] {
         change(show_.pages.at(static_cast<std::size_t>(Current())), value);
-        PagesChanged(Current());
+        PagesChanged(Current(), CurrentZone());
       });
     };
   };
@@ -159,8 +162,28 @@ QWidget* ShowTab::MakeFields() {
   connect(fields_, &PageFields::PassesEdited, this,
           edit([](show::PageModel& page, int passes) { show_pages::SetPasses(page, passes); }));
   connect(fields_, &PageFields::SpeedEdited, this,
-          edit([](show::PageModel& page, double speed) { page.first.speed = speed; }));
+          edit([this](show::PageModel& page, double speed) {
+            show_pages::EditedContent(page, CurrentZone()).speed = speed;
+          }));
   return fields_;
+}
+
+QWidget* ShowTab::MakeZones() {
+  zones_ = new ZoneFields(MakeSourceMenu("Zone", &ShowTab::AddZoneFrom));
+  connect(zones_, &ZoneFields::ZoneChosen, this, [this] {
+    Guarded([&] {
+      const int row = Current();
+      if (row < 0) return;
+      show::PageModel& page = show_.pages[static_cast<std::size_t>(row)];
+      fields_->ShowPage(&page, &show_pages::EditedContent(page, CurrentZone()));
+    });
+  });
+  connect(zones_, &ZoneFields::PlaceEdited, this,
+          [this](QRect place) { Guarded([&] { PlaceZone(place); }); });
+  connect(zones_, &ZoneFields::MoveRequested, this,
+          [this](int by) { Guarded([&] { MoveZone(by); }); });
+  connect(zones_, &ZoneFields::RemoveRequested, this, [this] { Guarded([&] { RemoveZone(); }); });
+  return zones_;
 }
 
 template <class Command>
@@ -190,11 +213,14 @@ bool ShowTab::OpenShow(const fs::path& file) {
     services_.showMessage(show::Sentence(read.error));
     return false;
   }
+  const auto normalise = [](show::ContentModel& content) {
+    if (!content.picture.Inline()) content.picture.path = content.picture.path.lexically_normal();
+  };
   for (show::PageModel& page : read.show->pages) {
     for (show::ContentModel* content : {&page.first, page.second ? &*page.second : nullptr}) {
-      if (content && !content->picture.Inline()) {
-        content->picture.path = content->picture.path.lexically_normal();
-      }
+      if (!content) continue;
+      normalise(*content);
+      for (show::ZoneModel& zone : content->zones) normalise(zone.content);
     }
   }
   show_ = std::move(*read.show);
@@ -211,6 +237,17 @@ void ShowTab::RestartPreview() {
 
 void ShowTab::FocusPages() {
   pages_->setFocus(Qt::OtherFocusReason);
+}
+
+std::vector<QRect> ShowTab::ZoneEdges() const {
+  // The page the preview shows; while the show cannot play, the chosen one.
+  const int page = preview_->Page() >= 0 ? preview_->Page() : Current();
+  if (page < 0 || page >= static_cast<int>(show_.pages.size())) return {};
+  std::vector<QRect> edges;
+  for (const show::ZoneModel& zone : show_.pages[static_cast<std::size_t>(page)].first.zones) {
+    edges.emplace_back(zone.x, zone.y, zone.w, zone.h);
+  }
+  return edges;
 }
 
 void ShowTab::showEvent(QShowEvent* event) {
@@ -238,30 +275,62 @@ void ShowTab::AddPage(show::PageModel page) {
   PagesChanged(static_cast<int>(show_.pages.size()) - 1);
 }
 
-void ShowTab::AddPicture() {
-  const std::optional<fs::path> picture = pictures_.PicturePath();
-  if (!picture) {
-    services_.showMessage("Najpierw otwórz obraz na karcie „Obraz”.");
-    return;
-  }
-  AddPage(show_pages::PicturePage(show::AbsolutePath(*picture), pictures_.Choices()));
+void ShowTab::AddPageFrom(Source source) {
+  if (std::optional<show::PageModel> page = PageFrom(source, false)) AddPage(std::move(*page));
 }
 
-void ShowTab::AddText(bool scrolling) {
-  const picture::ConvertOptions text = texts_.Choices();
-  if (!text.HasText()) {
-    services_.showMessage("Najpierw wpisz tekst na karcie „Tekst”.");
+void ShowTab::AddZoneFrom(Source source) {
+  const int row = Current();
+  if (row < 0) {
+    services_.showMessage(
+        "Najpierw wybierz na liście stronę, którą podzielić na strefy (albo dodaj stronę).");
     return;
   }
-  AddPage(scrolling ? show_pages::ScrollPage(text) : show_pages::TextPage(text));
+  const std::optional<show::PageModel> made = PageFrom(source, true);
+  if (!made) return;
+  show::PageModel page = show_.pages[static_cast<std::size_t>(row)];
+  show_pages::AddZone(page, made->first);
+  // As a page, a zone that can never be shown does not join it.
+  show::ShowError error = show::PlaceOf(row + 1);
+  if (!show::MakeContent(page.first, QDateTime::currentDateTime(), error)) {
+    services_.showMessage(show::Sentence(error));
+    return;
+  }
+  const int zone = static_cast<int>(page.first.zones.size()) - 1;
+  show_.pages[static_cast<std::size_t>(row)] = std::move(page);
+  PagesChanged(row, zone);
 }
 
-void ShowTab::AddAnimation() {
-  const FileChoice choice{Text("Dodaj animację"), Text(kAnimationFilter), QString(),
-                          ToQString(Folder()) + QLatin1Char('/')};
-  const std::optional<QString> chosen = services_.openChooser.ChooseFile(this, choice);
-  if (chosen)
-    AddPage(show_pages::AnimationPage(show::AbsolutePath(ToPath(*chosen)), pictures_.Choices()));
+std::optional<show::PageModel> ShowTab::PageFrom(Source source, bool zone) {
+  switch (source) {
+    case Source::Picture: {
+      const std::optional<fs::path> picture = pictures_.PicturePath();
+      if (!picture) {
+        services_.showMessage("Najpierw otwórz obraz na karcie „Obraz”.");
+        return std::nullopt;
+      }
+      return show_pages::PicturePage(show::AbsolutePath(*picture), pictures_.Choices());
+    }
+    case Source::Text:
+    case Source::Scroll: {
+      const picture::ConvertOptions text = texts_.Choices();
+      if (!text.HasText()) {
+        services_.showMessage("Najpierw wpisz tekst na karcie „Tekst”.");
+        return std::nullopt;
+      }
+      return source == Source::Scroll ? show_pages::ScrollPage(text) : show_pages::TextPage(text);
+    }
+    case Source::Clock:
+      return show_pages::ClockPage(!zone);
+    case Source::Animation: {
+      const FileChoice choice{Text("Dodaj animację"), Text(kAnimationFilter), QString(),
+                              ToQString(Folder()) + QLatin1Char('/')};
+      const std::optional<QString> chosen = services_.openChooser.ChooseFile(this, choice);
+      if (!chosen) return std::nullopt;
+      return show_pages::AnimationPage(show::AbsolutePath(ToPath(*chosen)), pictures_.Choices());
+    }
+  }
+  return std::nullopt;
 }
 
 void ShowTab::MovePage(int by) {
@@ -277,6 +346,46 @@ void ShowTab::RemovePage() {
   if (row < 0) return;
   show_.pages.erase(show_.pages.begin() + row);
   PagesChanged(std::min(row, static_cast<int>(show_.pages.size()) - 1));
+}
+
+void ShowTab::MoveZone(int by) {
+  const int row = Current();
+  const int from = CurrentZone();
+  if (row < 0 || from < 0) return;
+  std::vector<show::ZoneModel>& zones = show_.pages[static_cast<std::size_t>(row)].first.zones;
+  const int to = from + by;
+  if (to < 0 || to >= static_cast<int>(zones.size())) return;
+  std::swap(zones[static_cast<std::size_t>(from)], zones[static_cast<std::size_t>(to)]);
+  PagesChanged(row, to);
+}
+
+void ShowTab::RemoveZone() {
+  const int row = Current();
+  const int zone = CurrentZone();
+  if (row < 0 || zone < 0) return;
+  std::vector<show::ZoneModel>& zones = show_.pages[static_cast<std::size_t>(row)].first.zones;
+  if (zones.size() == 1) {
+    services_.showMessage(
+        "To jedyna strefa tej strony: żeby ją usunąć, usuń całą stronę („Usuń z listy”).");
+    return;
+  }
+  zones.erase(zones.begin() + zone);
+  PagesChanged(row, std::min(zone, static_cast<int>(zones.size()) - 1));
+}
+
+void ShowTab::PlaceZone(QRect place) {
+  const int row = Current();
+  const int zone = CurrentZone();
+  if (row < 0 || zone < 0) return;
+  show::ZoneModel& edited =
+      show_.pages[static_cast<std::size_t>(row)].first.zones.at(static_cast<std::size_t>(zone));
+  // A place beyond the board is kept as typed; the line under the preview
+  // says what is wrong until the user mends it (nothing is saved meanwhile).
+  edited.x = place.x();
+  edited.y = place.y();
+  edited.w = place.width();
+  edited.h = place.height();
+  PagesChanged(row, zone);
 }
 
 void ShowTab::ChooseShow() {
@@ -322,7 +431,11 @@ int ShowTab::Current() const {
   return pages_->currentRow();
 }
 
-void ShowTab::ShowPages(int select) {
+int ShowTab::CurrentZone() const {
+  return zones_->Current();
+}
+
+void ShowTab::ShowPages(int select, int zone) {
   {
     const QSignalBlocker quiet(pages_);
     pages_->clear();
@@ -331,21 +444,23 @@ void ShowTab::ShowPages(int select) {
     }
     pages_->setCurrentRow(select);
   }
-  ShowFields();
+  ShowFields(zone);
   QString name = file_.empty() ? Text("(nowy)") : ToQString(file_);
   if (!saved_) name += Text(" – zmieniony, niezapisany");
   fileName_->setText(Text("Plik pokazu: ") + name);
 }
 
-void ShowTab::ShowFields() {
+void ShowTab::ShowFields(int zone) {
   const int row = Current();
   const bool chosen = row >= 0 && row < static_cast<int>(show_.pages.size());
-  fields_->ShowPage(chosen ? &show_.pages[static_cast<std::size_t>(row)] : nullptr);
+  show::PageModel* page = chosen ? &show_.pages[static_cast<std::size_t>(row)] : nullptr;
+  zones_->ShowZones(page, zone);
+  fields_->ShowPage(page, page ? &show_pages::EditedContent(*page, CurrentZone()) : nullptr);
 }
 
-void ShowTab::PagesChanged(int select) {
+void ShowTab::PagesChanged(int select, int zone) {
   saved_ = false;
-  ShowPages(select);
+  ShowPages(select, zone);
   show::TimelineResult made;
   if (!show_.pages.empty()) made = BoardTimeline();
   refusal_ = made.error.Empty() ? std::string() : show::Sentence(made.error);

@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "common/show_message.h"
 #include "obraz/source_tab.h"
@@ -21,6 +23,7 @@ class PageFields;
 class PictureTab;
 class PreviewPlayer;
 class TextTab;
+class ZoneFields;
 
 // A question with a yes or no answer (true: yes).
 using AskFn = std::function<bool(const std::string& question)>;
@@ -61,32 +64,47 @@ class ShowTab final : public SourceTab {
   // The preview plays from the start again (the board's play has begun).
   void RestartPreview();
   void FocusPages();
+  std::vector<QRect> ZoneEdges() const override;
 
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
 
  private:
-  QMenu* MakeAddMenu();
+  // Where a page's or a zone's content comes from.
+  enum class Source { Picture, Text, Scroll, Clock, Animation };
+
+  // The sources as a menu whose choice `use`s the page made; the actions
+  // are named "addTextPage", "addTextZone"… after `suffix`.
+  QMenu* MakeSourceMenu(const char* suffix, void (ShowTab::*use)(Source));
   QMenu* MakeFileMenu();
   QWidget* MakeFields();
+  QWidget* MakeZones();
   template <class Command>
   void Guarded(Command&& command);
 
+  // A page made from `source`; none when the source has nothing yet (said).
+  // A clock for a zone is the time alone (a zone is a part of the board).
+  std::optional<show::PageModel> PageFrom(Source source, bool zone);
+  void AddPageFrom(Source source);
   void AddPage(show::PageModel page);
-  void AddPicture();
-  void AddText(bool scrolling);
-  void AddAnimation();
+  // `source`'s content joins the chosen page as a zone over the others.
+  void AddZoneFrom(Source source);
   void MovePage(int by);
   void RemovePage();
+  void MoveZone(int by);
+  void RemoveZone();
+  void PlaceZone(QRect place);
   void ChooseShow();
   void SaveShow();
 
   int Current() const;
-  void ShowPages(int select);
-  void ShowFields();
-  // The pages changed: the list, the fields and the preview follow.
-  void PagesChanged(int select);
+  int CurrentZone() const;
+  void ShowPages(int select, int zone = 0);
+  void ShowFields(int zone);
+  // The pages changed: the list, the fields and the preview follow, with
+  // page `select` and its zone `zone` chosen.
+  void PagesChanged(int select, int zone = 0);
   std::filesystem::path Folder() const;
 
   const PictureTab& pictures_;
@@ -100,6 +118,7 @@ class ShowTab final : public SourceTab {
 
   QListWidget* pages_ = nullptr;
   PageFields* fields_ = nullptr;
+  ZoneFields* zones_ = nullptr;
   QLabel* fileName_ = nullptr;
 };
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QRect>
 #include <QWidget>
+#include <vector>
 
 #include "picture/convert.h"
 
@@ -17,6 +19,9 @@ class SourceTab : public QWidget {
 
   // The dots the source and the choices give now, or why they give none.
   virtual picture::DotsResult MakeDots() = 0;
+  // The edges of the zones the board is split into now, in dots, drawn over
+  // the preview while the source is edited (never sent).
+  virtual std::vector<QRect> ZoneEdges() const { return {}; }
 
  signals:
   // The source or a choice changed: the preview follows.

@@ -50,10 +50,10 @@ TEST_F(ObrazKeysTest, EveryControlHasAnUnderlinedLetterOfItsOwn) {
   std::set<const QWidget*> labelled;
   for (const QLabel* label : window->findChildren<QLabel*>()) labelled.insert(label->buddy());
   for (const char* name : {"placement", "dotsMethod", "level", "lit", "firstLine", "secondLine",
-                           "font", "size", "align", "seconds", "speed", "portList"}) {
+                           "font", "size", "align", "seconds", "speed", "zoneX", "portList"}) {
     EXPECT_TRUE(labelled.count(&Find<QWidget>(name))) << name;
   }
-  EXPECT_EQ(captions.size(), 23u);
+  EXPECT_EQ(captions.size(), 25u);
   for (const QString& caption : captions) {
     const QChar letter = Mnemonic(caption);
     EXPECT_FALSE(letter.isNull()) << caption.toStdString();

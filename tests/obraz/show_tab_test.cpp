@@ -169,6 +169,60 @@ TEST_F(ShowTabTest, ShowBuiltInTheTabIsSavedAndOpenedAgainWithTheSamePages) {
   EXPECT_EQ(shown.size(), 1u);
 }
 
+TEST_F(ShowTabTest, ZonesEditedInTheTabAreOutlinedSavedAndOpenedAgainAlike) {
+  ShowWindow();
+  ShowTextTab();
+  TypeLines("Linia 4", "");
+  ShowShowTab();
+  Trigger("addTextPage");
+  const auto place = [&](int zone, QRect where) {
+    Find<QListWidget>("zones").setCurrentRow(zone);
+    Find<QSpinBox>("zoneX").setValue(where.x());
+    Find<QSpinBox>("zoneY").setValue(where.y());
+    Find<QSpinBox>("zoneW").setValue(where.width());
+    Find<QSpinBox>("zoneH").setValue(where.height());
+  };
+  // The page becomes its first zone; each new one comes over it.
+  Trigger("addClockZone");
+  Trigger("addScrollZone");
+  Find<QDoubleSpinBox>("speed").setValue(40);  // the scrolling zone's own speed
+  Trigger("addTextZone");
+  QTest::mouseClick(&Find<QToolButton>("removeZoneButton"), Qt::LeftButton);
+  place(0, {0, 0, 88, 16});
+  place(2, {0, 16, 128, 16});
+  QTest::mouseClick(&Find<QToolButton>("zoneUpButton"),
+                    Qt::LeftButton);  // the line under the clock
+  place(2, {100, 0, 40, 16});         // the clock past the board's edge: said, not played
+  EXPECT_THAT(Find<QLabel>("status").text().toStdString(),
+              HasSubstr("Strona 1, strefa 3: Strefa wychodzi poza tablicę"));
+  Find<QSpinBox>("zoneX").setValue(88);
+  EXPECT_TRUE(Find<QLabel>("status").text().isEmpty())
+      << Find<QLabel>("status").text().toStdString();
+  EXPECT_THAT(Find<BoardPreview>("preview").Edges(),
+              ElementsAre(QRect(0, 0, 88, 16), QRect(0, 16, 128, 16), QRect(88, 0, 40, 16)));
+  const show::ShowModel model = Tab().Show();
+  ASSERT_EQ(model.pages[0].first.kind, show::ContentKind::Zones);
+  EXPECT_EQ(model.pages[0].first.zones[1].content.speed, 40);
+  EXPECT_EQ(Find<QListWidget>("zones").item(2)->text().toStdString(),
+            "3. 88,0 40×16 Zegar: {time:HH:mm}");
+
+  const std::filesystem::path saved = folder.path() / "strefy.json";
+  saveChooser.answers.push_back(QString::fromStdString(saved.string()));
+  Trigger("saveShow");
+  const show::ShowModelResult read = show::ReadShowFile(saved);
+  ASSERT_TRUE(read.show) << show::Sentence(read.error);
+  EXPECT_EQ(*read.show, model);
+  CloseWindow();
+  ShowWindow();
+  openChooser.answers.push_back(QString::fromStdString(saved.string()));
+  ShowShowTab();
+  Trigger("openShow");
+  EXPECT_EQ(Tab().Show(), model);
+  EXPECT_EQ(Find<QListWidget>("zones").count(), 3);
+  EXPECT_THAT(Find<BoardPreview>("preview").Edges(), ::testing::SizeIs(3));
+  EXPECT_THAT(shown, IsEmpty());
+}
+
 TEST_F(ShowTabTest, ShowPlaysFromAnotherThreadAndStopsAfterTheFrameInFlight) {
   gate.HoldWrite(3);
   PlayScrollingLine();
