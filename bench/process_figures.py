@@ -7,13 +7,22 @@ import time
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 
 
-def resident_kib(pid):
-    """The process's resident memory now, in KiB."""
+def _status_kib(pid, field):
     with open("/proc/%d/status" % pid) as f:
         for line in f:
-            if line.startswith("VmRSS:"):
+            if line.startswith(field + ":"):
                 return int(line.split()[1])
     return 0
+
+
+def resident_kib(pid):
+    """The process's resident memory now, in KiB."""
+    return _status_kib(pid, "VmRSS")
+
+
+def peak_kib(pid):
+    """The most resident memory the process has had, in KiB."""
+    return _status_kib(pid, "VmHWM")
 
 
 def cpu_seconds(pid):

@@ -12,14 +12,21 @@ time), with the virtual board reading at 38400 baud on its port:
   - a queue of 1,000 held notifications added and cancelled one by one over
     HTTP, twice: each request's time (the HTTP round trip and the text
     drawn included), resident memory before, full and after;
+  - an animation of 1,500 frames of 4000 x 4000 posted in a show (refused
+    for what it would cost to read), the largest one taken (a gigapixel),
+    and a picture and a text posted while that one is read: each to its
+    frame at the board; the service's peak resident memory;
   - the service's CPU time while idle (TABLICA_BENCH_IDLE_SECONDS, 60 by
     default).
 Usage: service_bench.py BIN_DIR"""
 
+import base64
 import json
 import os
 import socket
 import statistics
+import struct
+import subprocess
 import sys
 import threading
 import time
@@ -28,7 +35,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
 import tablica_kit as kit  # noqa: E402
 import service_lib as svc  # noqa: E402
-from process_figures import idle_cpu_row, print_table, resident_kib  # noqa: E402
+from process_figures import idle_cpu_row, peak_kib, print_table, resident_kib  # noqa: E402
 
 BAUD = 38400
 FRAME_WIRE = 517 * 10 / BAUD  # seconds
@@ -169,6 +176,89 @@ def notice_queue(service, pid, count=1000, rounds=2):
     ]
 
 
+def gif_image_data(gif):
+    """The LZW data of a GIF's first image (its code size, sub-blocks and
+    their end)."""
+    flags = gif[10]
+    at = 13 + (3 << ((flags & 7) + 1) if flags & 0x80 else 0)
+    while gif[at] == 0x21:  # an extension: its label, then sub-blocks
+        at += 2
+        while gif[at]:
+            at += gif[at] + 1
+        at += 1
+    assert gif[at] == 0x2C, "no image in the GIF"
+    local = gif[at + 9]
+    start = at + 10 + (3 << ((local & 7) + 1) if local & 0x80 else 0)
+    at = start + 1
+    while gif[at]:
+        at += gif[at] + 1
+    return gif[start:at + 1]
+
+
+def big_animation(folder, frames, side=4000):
+    """A GIF of `frames` whole frames of `side` x `side`, white and black in
+    turn: ImageMagick's one white frame, repeated with a colour table of
+    its own each."""
+    one = os.path.join(folder, "jedna.gif")
+    subprocess.run(["convert", "-size", "%dx%d" % (side, side), "xc:white", "-type", "palette",
+                    "-colors", "2", one], check=True)
+    with open(one, "rb") as f:
+        data = gif_image_data(f.read())
+    tables = (b"\xff\xff\xff\0\0\0", b"\0\0\0\xff\xff\xff")
+    frame = [b"\x21\xf9\x04\x00\x04\x00\x00\x00\x2c" + struct.pack("<HHHH", 0, 0, side, side)
+             + b"\x80" + table + data for table in tables]
+    return (b"GIF89a" + struct.pack("<HHBBB", side, side, 0x80, 0, 0) + tables[0]
+            + b"".join(frame[i % 2] for i in range(frames)) + b"\x3b")
+
+
+def large_uploads(service, board, pid, folder):
+    """Rows: a huge animation refused, the largest taken, and a picture and
+    a text posted while it is read, each to its frame at the board."""
+    def as_show(gif):
+        return json.dumps({"animation": "data:image/gif;base64,"
+                           + base64.b64encode(gif).decode("ascii")}).encode("ascii")
+
+    def timed_post(body, kind, into):
+        started = time.monotonic()
+        reply = service.request("POST", "/api/board", body, kind)
+        into.append((reply.status, time.monotonic() - started))
+
+    def to_board(body, kind):
+        started = time.monotonic()
+        reply = service.request("POST", "/api/board", body, kind)
+        assert reply.status == 200, reply.body
+        unit = board.units(1, timeout=120)[0]
+        assert unit["event"] == "frame" and unit["checksum_ok"], unit
+        return unit["t"] - started - FRAME_WIRE
+
+    rows = []
+    assert service.request("DELETE", "/api/board").status == 200
+    board.quiet(1.0)
+    huge = as_show(big_animation(folder, 1500))
+    refused = []
+    timed_post(huge, "application/json", refused)
+    rows.append(("An animation of 1,500 frames of 4000 × 4000 in a show (%.1f MB of JSON): "
+                 "answer, time to it" % (len(huge) / 1e6),
+                 "%d, %.0f ms" % (refused[0][0], refused[0][1] * 1000)))
+    largest = as_show(big_animation(folder, 62))
+    taken = []
+    reading = threading.Thread(target=timed_post, args=(largest, "application/json", taken))
+    reading.start()
+    time.sleep(0.5)
+    picture = kit.png_bytes(640, 320, lambda x, y: 255 if (x // 40 + y // 40) % 2 else 0)
+    during = [to_board(picture, "image/png"),
+              to_board(json.dumps({"text": ["W trakcie"]}).encode(), "application/json")]
+    reading.join()
+    rows.append(("The largest animation taken, 62 frames of 4000 × 4000 (%.1f MB of JSON): "
+                 "answer, time to it" % (len(largest) / 1e6),
+                 "%d, %.1f s" % (taken[0][0], taken[0][1])))
+    rows.append(("A picture (640 × 320 PNG) and then a text posted while it is read: each to "
+                 "its frame at the board, less the wire time",
+                 "%.0f ms, %.0f ms" % (during[0] * 1000, during[1] * 1000)))
+    rows.append(("The service's peak resident memory so far", "%.1f MiB" % (peak_kib(pid) / 1024)))
+    return rows
+
+
 def main():
     bin_dir = sys.argv[1]
     idle_seconds = float(os.environ.get("TABLICA_BENCH_IDLE_SECONDS", "60"))
@@ -221,6 +311,7 @@ def main():
             slow.stop()
 
         rows += notice_queue(service, pid)
+        rows += large_uploads(service, board, pid, work.join())
 
         assert service.request("DELETE", "/api/board").status == 200
         time.sleep(1)

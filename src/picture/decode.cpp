@@ -169,6 +169,7 @@ PictureCheck CheckPicture(const QByteArray& data, const std::string& name) {
   } else if (check.format == "jpeg" || check.format == "jpg") {
     whole = JpegHasEnd(Bytes(bytes));
   }
+  check.framePixels = width * height;
   if (width * height > kMaxPicturePixels) {
     check.error = TooManyPixels(name, width, height);
   } else if (!whole) {

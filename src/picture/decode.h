@@ -64,6 +64,9 @@ struct PictureCheck {
   QByteArray format;  // Qt's name of the format: "png", "gif" ...
   QSize size;         // as stored (before any turn); invalid where the format does not say
   int frames = 0;     // frames of a GIF, by its walk; otherwise what Qt's reader says (0: unknown)
+  // The largest area the decoder holds for one frame, as the file declares
+  // it (a GIF's logical screen where that is larger than its frames).
+  std::int64_t framePixels = 0;
   bool Ok() const { return error.empty(); }
 };
 

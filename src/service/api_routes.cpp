@@ -56,7 +56,7 @@ Taken TakeContent(BoardService& service, const httplib::Request& request, const 
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(body.data());
     made = service.PictureContent(std::span(bytes, body.size()), query.options);
   }
-  if (!made.content) return {std::nullopt, kUnprocessable, made.error};
+  if (!made.content) return {std::nullopt, made.tooLarge ? 413 : kUnprocessable, made.error};
   return {std::move(made.content), 200, {}};
 }
 

@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 
+#include "service/decode_budget.h"
 #include "session/session_worker.h"
 #include "show/board_output.h"
 #include "show/show_clock.h"
@@ -55,18 +56,6 @@ std::string Joined(const std::vector<std::string>& messages) {
   return text;
 }
 
-// Whether a show has pictures to decode (which may take long).
-bool HasPictures(const show::ShowModel& model) {
-  const auto picture = [](const show::ContentModel& content) {
-    return content.kind == show::ContentKind::Picture ||
-           content.kind == show::ContentKind::Animation;
-  };
-  for (const show::PageModel& page : model.pages) {
-    if (picture(page.first) || (page.second && picture(*page.second))) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 struct Content::Parts {
@@ -98,10 +87,11 @@ struct BoardService::State {
   std::unique_ptr<show::ShowClock> ownClock;
   show::ShowClock* clock = nullptr;
   std::unique_ptr<show::ShowPlayer> player;
-  // Pictures are read one request at a time: a few large pictures decoded
-  // at once must not take the machine's memory. Text needs little, and has
-  // its own turn, so a picture that takes minutes holds up no text.
-  std::mutex preparingPictures;
+  // Pictures are read side by side within a budget of their frames'
+  // pixels: a few large pictures decoded at once must not take the
+  // machine's memory, and a small one never waits behind a large one. Text
+  // needs little, and has its own turn.
+  PixelBudget preparingPictures{kMaxPixelsInFlight};
   std::mutex preparingText;
   // Requests to read content, counted as they begin; the last shown (or
   // blanked) is `shown`.
@@ -213,9 +203,9 @@ ContentResult BoardService::PictureContent(std::span<const std::uint8_t> bytes,
   content.options.text.clear();
   content.picture.data.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   const std::uint64_t arrival = ++state_->arrivals;
-  std::lock_guard lock(state_->preparingPictures);
-  return state_->Made(show::OnePageShow(content), show::Showing::Picture, std::nullopt, true,
-                      arrival);
+  const show::ShowModel model = show::OnePageShow(content);
+  const PixelBudget::Share share = state_->preparingPictures.Take(CostOf(model).largestFrame);
+  return state_->Made(model, show::Showing::Picture, std::nullopt, true, arrival);
 }
 
 ContentResult BoardService::JsonContent(std::string_view json) {
@@ -265,8 +255,15 @@ ContentResult BoardService::JsonContent(std::string_view json) {
       showing = show::Showing::Picture;
     }
   }
-  std::lock_guard lock(HasPictures(*model.show) ? state_->preparingPictures
-                                                : state_->preparingText);
+  const DecodeCost cost = CostOf(*model.show);
+  if (cost.pixels > kMaxRequestPixels) return {std::nullopt, TooMuchToDecode(cost.pixels), true};
+  std::optional<PixelBudget::Share> share;
+  std::unique_lock<std::mutex> textTurn;
+  if (cost.largestFrame > 0) {
+    share.emplace(state_->preparingPictures.Take(cost.largestFrame));
+  } else {
+    textTurn = std::unique_lock(state_->preparingText);
+  }
   ContentResult made = state_->Made(*model.show, showing, seconds, !isShow, arrival);
   if (made.content) made.content->parts_->text = std::move(text);
   return made;

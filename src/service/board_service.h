@@ -105,6 +105,8 @@ class Content {
 struct ContentResult {
   std::optional<Content> content;
   std::string error;  // Polish, when there is no content
+  // Refused for what its pictures would cost to read (decode_budget.h).
+  bool tooLarge = false;
 };
 
 // The longest notification, in seconds (a day).

@@ -182,6 +182,11 @@ class ServiceEndToEnd(unittest.TestCase):
             ("POST", "/api/board", json.dumps({"text": ["W" * 6_000_000]}).encode(),
              "application/json", 422),
             ("POST", "/api/board", sample("pokaz.json"), "application/json", 422),
+            # 63 frames of 4000 x 4000 in a kilobyte: refused before any is decoded.
+            ("POST", "/api/board", json.dumps({"animation": "data:image/gif;base64," + base64.b64encode(
+                b"GIF89a\xa0\x0f\xa0\x0f\x80\0\0\0\0\0\xff\xff\xff" + 63 * (
+                    b"\x2c\0\0\0\0\xa0\x0f\xa0\x0f\0\x02\x01\x2c\0") + b"\x3b").decode()}).encode(),
+             "application/json", 413),
             ("POST", "/api/notify?hold=1&priority=10", b'{"text": ["x"]}', "application/json", 400),
             ("POST", "/api/notify?hold=1", b'{"text": ["x"], "id": "a/b"}', "application/json", 400),
             ("POST", "/api/notify?hold=1&seconds=5", b'{"text": ["x"]}', "application/json", 400),

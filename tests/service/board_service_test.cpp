@@ -14,6 +14,8 @@
 #include "picture/convert.h"
 #include "picture_gui.h"
 #include "service/board_service.h"
+#include "service/decode_budget.h"
+#include "show/show_model.h"
 #include "test_kit.h"
 
 namespace tablica::service {
@@ -148,6 +150,57 @@ TEST_F(ServiceOnFake, RefusedContentWritesNothing) {
   EXPECT_EQ(service_->Status().showing, "blank");
   EXPECT_FALSE(service_->Status().lastSend);
   EXPECT_TRUE(StopAndWire().empty());
+}
+
+// A GIF declaring `frames` frames of `w` × `h`, each coded as a clear code
+// and an end (no pixel at all): only its walk knows what it would cost.
+std::string DeclaredGif(int w, int h, int frames) {
+  const auto le = [](int v) { return std::string{char(v & 0xFF), char(v >> 8)}; };
+  std::string gif = "GIF89a" + le(w) + le(h) + std::string("\x80\0\0\0\0\0\xff\xff\xff", 9);
+  for (int i = 0; i < frames; ++i) {
+    gif += "\x2c" + le(0) + le(0) + le(w) + le(h) + std::string("\0\x02\x01\x2c\0", 5);
+  }
+  return gif + "\x3b";
+}
+
+// What a request's pictures would cost is counted before any is decoded:
+// a picture's first frame, every frame of an animation, in zones and on
+// the second board; beyond a gigapixel the request is refused whole.
+TEST_F(ServiceOnFake, PicturesAreCountedBeforeTheyAreRead) {
+  const auto content = [](show::ContentKind kind, const std::string& gif) {
+    show::ContentModel model;
+    model.kind = kind;
+    model.picture.data = gif;
+    return model;
+  };
+  const std::string gif = DeclaredGif(100, 50, 3);
+  show::ContentModel zones;
+  zones.kind = show::ContentKind::Zones;
+  zones.zones = {{0, 0, 64, 32, content(show::ContentKind::Animation, gif)},
+                 {64, 0, 64, 32, content(show::ContentKind::Text, "")}};
+  const struct {
+    show::ContentModel first;
+    std::optional<show::ContentModel> second;
+    std::int64_t pixels, largestFrame;
+  } cases[] = {
+      {content(show::ContentKind::Picture, gif), std::nullopt, 5000, 5000},
+      {content(show::ContentKind::Animation, gif), std::nullopt, 15000, 5000},
+      {zones, content(show::ContentKind::Picture, DeclaredGif(200, 100, 1)), 35000, 20000},
+      {content(show::ContentKind::Animation, "GIF89a, ale nie obraz"), std::nullopt, 0, 0},
+  };
+  for (const auto& c : cases) {
+    show::ShowModel model;
+    model.pages.push_back({c.first, c.second, std::nullopt});
+    const DecodeCost cost = CostOf(model);
+    EXPECT_EQ(cost.pixels, c.pixels);
+    EXPECT_EQ(cost.largestFrame, c.largestFrame);
+  }
+  const QByteArray bomb = QByteArray::fromStdString(DeclaredGif(4000, 4000, 63)).toBase64();
+  const ContentResult refused = service_->JsonContent(R"({"animation": "data:image/gif;base64,)" +
+                                                      bomb.toStdString() + "\"}");
+  EXPECT_FALSE(refused.content);
+  EXPECT_TRUE(refused.tooLarge);
+  EXPECT_NE(refused.error.find("1 008 megapikseli"), std::string::npos) << refused.error;
 }
 
 TEST_F(ServiceOnFake, PictureTakesTheConvertersOptions) {
