@@ -97,6 +97,8 @@ void ShowPlayer::Blank() {
     shared_->nextContent.reset();
     shared_->blankNext = true;
     shared_->notices.Pause(clock_.Now());
+    // Said at once: a status asked right after must not name what went.
+    shared_->status.showing = Showing::Blank;
   }
   wake_.Signal();
 }
