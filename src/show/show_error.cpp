@@ -28,7 +28,9 @@ std::string Sentence(const ShowError& error, bool namePage) {
     place += rest;
   };
   if (error.page > 0 && namePage) add("Strona ", "strona ", std::to_string(error.page));
-  if (error.page == 0 && !error.field.empty() && !error.second && error.zone == 0) {
+  if (error.otherwise) add("Strona " + Quoted("otherwise"), "strona " + Quoted("otherwise"), "");
+  if (error.page == 0 && !error.otherwise && !error.field.empty() && !error.second &&
+      error.zone == 0) {
     add("Pokaz", "pokaz", "");
   }
   if (error.second) add("Druga tablica", "druga tablica", "");

@@ -11,10 +11,11 @@
 namespace tablica::show {
 
 struct ShowError {
-  int page = 0;         // 1-based; 0: the show as a whole
-  bool second = false;  // on the board behind CAN
-  int zone = 0;         // 1-based; 0: the board's own content
-  std::string field;    // the field at fault, or empty
+  int page = 0;            // 1-based; 0: the show as a whole
+  bool second = false;     // on the board behind CAN
+  int zone = 0;            // 1-based; 0: the board's own content
+  bool otherwise = false;  // on the show's page for when no page is due
+  std::string field;       // the field at fault, or empty
   // Polish. With a field: what is wrong with it, said after its name
   // ("musi być liczbą …"); without: a whole sentence.
   std::string message;

@@ -11,6 +11,8 @@
 
 #include "picture/file_open.h"
 #include "show/show_fields.h"
+#include "show/show_transition.h"
+#include "show/show_when.h"
 
 namespace tablica::show {
 
@@ -22,6 +24,7 @@ constexpr int kMaxTimes = 1'000'000;
 constexpr int kMaxFontSize = 1000;
 
 constexpr int kMaxZones = 64;
+constexpr int kMaxDateRanges = 1000;
 
 // Every kind of content, by the field that names it; one of them per board
 // or zone.
@@ -150,7 +153,8 @@ void ReadZones(FieldReader& fields, const Context& context, ContentModel& conten
   }
   const ShowError& place = fields.Place();
   for (qsizetype i = 0; i < list.size() && fields.Ok(); ++i) {
-    const ShowError at = PlaceOf(place.page, place.second, static_cast<int>(i) + 1);
+    ShowError at = place;
+    at.zone = static_cast<int>(i) + 1;
     if (!list[i].isObject()) {
       fields.FailWith(Problem(at, "Strefa musi być obiektem JSON ({…})."));
       return;
@@ -230,23 +234,120 @@ ContentModel ReadContent(FieldReader& fields, const Context& context,
   return content;
 }
 
-std::optional<PageModel> ReadPage(const QJsonValue& value, int number, std::size_t pageCount,
-                                  const Context& context, ShowError& error) {
+// A page's `when`: the days of the week, the hours and the dates in which
+// it is due.
+std::optional<WhenRule> ReadWhen(FieldReader& fields) {
+  const QJsonValue value = fields.Object().value("when");
+  const std::string example =
+      " (np. {\"days\": [1, 2, 3, 4, 5], \"from\": \"06:00\", \"to\": \"09:30\", "
+      "\"dates\": [\"2026-12-24\", \"2026-12-27..2027-01-06\"]}).";
   if (!value.isObject()) {
-    error = Problem(PlaceOf(number), "Strona musi być obiektem JSON ({…}).");
+    fields.FailField("when", "musi być obiektem JSON z polami days, from, to, dates" + example);
     return std::nullopt;
   }
-  FieldReader fields(value.toObject(), PlaceOf(number));
+  const QJsonObject when = value.toObject();
+  WhenRule rule;
+  for (const QString& key : when.keys()) {
+    if (key != "days" && key != "from" && key != "to" && key != "dates") {
+      fields.FailField(
+          "when", "ma nieznane pole „" + key.toStdString() + "” (znane: days, from, to, dates).");
+      return std::nullopt;
+    }
+  }
+  if (when.contains("days")) {
+    const QJsonArray days = when.value("days").toArray();
+    bool good = when.value("days").isArray() && !days.isEmpty();
+    for (const QJsonValue& day : days) {
+      const double number = day.toDouble();
+      good = good && day.isDouble() && number == std::floor(number) && number >= 1 && number <= 7;
+      if (good) rule.days.push_back(static_cast<int>(number));
+    }
+    if (!good) {
+      fields.FailField("when",
+                       "ma złe „days”: potrzebna niepusta lista dni tygodnia, od 1 "
+                       "(poniedziałek) do 7 (niedziela).");
+      return std::nullopt;
+    }
+    std::sort(rule.days.begin(), rule.days.end());
+    rule.days.erase(std::unique(rule.days.begin(), rule.days.end()), rule.days.end());
+  }
+  for (const char* key : {"from", "to"}) {
+    if (!when.contains(key)) continue;
+    const QJsonValue time = when.value(key);
+    const bool end = std::string_view(key) == "to";
+    const std::optional<int> minute = MinuteOfDay(time.toString().toStdString(), end);
+    if (!time.isString() || !minute) {
+      fields.FailField("when", "ma zły czas w „" + std::string(key) +
+                                   "”: potrzebny „GG:MM” (np. „" +
+                                   (end ? "09:30”; najpóźniej „24:00”)." : "06:00”)."));
+      return std::nullopt;
+    }
+    (end ? rule.to : rule.from) = *minute;
+  }
+  if (rule.from && rule.to && *rule.from == *rule.to) {
+    fields.FailField("when",
+                     "ma „from” równe „to”: przedział bez długości (cała doba to "
+                     "„00:00”–„24:00”).");
+    return std::nullopt;
+  }
+  if (when.contains("dates")) {
+    QJsonArray dates = when.value("dates").toArray();
+    if (when.value("dates").isString()) dates = QJsonArray{when.value("dates")};
+    if (dates.isEmpty() || dates.size() > kMaxDateRanges) {
+      fields.FailField("when", "ma złe „dates”: potrzebna lista od 1 do " +
+                                   std::to_string(kMaxDateRanges) + " dat lub przedziałów dat.");
+      return std::nullopt;
+    }
+    for (const QJsonValue& date : dates) {
+      const std::optional<DateRange> range = DateRangeOfText(date.toString().toStdString());
+      if (!date.isString() || !range) {
+        fields.FailField("when", "ma złą datę „" + date.toString().toStdString() +
+                                     "” w „dates”: potrzebna np. „2026-12-24” albo przedział "
+                                     "„2026-12-27..2027-01-06” (od wcześniejszej do późniejszej).");
+        return std::nullopt;
+      }
+      rule.dates.push_back(*range);
+    }
+  }
+  return rule;
+}
+
+// Where a page stands: among a show's pages, on its own (content sent
+// without a show), or as the show's page for when no page is due.
+enum class PageRole { Listed, Alone, Otherwise };
+
+std::optional<PageModel> ReadPage(const QJsonValue& value, const ShowError& place, PageRole role,
+                                  std::size_t pageCount, const Context& context, ShowError& error) {
+  if (!value.isObject()) {
+    error = Problem(place, "Strona musi być obiektem JSON ({…}).");
+    return std::nullopt;
+  }
+  FieldReader fields(value.toObject(), place);
   PageModel page;
-  page.first = ReadContent(fields, context, {"seconds", "second"}, true);
+  if (role == PageRole::Alone) {
+    for (const char* key : {"when", "transition"}) {
+      if (fields.Has(key)) fields.FailField(key, "działa tylko na stronie pokazu (w „pages”).");
+    }
+  } else if (role == PageRole::Otherwise && fields.Has("when")) {
+    fields.FailField("when",
+                     "nie dotyczy strony „otherwise”: ta pokazuje się właśnie wtedy, "
+                     "gdy żadnej innej nie ma w jej czasie.");
+  }
+  page.first = ReadContent(fields, context, {"seconds", "second", "when", "transition"}, true);
   if (auto seconds = fields.Positive("seconds", kMaxSeconds))
     page.seconds = LengthOfSeconds(*seconds);
+  if (fields.Ok() && fields.Has("when")) page.when = ReadWhen(fields);
+  if (auto transition = fields.Choice("transition", {"none", "slide-left", "slide-up", "wipe"})) {
+    page.transition = TransitionNamed(*transition);
+  }
   if (fields.Ok() && fields.Has("second")) {
     const QJsonValue second = fields.Object().value("second");
     if (!second.isObject()) {
       fields.FailField("second", "musi być obiektem JSON z treścią dla drugiej tablicy.");
     } else {
-      FieldReader secondFields(second.toObject(), PlaceOf(number, true));
+      ShowError secondPlace = place;
+      secondPlace.second = true;
+      FieldReader secondFields(second.toObject(), secondPlace);
       page.second = ReadContent(secondFields, context, {}, true);
       if (!secondFields.Ok()) {
         error = secondFields.Error();
@@ -309,11 +410,14 @@ ShowModelResult ParseShow(const QByteArray& json, const std::filesystem::path& f
             Problem({}, "Pokaz musi być obiektem JSON ({…}) z polem " + Quoted("pages") + ".")};
   }
   FieldReader fields(document.object(), ShowError{});
-  fields.OnlyKnown({"repeat", "blank", "refresh", "pages"});
+  fields.OnlyKnown({"repeat", "blank", "refresh", "pages", "otherwise", "transition"});
   ShowModel show;
   show.repeat = fields.Integer("repeat", 0, kMaxTimes).value_or(0);
   if (auto refresh = fields.Positive("refresh", kMaxSeconds))
     show.refresh = LengthOfSeconds(*refresh);
+  if (auto transition = fields.Choice("transition", {"none", "slide-left", "slide-up", "wipe"})) {
+    show.transition = *TransitionNamed(*transition);
+  }
   if (fields.Ok() && fields.Has("blank")) {
     const QJsonValue blank = fields.Object().value("blank");
     QJsonArray ranges = blank.toArray();
@@ -343,10 +447,20 @@ ShowModelResult ParseShow(const QByteArray& json, const std::filesystem::path& f
   const Context context{folder, origin};
   for (qsizetype i = 0; i < pages.size(); ++i) {
     ShowError error;
-    std::optional<PageModel> page = ReadPage(
-        pages[i], static_cast<int>(i + 1), static_cast<std::size_t>(pages.size()), context, error);
+    std::optional<PageModel> page =
+        ReadPage(pages[i], PlaceOf(static_cast<int>(i + 1)), PageRole::Listed,
+                 static_cast<std::size_t>(pages.size()), context, error);
     if (!page) return {std::nullopt, error};
     show.pages.push_back(std::move(*page));
+  }
+  if (fields.Has("otherwise")) {
+    ShowError place;
+    place.otherwise = true;
+    ShowError error;
+    // Shown for as long as no page is due: a still one needs no `seconds`.
+    show.otherwise =
+        ReadPage(fields.Object().value("otherwise"), place, PageRole::Otherwise, 1, context, error);
+    if (!show.otherwise) return {std::nullopt, error};
   }
   return {std::move(show), {}};
 }
@@ -354,7 +468,8 @@ ShowModelResult ParseShow(const QByteArray& json, const std::filesystem::path& f
 PageModelResult ParsePage(const QJsonObject& page, const std::filesystem::path& folder,
                           ShowOrigin origin) {
   ShowError error;
-  std::optional<PageModel> read = ReadPage(page, 1, 1, Context{folder, origin}, error);
+  std::optional<PageModel> read =
+      ReadPage(page, PlaceOf(1), PageRole::Alone, 1, Context{folder, origin}, error);
   return {std::move(read), std::move(error)};
 }
 

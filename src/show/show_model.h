@@ -76,12 +76,37 @@ inline std::chrono::milliseconds LengthOfSeconds(double seconds) {
   return std::chrono::milliseconds(std::max<long long>(1, std::llround(seconds * 1000)));
 }
 
+// How a page comes onto the board: at once, or over a short while in which
+// it pushes the page before out to the left or upwards, or is uncovered
+// over it from the left edge (show_transition.h).
+enum class Transition { None, SlideLeft, SlideUp, Wipe };
+
+// One day, or a run of days with both ends included.
+struct DateRange {
+  std::chrono::year_month_day first;
+  std::chrono::year_month_day last;
+  friend bool operator==(const DateRange&, const DateRange&) = default;
+};
+
+// When a page is due, by the local wall clock (show_when.h); a part left
+// unset holds always. A time range that passes midnight belongs to the day
+// it starts on.
+struct WhenRule {
+  std::vector<int> days;         // ISO weekdays, 1 (Monday) to 7, ascending; empty: every day
+  std::optional<int> from;       // minutes since midnight; unset: from midnight
+  std::optional<int> to;         // minutes since midnight, up to 1440; unset: until midnight
+  std::vector<DateRange> dates;  // empty: any date
+  friend bool operator==(const WhenRule&, const WhenRule&) = default;
+};
+
 struct PageModel {
   ContentModel first;
   std::optional<ContentModel> second;  // the board behind CAN
   // How long the page shows; unset: as long as its moving content takes
   // (`times` passes or loops), or for ever on a show's only page.
   std::optional<std::chrono::milliseconds> seconds;
+  std::optional<WhenRule> when;          // unset: always due
+  std::optional<Transition> transition;  // unset: the show's
   friend bool operator==(const PageModel&, const PageModel&) = default;
 };
 
@@ -102,6 +127,9 @@ struct ShowModel {
   std::vector<BlankRange> blank;
   std::optional<std::chrono::milliseconds> refresh;  // still pages sent again this often
   std::vector<PageModel> pages;
+  // Shown while no page is due (never has a `when`); unset: the board is blank.
+  std::optional<PageModel> otherwise;
+  Transition transition = Transition::None;  // of pages that name none
   friend bool operator==(const ShowModel&, const ShowModel&) = default;
 };
 

@@ -5,6 +5,12 @@
 // the moment it may next change. Made from a ShowModel once every picture is
 // read and every text drawn, so a show that has a timeline can be played to
 // its end without a refusal.
+//
+// A show whose pages have times (`when`) is followed page change by page
+// change instead: at each the next page due at that moment comes, and while
+// none is due the show's `otherwise` page (or a blank board) shows until
+// one is, looked at every minute. Such a timeline keeps where it is, so it
+// is asked in order of time; asked for an earlier moment it starts again.
 
 #include <QDateTime>
 #include <chrono>
@@ -41,15 +47,19 @@ class ShowTimeline {
  public:
   struct Page {
     std::unique_ptr<BoardContent> first;
-    std::unique_ptr<BoardContent> second;  // may be null
-    std::optional<milliseconds> length;    // unset: for ever
+    std::unique_ptr<BoardContent> second;      // may be null
+    std::optional<milliseconds> length;        // unset: for ever
+    std::optional<WhenRule> when;              // unset: always due
+    Transition transition = Transition::None;  // how the page comes on
   };
-  ShowTimeline(std::vector<Page> pages, const ShowModel& model);
+  ShowTimeline(std::vector<Page> pages, const ShowModel& model,
+               std::optional<Page> otherwise = std::nullopt);
 
   // The board `elapsed` after the start, at local time `local`.
   Moment At(milliseconds elapsed, const QDateTime& local);
 
-  // One pass through every page; unset when a page shows for ever.
+  // One pass through every page (when every page is due); unset when a
+  // page shows for ever.
   std::optional<milliseconds> PassLength() const { return pass_; }
   std::optional<milliseconds> Refresh() const { return refresh_; }
   int Repeat() const { return repeat_; }
@@ -61,7 +71,37 @@ class ShowTimeline {
   int PageCount() const { return static_cast<int>(pages_.size()); }
 
  private:
+  // Where a show with times is: on a page (from `start`), or on none (the
+  // `otherwise` page or blank) until `recheck`.
+  struct Place {
+    int page = -1;  // -1: no page is due
+    milliseconds start{0};
+  };
+  // The content and its place in a show with times.
+  Moment Follow(milliseconds elapsed, const QDateTime& local, Moment moment);
+  // Moves on through page changes up to `elapsed`.
+  void CatchUp(milliseconds elapsed, const QDateTime& local);
+  // Goes to `page` (-1: none due) at `at`, local time `localAt`.
+  void Enter(int page, milliseconds at, const QDateTime& localAt);
+  // The next page due at `local`, from the one after the last shown; -1
+  // when none is (or the passes are over: ended_).
+  int NextDue(const QDateTime& local);
+  // The page shown at `place` (null: blank).
+  Page* PageAt(const Place& place);
+
   std::vector<Page> pages_;
+  std::optional<Page> otherwise_;
+  bool scheduled_ = false;  // some page has times
+  // A show with times: where it is, where it was, and its passes.
+  bool begun_ = false;
+  milliseconds asked_{0};  // the moment asked for last
+  bool ended_ = false;
+  Place place_;
+  std::optional<Place> left_;  // the place before, left at place_.start: for a transition
+  milliseconds recheck_{0};    // no page due: when to look again
+  int next_ = 0;               // the page looked at first at the next change
+  int passes_ = 0;
+  bool shownInPass_ = false;
   std::vector<milliseconds> starts_;  // each page's start into a pass
   std::optional<milliseconds> pass_;
   std::optional<milliseconds> refresh_;

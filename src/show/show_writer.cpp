@@ -5,6 +5,9 @@
 #include <QJsonObject>
 #include <system_error>
 
+#include "show/show_transition.h"
+#include "show/show_when.h"
+
 namespace tablica::show {
 
 namespace {
@@ -119,6 +122,32 @@ QJsonObject ContentJson(const ContentModel& content, const fs::path& folder) {
   return object;
 }
 
+QJsonObject WhenJson(const WhenRule& rule) {
+  QJsonObject object;
+  if (!rule.days.empty()) {
+    QJsonArray days;
+    for (int day : rule.days) days.append(day);
+    object["days"] = days;
+  }
+  if (rule.from) object["from"] = Utf8(DayTimeText(*rule.from));
+  if (rule.to) object["to"] = Utf8(DayTimeText(*rule.to));
+  if (!rule.dates.empty()) {
+    QJsonArray dates;
+    for (const DateRange& range : rule.dates) dates.append(Utf8(DateRangeText(range)));
+    object["dates"] = dates;
+  }
+  return object;
+}
+
+QJsonObject PageJson(const PageModel& page, const fs::path& folder) {
+  QJsonObject object = ContentJson(page.first, folder);
+  if (page.seconds) object["seconds"] = Seconds(*page.seconds);
+  if (page.second) object["second"] = ContentJson(*page.second, folder);
+  if (page.when) object["when"] = WhenJson(*page.when);
+  if (page.transition) object["transition"] = Utf8(std::string(NameOf(*page.transition)));
+  return object;
+}
+
 }  // namespace
 
 fs::path AbsolutePath(const fs::path& path) {
@@ -145,14 +174,13 @@ QByteArray ShowJson(const ShowModel& show, const fs::path& folder) {
     root["blank"] = ranges;
   }
   if (show.refresh) root["refresh"] = Seconds(*show.refresh);
-  QJsonArray pages;
-  for (const PageModel& page : show.pages) {
-    QJsonObject object = ContentJson(page.first, folder);
-    if (page.seconds) object["seconds"] = Seconds(*page.seconds);
-    if (page.second) object["second"] = ContentJson(*page.second, folder);
-    pages.append(object);
+  if (show.transition != Transition::None) {
+    root["transition"] = Utf8(std::string(NameOf(show.transition)));
   }
+  QJsonArray pages;
+  for (const PageModel& page : show.pages) pages.append(PageJson(page, folder));
   root["pages"] = pages;
+  if (show.otherwise) root["otherwise"] = PageJson(*show.otherwise, folder);
   return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 

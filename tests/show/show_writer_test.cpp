@@ -70,15 +70,18 @@ TEST_F(ShowWriterTest, EveryFieldComesBackFromTheWrittenFile) {
       QByteArray::fromStdString(testing::PngBytes(carried)).toBase64().toStdString();
   const std::string json = R"({
     "repeat": 3, "blank": ["22:00-06:00", "12:00-24:00"], "refresh": 60.25,
+    "transition": "wipe", "otherwise": {"text": ["Nieczynne"], "transition": "none"},
     "pages": [
-      {"text": "Peron 3: Kraków", "font": "Unifont", "size": 16, "align": "left", "seconds": 2.5},
+      {"text": "Peron 3: Kraków", "font": "Unifont", "size": 16, "align": "left", "seconds": 2.5,
+       "when": {"days": [5, 1], "from": "22:00", "to": "02:00",
+                "dates": ["2026-12-24", "2026-12-27..2027-01-06"]}, "transition": "slide-up"},
       {"text": ["{time:HH:mm}", "{date:d MMMM}"], "seconds": 0.001},
       {"picture": "../obrazy/logo.png", "place": "fill", "dots": "threshold", "threshold": 90,
        "lit": "bright", "seconds": 5},
       {"picture": ")" + inlinePng +
                            R"(", "dots": "diffusion", "seconds": 1},
       {"scroll": "Uwaga! Pociąg opóźniony.", "speed": 40.5, "times": 2, "size": 32},
-      {"scroll": "Zegar {time:HH:mm:ss}", "seconds": 7},
+      {"scroll": "Zegar {time:HH:mm:ss}", "seconds": 7, "when": {"to": "24:00"}},
       {"animation": ")" + (pictures_ / "flaga.gif").string() +
                            R"(", "place": "stretch",
        "dots": "ordered", "times": 3},

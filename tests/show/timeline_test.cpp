@@ -7,11 +7,13 @@
 
 #include <QFontDatabase>
 #include <QImage>
+#include <QTimeZone>
 
 #include "picture/convert.h"
 #include "show/clock_text.h"
 #include "show/show_file.h"
 #include "show/show_timeline.h"
+#include "show/show_when.h"
 #include "show_files.h"
 #include "temp_folder.h"
 
@@ -68,6 +70,89 @@ TEST(BlankRange, RangesThatPassMidnightHoldOnBothSides) {
   const BlankRange wholeDay{0, 24 * 60};
   EXPECT_TRUE(wholeDay.Contains(0));
   EXPECT_TRUE(wholeDay.Contains(24 * 60 - 1));
+}
+
+// Local time in Warsaw, whatever the machine's zone.
+QDateTime Warsaw(QDate day, int hour, int minute) {
+  return QDateTime(day, QTime(hour, minute), QTimeZone("Europe/Warsaw"));
+}
+
+WhenRule Rule(std::vector<int> days, std::string from, std::string to,
+              std::vector<std::string> dates = {}) {
+  WhenRule rule{std::move(days), MinuteOfDay(from, false), MinuteOfDay(to, true), {}};
+  for (const std::string& date : dates) rule.dates.push_back(*DateRangeOfText(date));
+  return rule;
+}
+
+TEST(WhenRule, WeekdaysHoursAndDatesHoldByTheWallClock) {
+  const QDate wednesday(2026, 12, 9), friday(2026, 12, 11), saturday(2026, 12, 12);
+  const WhenRule workdays = Rule({1, 2, 3, 4, 5}, "", "");
+  const WhenRule morning = Rule({}, "06:00", "09:30");
+  const WhenRule fridayNight = Rule({5}, "22:00", "02:00");
+  const WhenRule evenings = Rule({}, "20:00", "");
+  const WhenRule holidays = Rule({}, "", "", {"2026-12-24", "2026-12-27..2027-01-06"});
+  const WhenRule newYearsEve = Rule({}, "22:00", "02:00", {"2026-12-31"});
+  const struct {
+    const WhenRule& rule;
+    QDateTime local;
+    bool holds;
+  } table[] = {
+      {workdays, Warsaw(wednesday, 12, 0), true},
+      {workdays, Warsaw(saturday, 12, 0), false},
+      {Rule({7}, "", ""), Warsaw(QDate(2026, 12, 13), 0, 0), true},
+      {morning, Warsaw(wednesday, 6, 0), true},
+      {morning, Warsaw(wednesday, 9, 29), true},
+      {morning, Warsaw(wednesday, 9, 30), false},
+      {morning, Warsaw(wednesday, 5, 59), false},
+      // A range past midnight belongs to the day it starts on.
+      {fridayNight, Warsaw(friday, 23, 0), true},
+      {fridayNight, Warsaw(saturday, 1, 59), true},
+      {fridayNight, Warsaw(saturday, 2, 0), false},
+      {fridayNight, Warsaw(saturday, 23, 0), false},
+      {fridayNight, Warsaw(friday, 1, 0), false},
+      {evenings, Warsaw(wednesday, 23, 59), true},
+      {evenings, Warsaw(wednesday, 19, 59), false},
+      {holidays, Warsaw(QDate(2026, 12, 24), 8, 0), true},
+      {holidays, Warsaw(QDate(2026, 12, 25), 8, 0), false},
+      {holidays, Warsaw(QDate(2027, 1, 1), 8, 0), true},
+      {holidays, Warsaw(QDate(2027, 1, 6), 23, 59), true},
+      {holidays, Warsaw(QDate(2027, 1, 7), 0, 0), false},
+      {newYearsEve, Warsaw(QDate(2027, 1, 1), 1, 0), true},
+      {newYearsEve, Warsaw(QDate(2026, 12, 31), 1, 0), false},
+  };
+  for (const auto& row : table) {
+    EXPECT_EQ(WhenHolds(row.rule, row.local), row.holds) << row.local.toString().toStdString();
+  }
+}
+
+TEST(WhenRule, OnClockChangeDaysTheMissingHourNeverComesAndTheDoubledOneComesTwice) {
+  const QDate spring(2026, 3, 29), autumn(2026, 10, 25);
+  const struct {
+    QDate day;
+    WhenRule rule;
+    int minutes;        // real minutes the rule holds between midnight and 05:00
+    QTime firstMinute;  // the wall-clock minute it first holds
+  } table[] = {
+      {spring, Rule({}, "02:30", "04:00"), 60, QTime(3, 0)},
+      {spring, Rule({}, "02:15", "02:45"), 0, QTime()},
+      {spring, Rule({}, "01:30", "03:30"), 60, QTime(1, 30)},
+      {autumn, Rule({}, "02:00", "03:00"), 120, QTime(2, 0)},
+      {autumn, Rule({}, "02:30", "02:31"), 2, QTime(2, 30)},
+      {autumn, Rule({}, "01:00", "04:00"), 240, QTime(1, 0)},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.day.toString().toStdString());
+    const QDateTime midnight = Warsaw(row.day, 0, 0);
+    int minutes = 0;
+    QTime first;
+    // Minute by minute of real time, each read on the wall clock.
+    for (QDateTime local = midnight; local < Warsaw(row.day, 5, 0); local = local.addSecs(60)) {
+      if (!WhenHolds(row.rule, local)) continue;
+      if (minutes++ == 0) first = local.time();
+    }
+    EXPECT_EQ(minutes, row.minutes);
+    EXPECT_EQ(first, row.firstMinute);
+  }
 }
 
 class TimelineTest : public ::testing::Test {
@@ -222,6 +307,76 @@ TEST_F(TimelineTest, AnAnimationShowsEachFrameForItsOwnDelayConvertedAlone) {
     EXPECT_NEAR(moment.first.LitCount(), row.bar * 8 * 32, 32);
   }
   EXPECT_EQ(timeline->At(milliseconds(900), At(12, 0)).page, 1);
+}
+
+TEST_F(TimelineTest, PagesShowOnlyInTheirTimeAndTheOtherwisePageFillsTheRest) {
+  auto timeline = Timeline(R"({"otherwise": {"text": ["Nic"]}, "pages": [
+      {"text": ["A"], "seconds": 15, "when": {"from": "12:00", "to": "12:01"}},
+      {"text": ["B"], "seconds": 10, "when": {"days": [3], "to": "12:02"}}]})");
+  ASSERT_TRUE(timeline);
+  // A's time ends at 12:01 in the middle of its page; from 12:02 no page
+  // is due, looked at again each minute.
+  const struct {
+    int ms;
+    int page;
+    long long nextChange;
+  } table[] = {{0, 0, 15000},       {14999, 0, 15000},    {15000, 1, 25000},   {25000, 0, 40000},
+               {40000, 1, 50000},   {50000, 0, 60000},    {60000, 1, 70000},   {70000, 1, 80000},
+               {119999, 1, 120000}, {120000, -1, 180000}, {200000, -1, 240000}};
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.ms);
+    const Moment moment = timeline->At(milliseconds(row.ms), At(12, 0).addMSecs(row.ms));
+    EXPECT_FALSE(moment.ended);
+    EXPECT_EQ(moment.page, row.page);
+    EXPECT_EQ(moment.first, Text({row.page == 0 ? "A" : row.page == 1 ? "B" : "Nic"}));
+    EXPECT_EQ(moment.nextChange.count(), row.nextChange);
+  }
+  // A week on, at noon on a Wednesday, the pages are due again.
+  const milliseconds week = std::chrono::hours(7 * 24);
+  EXPECT_EQ(timeline->At(week, At(12, 0).addDays(7)).page, 0);
+
+  // Without an otherwise page the board goes blank.
+  auto blank = Timeline(R"({"pages": [{"text": ["A"], "when": {"from": "13:00"}}]})");
+  const Moment moment = blank->At(milliseconds(0), At(12, 0));
+  EXPECT_EQ(moment.page, -1);
+  EXPECT_EQ(moment.first.LitCount(), 0);
+  EXPECT_EQ(blank->At(milliseconds(3'600'000), At(13, 0)).first, Text({"A"}));
+}
+
+TEST_F(TimelineTest, ATransitionMixesThePageBeforeWithTheNextForHalfASecond) {
+  QImage black(kBoardWidth, kBoardHeight, QImage::Format_RGB32);
+  black.fill(Qt::black);
+  WriteText(folder_.path() / "czarny.png", testing::PngBytes(black));
+  const auto lit = [](const BoardDots& dots, std::vector<std::pair<int, int>> points) {
+    std::string seen;
+    for (const auto& [x, y] : points) seen += dots.IsLit(x, y) ? '#' : '.';
+    return seen;
+  };
+  // All lit, then all dark: half way the page before is half gone.
+  const struct {
+    std::string kind;
+    std::string halfWay;  // at (0, 0), (127, 0), (0, 31), (127, 31)
+  } table[] = {{"slide-left", "#.#."}, {"slide-up", "##.."}, {"wipe", ".#.#"}, {"none", "...."}};
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.kind);
+    auto timeline = Timeline(R"({"transition": ")" + row.kind + R"(", "pages": [
+        {"picture": "czarny.png", "seconds": 5}, {"text": [""], "seconds": 5}]})",
+                             folder_.path());
+    ASSERT_TRUE(timeline);
+    const Moment start = timeline->At(milliseconds(5000), At(12, 0, 5));
+    const Moment half = timeline->At(milliseconds(5250), At(12, 0, 5, 250));
+    const Moment end = timeline->At(milliseconds(5500), At(12, 0, 5, 500));
+    const bool moves = row.kind != "none";
+    EXPECT_EQ(start.first.LitCount(), moves ? kBoardWidth * kBoardHeight : 0);
+    EXPECT_EQ(lit(half.first, {{0, 0}, {127, 0}, {0, 31}, {127, 31}}), row.halfWay);
+    EXPECT_EQ(half.first.LitCount(), moves ? kBoardWidth * kBoardHeight / 2 : 0);
+    EXPECT_EQ(half.moving, moves);
+    EXPECT_EQ(end.first.LitCount(), 0);
+    EXPECT_FALSE(end.moving);
+    // The very first page comes without one.
+    EXPECT_EQ(timeline->At(milliseconds(0), At(12, 0)).first.LitCount(),
+              kBoardWidth * kBoardHeight);
+  }
 }
 
 }  // namespace
