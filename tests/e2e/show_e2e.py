@@ -181,6 +181,34 @@ class ShowEndToEnd(unittest.TestCase):
                                 for m in range(0, 161)), i)
             self.assertNotEqual(dots, frames[i - 1] if i else None, "a frame came unchanged")
 
+    def test_only_pages_due_now_play_and_the_next_slides_in(self):
+        now = time.localtime()
+        minute = now.tm_hour * 60 + now.tm_min
+
+        def hours(start, end):  # minutes from now, as a wall-clock range (may pass midnight)
+            return {"from": "%02d:%02d" % divmod((minute + start) % 1440, 60),
+                    "to": "%02d:%02d" % divmod((minute + end) % 1440, 60)}
+        show = {"repeat": 1, "pages": [
+            {"text": ["Teraz"], "seconds": 1.5, "when": hours(-1, 10)},
+            {"text": ["Później"], "seconds": 1.5, "when": hours(120, 180)},
+            {"text": ["Zawsze"], "seconds": 1.5, "transition": "slide-left"}]}
+        with open(self.tmp.join("pory.json"), "w") as f:
+            json.dump(show, f, ensure_ascii=False)
+        result = self.run_tool("tablica-send", "--play", "pory.json", "--port", str(PORT))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        frames = [kit.unit_dots(u) for u in self.board.quiet(1.0)]
+        now_page, always = self.converted("--text", "Teraz"), self.converted("--text", "Zawsze")
+        self.assertEqual(frames[0], now_page)
+        self.assertEqual(frames[-1], always)
+        # Between them only the two pages pushed left together, further each frame.
+        slid = [next((m for m in range(1, 128)
+                      if bytes(a | b for a, b in zip(shifted(now_page, -m),
+                                                      shifted(always, 128 - m))) == dots), None)
+                for dots in frames[1:-1]]
+        self.assertGreaterEqual(len(slid), 2, slid)
+        self.assertNotIn(None, slid)
+        self.assertEqual(slid, sorted(set(slid)))
+
     def test_ctrl_c_and_sigterm_end_the_show_after_the_frame_in_flight(self):
         with open(self.tmp.join("pokaz.json"), "w") as f:
             json.dump({"pages": [{"scroll": "Uwaga! Pociąg opóźniony.", "speed": 30}]}, f,

@@ -212,6 +212,18 @@ TEST_F(PlayerTest, ABlankRangeAcrossMidnightSendsOneEmptyFrameAndTheShowGoesOnWh
   EXPECT_EQ(written_[3].frame.moment.time(), QTime(0, 2));
 }
 
+TEST_F(PlayerTest, ABoardBlankWhileNoPageIsDueShowsThePageOnTheMinuteItComesDue) {
+  PlayFor(
+      Timeline(R"({"pages": [{"text": ["A"], "when": {"from": "12:01", "to": "12:02"}}]})", start_),
+      seconds(200));
+  ASSERT_EQ(written_.size(), 3u);
+  EXPECT_EQ(written_[0].frame.first, BoardDots());
+  EXPECT_EQ(written_[1].frame.first, Text({"A"}));
+  EXPECT_EQ(written_[1].frame.moment.time(), QTime(12, 1));
+  EXPECT_EQ(written_[2].frame.first, BoardDots());
+  EXPECT_EQ(written_[2].frame.moment.time(), QTime(12, 2));
+}
+
 TEST_F(PlayerTest, MovingFramesGoAtTheWiresPaceAndOneMadeTooSlowlyIsMadeAgainNotSentLate) {
   std::shared_ptr<int> drawings;
   // Every fifth drawing takes 0.1 s, most of a frame's 0.135 s.
