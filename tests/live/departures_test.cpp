@@ -3,12 +3,14 @@
 // together, times past midnight, a clock change, a stop in another time
 // zone, frequencies, a station with platforms; then a live feed on top.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 #include "feed_kit.h"
 #include "live/realtime.h"
+#include "live/stop_list.h"
 #include "temp_folder.h"
 #include "tools/departures_tool.h"
 #include "transit_live.pb.h"
@@ -85,6 +87,23 @@ TEST_F(DeparturesTest, EachRuleOfTheTimetable) {
   };
   // Not there: T4 (its last stop), T6 (removed that day), T11 (no pickup).
   EXPECT_EQ(Briefs(run), expected);
+}
+
+TEST_F(DeparturesTest, StopsFoundByNameWithoutCaseOrMarks) {
+  const auto ids = [&](std::string_view search, std::size_t limit = 50) {
+    const live::FoundStops found = live::FindStops(feed_, search, limit);
+    EXPECT_TRUE(found.error.empty()) << found.error;
+    std::string line;
+    for (const live::FoundStop& stop : found.stops) line += stop.id + (stop.station ? "* " : " ");
+    return line + (found.more ? "…" : "");
+  };
+  EXPECT_EQ(ids("PERON"), "S1 S2 ");
+  EXPECT_EQ(ids("lwow"), "L ");
+  EXPECT_EQ(ids("glowny"), "S* ");  // a station; in quotes with "" in the file
+  EXPECT_EQ(ids(""), "S* L S1 S2 P R ");
+  EXPECT_EQ(ids("", 2), "S* L …");
+  EXPECT_THAT(live::FindStops(folder_.path() / "brak.zip", "").error,
+              ::testing::HasSubstr("brak.zip"));
 }
 
 TEST_F(DeparturesTest, ServiceDayCountsFromNoonOnTheDayClocksChange) {
