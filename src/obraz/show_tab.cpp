@@ -20,6 +20,7 @@
 #include "obraz/preview_player.h"
 #include "obraz/show_pages.h"
 #include "obraz/text_tab.h"
+#include "obraz/when_fields.h"
 #include "obraz/zone_fields.h"
 #include "picture/whole_files.h"
 #include "show/board_content.h"
@@ -109,8 +110,9 @@ ShowTab::ShowTab(const PictureTab& pictures, const TextTab& texts, Services serv
   grid->addWidget(pages_, 1, 0);
   grid->addLayout(commands, 1, 1);
   grid->addWidget(MakeFields(), 2, 0, 1, 2);
-  grid->addWidget(MakeZones(), 3, 0, 1, 2);
-  grid->addWidget(fileName_, 4, 0, 1, 2);
+  grid->addWidget(MakeWhen(), 3, 0, 1, 2);
+  grid->addWidget(MakeZones(), 4, 0, 1, 2);
+  grid->addWidget(fileName_, 5, 0, 1, 2);
   grid->setColumnStretch(0, 1);  // the page list takes the width; the commands their own
   ShowPages(-1);
 }
@@ -166,6 +168,29 @@ QWidget* ShowTab::MakeFields() {
             show_pages::EditedContent(page, CurrentZone()).speed = speed;
           }));
   return fields_;
+}
+
+QWidget* ShowTab::MakeWhen() {
+  when_ = new WhenFields;
+  const auto edit = [this](auto change) {
+    return [this, change](auto value) {
+      Guarded([&] {
+        change(show_.pages.at(static_cast<std::size_t>(Current())), std::move(value));
+        PagesChanged(Current(), CurrentZone());
+      });
+    };
+  };
+  connect(when_, &WhenFields::WhenEdited, this,
+          edit([](show::PageModel& page, std::optional<show::WhenRule> when) {
+            page.when = std::move(when);
+          }));
+  connect(when_, &WhenFields::TransitionEdited, this,
+          edit([](show::PageModel& page, std::optional<show::Transition> transition) {
+            page.transition = transition;
+          }));
+  connect(when_, &WhenFields::Refused, this,
+          [this](const std::string& message) { services_.showMessage(message); });
+  return when_;
 }
 
 QWidget* ShowTab::MakeZones() {
@@ -455,6 +480,7 @@ void ShowTab::ShowFields(int zone) {
   const bool chosen = row >= 0 && row < static_cast<int>(show_.pages.size());
   show::PageModel* page = chosen ? &show_.pages[static_cast<std::size_t>(row)] : nullptr;
   zones_->ShowZones(page, zone);
+  when_->ShowPage(page);
   fields_->ShowPage(page, page ? &show_pages::EditedContent(*page, CurrentZone()) : nullptr);
 }
 

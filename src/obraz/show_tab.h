@@ -23,6 +23,7 @@ class PageFields;
 class PictureTab;
 class PreviewPlayer;
 class TextTab;
+class WhenFields;
 class ZoneFields;
 
 // A question with a yes or no answer (true: yes).
@@ -80,6 +81,7 @@ class ShowTab final : public SourceTab {
   QMenu* MakeFileMenu();
   QWidget* MakeFields();
   QWidget* MakeZones();
+  QWidget* MakeWhen();
   template <class Command>
   void Guarded(Command&& command);
 
@@ -119,6 +121,7 @@ class ShowTab final : public SourceTab {
   QListWidget* pages_ = nullptr;
   PageFields* fields_ = nullptr;
   ZoneFields* zones_ = nullptr;
+  WhenFields* when_ = nullptr;
   QLabel* fileName_ = nullptr;
 };
 

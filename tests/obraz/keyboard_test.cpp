@@ -49,11 +49,12 @@ TEST_F(ObrazKeysTest, EveryControlHasAnUnderlinedLetterOfItsOwn) {
   // Every control that takes a choice is reached through a label.
   std::set<const QWidget*> labelled;
   for (const QLabel* label : window->findChildren<QLabel*>()) labelled.insert(label->buddy());
-  for (const char* name : {"placement", "dotsMethod", "level", "lit", "firstLine", "secondLine",
-                           "font", "size", "align", "seconds", "speed", "zoneX", "portList"}) {
+  for (const char* name :
+       {"placement", "dotsMethod", "level", "lit", "firstLine", "secondLine", "font", "size",
+        "align", "seconds", "speed", "zoneX", "fromTime", "portList"}) {
     EXPECT_TRUE(labelled.count(&Find<QWidget>(name))) << name;
   }
-  EXPECT_EQ(captions.size(), 25u);
+  EXPECT_EQ(captions.size(), 26u);
   for (const QString& caption : captions) {
     const QChar letter = Mnemonic(caption);
     EXPECT_FALSE(letter.isNull()) << caption.toStdString();

@@ -7,6 +7,7 @@
 // the status line rather than in a box.
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -221,6 +222,62 @@ TEST_F(ShowTabTest, ZonesEditedInTheTabAreOutlinedSavedAndOpenedAgainAlike) {
   EXPECT_EQ(Find<QListWidget>("zones").count(), 3);
   EXPECT_THAT(Find<BoardPreview>("preview").Edges(), ::testing::SizeIs(3));
   EXPECT_THAT(shown, IsEmpty());
+}
+
+TEST_F(ShowTabTest, DaysHoursDatesAndTransitionOfAPageAreSavedAndOpenedAgain) {
+  ShowWindow();
+  ShowShowTab();
+  Trigger("addClockPage");
+  Trigger("addClockPage");
+  Find<QListWidget>("pages").setCurrentRow(0);
+  const auto enter = [&](const char* name, const char* text) {
+    QLineEdit& line = Find<QLineEdit>(name);
+    line.setFocus();
+    line.selectAll();
+    QTest::keyClicks(&line, QString::fromUtf8(text));
+    QTest::keyClick(&line, Qt::Key_Return);
+  };
+  Find<QCheckBox>("day6").setChecked(false);
+  Find<QCheckBox>("day7").setChecked(false);
+  enter("fromTime", "22:00");  // over midnight
+  enter("toTime", "06:30");
+  enter("dates", "2026-12-24, 2026-12-27..2027-01-06");
+  QComboBox& transition = Find<QComboBox>("transition");
+  transition.setFocus();
+  QTest::keyClick(&transition, Qt::Key_End);
+  // What is no time or date is said, and the page keeps what it had.
+  enter("toTime", "25:00");
+  enter("dates", "2026-02-30");
+  EXPECT_THAT(shown, ElementsAre(HasSubstr("Godzina „25:00” jest zła"),
+                                 HasSubstr("Data „2026-02-30” jest zła")));
+  EXPECT_EQ(Find<QLineEdit>("toTime").text(), "06:30");
+
+  const show::ShowModel model = Tab().Show();
+  using namespace std::chrono;
+  const show::WhenRule rule{{1, 2, 3, 4, 5},
+                            22 * 60,
+                            6 * 60 + 30,
+                            {{2026y / December / 24, 2026y / December / 24},
+                             {2026y / December / 27, 2027y / January / 6}}};
+  EXPECT_EQ(model.pages[0].when, rule);
+  EXPECT_EQ(model.pages[0].transition, show::Transition::Wipe);
+  EXPECT_FALSE(model.pages[1].when);
+
+  const std::filesystem::path saved = folder.path() / "dni.json";
+  saveChooser.answers.push_back(QString::fromStdString(saved.string()));
+  Trigger("saveShow");
+  const show::ShowModelResult read = show::ReadShowFile(saved);
+  ASSERT_TRUE(read.show) << show::Sentence(read.error);
+  EXPECT_EQ(*read.show, model);
+  CloseWindow();
+  ShowWindow();
+  openChooser.answers.push_back(QString::fromStdString(saved.string()));
+  ShowShowTab();
+  Trigger("openShow");
+  EXPECT_EQ(Tab().Show(), model);
+  EXPECT_FALSE(Find<QCheckBox>("day7").isChecked());
+  EXPECT_EQ(Find<QLineEdit>("fromTime").text(), "22:00");
+  EXPECT_EQ(Find<QLineEdit>("dates").text(), "2026-12-24, 2026-12-27..2027-01-06");
 }
 
 TEST_F(ShowTabTest, ShowPlaysFromAnotherThreadAndStopsAfterTheFrameInFlight) {
