@@ -112,7 +112,18 @@ ShowTab::ShowTab(const PictureTab& pictures, const TextTab& texts, Services serv
   grid->addWidget(MakeFields(), 2, 0, 1, 2);
   grid->addWidget(MakeWhen(), 3, 0, 1, 2);
   grid->addWidget(MakeZones(), 4, 0, 1, 2);
-  grid->addWidget(fileName_, 5, 0, 1, 2);
+  showTransition_ = TransitionList("showTransition", false);
+  connect(showTransition_, &QComboBox::activated, this, [this] {
+    Guarded([&] {
+      show_.transition = obraz_form::ChosenValue<show::Transition>(*showTransition_);
+      PagesChanged(Current(), CurrentZone());
+    });
+  });
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(fileName_, 1);
+  bottom->addWidget(new QLabel(Text("wejście stron w całym pokazie:")));
+  bottom->addWidget(showTransition_);
+  grid->addLayout(bottom, 5, 0, 1, 2);
   grid->setColumnStretch(0, 1);  // the page list takes the width; the commands their own
   ShowPages(-1);
 }
@@ -470,6 +481,10 @@ void ShowTab::ShowPages(int select, int zone) {
     pages_->setCurrentRow(select);
   }
   ShowFields(zone);
+  {
+    const QSignalBlocker quiet(showTransition_);
+    showTransition_->setCurrentIndex(showTransition_->findData(static_cast<int>(show_.transition)));
+  }
   QString name = file_.empty() ? Text("(nowy)") : ToQString(file_);
   if (!saved_) name += Text(" – zmieniony, niezapisany");
   fileName_->setText(Text("Plik pokazu: ") + name);

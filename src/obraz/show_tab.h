@@ -12,6 +12,7 @@
 #include "show/show_model.h"
 #include "show/show_timeline.h"
 
+class QComboBox;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -123,6 +124,7 @@ class ShowTab final : public SourceTab {
   ZoneFields* zones_ = nullptr;
   WhenFields* when_ = nullptr;
   QLabel* fileName_ = nullptr;
+  QComboBox* showTransition_ = nullptr;
 };
 
 }  // namespace tablica

@@ -34,6 +34,17 @@ QLineEdit* Line(const char* name, const char* hint) {
 
 }  // namespace
 
+QComboBox* TransitionList(const char* name, bool showsOwn) {
+  const auto value = [](show::Transition transition) { return static_cast<int>(transition); };
+  QComboBox* list = obraz_form::ChoiceList<int>(
+      name, {{"od razu", value(show::Transition::None)},
+             {"wsuwa się z prawej", value(show::Transition::SlideLeft)},
+             {"wsuwa się z dołu", value(show::Transition::SlideUp)},
+             {"zasłania poprzednią od lewej", value(show::Transition::Wipe)}});
+  if (showsOwn) list->insertItem(0, Text("jak cały pokaz"), kShowsOwn);
+  return list;
+}
+
 WhenFields::WhenFields(QWidget* parent) : QWidget(parent) {
   auto* dayRow = new QHBoxLayout;
   dayRow->setSpacing(2);
@@ -54,13 +65,7 @@ WhenFields::WhenFields(QWidget* parent) : QWidget(parent) {
       line->setModified(false);
     });
   }
-  const auto value = [](show::Transition transition) { return static_cast<int>(transition); };
-  transition_ = obraz_form::ChoiceList<int>(
-      "transition", {{"jak cały pokaz", kShowsOwn},
-                     {"od razu", value(show::Transition::None)},
-                     {"wsuwa się z prawej", value(show::Transition::SlideLeft)},
-                     {"wsuwa się z dołu", value(show::Transition::SlideUp)},
-                     {"zasłania poprzednią od lewej", value(show::Transition::Wipe)}});
+  transition_ = TransitionList("transition", true);
   connect(transition_, &QComboBox::activated, this,
           [this] { emit TransitionEdited(TransitionShown()); });
 

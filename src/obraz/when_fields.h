@@ -13,6 +13,10 @@ class QLineEdit;
 
 namespace tablica {
 
+// The ways a page comes onto the board, each entry carrying its
+// show::Transition; with `showsOwn` first "as the whole show" (-1).
+QComboBox* TransitionList(const char* name, bool showsOwn);
+
 // When the page chosen in the "Pokaz" tab is due and how it comes onto the
 // board: the days of the week, the hours from and to (a range may pass
 // midnight), the dates as the show file writes them, and the transition.

@@ -245,6 +245,9 @@ TEST_F(ShowTabTest, DaysHoursDatesAndTransitionOfAPageAreSavedAndOpenedAgain) {
   QComboBox& transition = Find<QComboBox>("transition");
   transition.setFocus();
   QTest::keyClick(&transition, Qt::Key_End);
+  QComboBox& everyPage = Find<QComboBox>("showTransition");
+  everyPage.setFocus();
+  QTest::keyClick(&everyPage, Qt::Key_Down);
   // What is no time or date is said, and the page keeps what it had.
   enter("toTime", "25:00");
   enter("dates", "2026-02-30");
@@ -261,6 +264,7 @@ TEST_F(ShowTabTest, DaysHoursDatesAndTransitionOfAPageAreSavedAndOpenedAgain) {
                              {2026y / December / 27, 2027y / January / 6}}};
   EXPECT_EQ(model.pages[0].when, rule);
   EXPECT_EQ(model.pages[0].transition, show::Transition::Wipe);
+  EXPECT_EQ(model.transition, show::Transition::SlideLeft);
   EXPECT_FALSE(model.pages[1].when);
 
   const std::filesystem::path saved = folder.path() / "dni.json";
