@@ -13,7 +13,7 @@ constexpr milliseconds kSecond{1000};
 constexpr milliseconds kMinute{60'000};
 // A show with times that falls further behind than this many page changes
 // (a long blank range over short pages) goes on from the page due now.
-constexpr int kMostChangesAtOnce = 10'000;
+constexpr int kMostChangesAtOnce = 1000;
 
 // How long until the local clock's next whole second or minute.
 milliseconds ToNextSecond(const QDateTime& local) {
