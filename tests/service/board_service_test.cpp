@@ -190,7 +190,8 @@ TEST_F(ServiceOnFake, PicturesAreCountedBeforeTheyAreRead) {
   };
   for (const auto& c : cases) {
     show::ShowModel model;
-    model.pages.push_back({c.first, c.second, std::nullopt});
+    model.pages.emplace_back().first = c.first;
+    model.pages.back().second = c.second;
     const DecodeCost cost = CostOf(model);
     EXPECT_EQ(cost.pixels, c.pixels);
     EXPECT_EQ(cost.largestFrame, c.largestFrame);
