@@ -82,6 +82,23 @@ void RenderTwoLines(benchmark::State& state) {
 }
 BENCHMARK(RenderTwoLines)->Unit(benchmark::kMicrosecond);
 
+// The board drawn as the virtual board draws it (the web page's board.png,
+// MQTT's picture), half its dots lit, and the same encoded as PNG.
+void DrawBoard(benchmark::State& state) {
+  tablica::BoardDots dots;
+  for (int y = 0; y < tablica::kBoardHeight; ++y) {
+    for (int x = 0; x < tablica::kBoardWidth; ++x) dots.SetLit(x, y, (x + y) % 2 == 0);
+  }
+  for (auto _ : state) {
+    if (state.range(0)) {
+      benchmark::DoNotOptimize(tablica::picture::EncodePreviewPng(dots));
+    } else {
+      benchmark::DoNotOptimize(tablica::picture::DrawPreview(dots));
+    }
+  }
+}
+BENCHMARK(DrawBoard)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
 // Median wall time of a command, runs alternating with the other command
 // so that both meet the same machine.
 struct SideBySide {
@@ -176,6 +193,11 @@ int main(int argc, char** argv) {
               Ms(results.Seconds("ThinPictureFill")).c_str());
   std::printf("| Two lines of text in GNU Unifont to dots | %s | | |\n",
               Ms(results.Seconds("RenderTwoLines")).c_str());
+  std::printf(
+      "| The board drawn as the virtual board draws it (board.png, MQTT's picture) | %s | | |\n",
+      Ms(results.Seconds("DrawBoard/0")).c_str());
+  std::printf("| The same, encoded as PNG | %s | | |\n",
+              Ms(results.Seconds("DrawBoard/1")).c_str());
   benchmark::Shutdown();
   return 0;
 }

@@ -126,10 +126,12 @@ int RunServiceProgram(int argc, char** argv) {
                      std::to_string(ShownPortNumber(port, session->Settings().wholePortNumber)) +
                      (session->PortNumber() == kNoPort ? " (jeszcze go nie ma)." : "."));
   BoardService service(std::move(session), {prepared->name, TABLICA_VERSION, log.Fn()});
-  // Qt reads its fonts when the first text is drawn: done now, so that the
-  // first text a fleet's boards get at once does not wait for it (a second
-  // on a busy machine).
-  service.TextContent({"0"});
+  // Qt reads its fonts when the first text is drawn, once for each size
+  // and each script (letters apart from digits): done now for one line and
+  // two, so that the first text a fleet's boards get at once does not wait
+  // for it (a second on a busy machine).
+  service.TextContent({"Aą 0"});
+  service.TextContent({"Aą 0", "Aą 0"});
 
   HttpSetup http;
   http.token = prepared->token;

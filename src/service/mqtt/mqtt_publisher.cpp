@@ -19,7 +19,7 @@ std::optional<Pacer::Clock::time_point> Earliest(std::optional<Pacer::Clock::tim
 BoardPublisher::BoardPublisher(PublisherSetup setup)
     : setup_(std::move(setup)),
       statusPacer_(setup_.statusInterval),
-      imagePacer_(setup_.imageInterval),
+      imagePacer_(setup_.imageInterval, setup_.imageSettle),
       thread_([this](std::stop_token stop) { Run(stop); }) {}
 
 BoardPublisher::~BoardPublisher() {

@@ -5,7 +5,10 @@
 // (at most once a second), and the board's picture when its dots changed
 // (at most once every five seconds: a scrolling show changes them seven
 // times a second). The newest of both always goes out in the end. Both are
-// retained, so whoever subscribes later learns them at once.
+// retained, so whoever subscribes later learns them at once. The picture
+// goes out a second after its news at the earliest: drawing and encoding
+// it must not take the processor from the frames that a fleet of boards
+// on one machine writes at the same moment.
 
 #include <chrono>
 #include <condition_variable>
@@ -24,6 +27,7 @@ namespace tablica::service::mqtt {
 
 inline constexpr std::chrono::seconds kStatusInterval{1};
 inline constexpr std::chrono::seconds kImageInterval{5};
+inline constexpr std::chrono::seconds kImageSettle{1};
 
 struct PublisherSetup {
   BoardTopics topics;
@@ -33,6 +37,7 @@ struct PublisherSetup {
   std::function<bool(const MqttMessage&)> publish;
   Pacer::Clock::duration statusInterval = kStatusInterval;
   Pacer::Clock::duration imageInterval = kImageInterval;
+  Pacer::Clock::duration imageSettle = kImageSettle;
 };
 
 class BoardPublisher {

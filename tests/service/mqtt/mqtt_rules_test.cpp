@@ -201,6 +201,17 @@ TEST(MqttPacer, AtMostOnceAnIntervalAndTheLastNewsAlwaysGoesOut) {
   EXPECT_TRUE(pacer.Offer(start + 2s));       // due by now: goes out with this news
   EXPECT_FALSE(pacer.Due());
   EXPECT_TRUE(pacer.Offer(start + 10s));  // after a quiet spell, at once
+
+  Pacer settling(5s, 1s);  // the picture: never at once
+  EXPECT_FALSE(settling.Offer(start));
+  EXPECT_FALSE(settling.Offer(start + 500ms));
+  EXPECT_EQ(settling.Due(), start + 1s);
+  EXPECT_TRUE(settling.Take(start + 1s));
+  EXPECT_FALSE(settling.Offer(start + 2s));
+  EXPECT_EQ(settling.Due(), start + 6s);  // the interval from the last
+  EXPECT_TRUE(settling.Take(start + 6s));
+  EXPECT_FALSE(settling.Offer(start + 20s));
+  EXPECT_EQ(settling.Due(), start + 21s);
 }
 
 BoardDots DotsLit(int count) {
@@ -263,7 +274,8 @@ TEST(MqttPublisher, PacesAStreamOfFramesAndPublishesTheNewestInTheEnd) {
                        [](const BoardDots& dots) { return DrawDotsText(dots); },
                        [&](const MqttMessage& message) { return recorder.Publish(message); },
                        100ms,
-                       300ms};
+                       300ms,
+                       50ms};
   const auto start = std::chrono::steady_clock::now();
   BoardPublisher publisher(setup);
   constexpr int kFrames = 60;
