@@ -18,6 +18,7 @@ import time
 import unittest
 
 from selenium import webdriver
+from selenium.common.exceptions import StaleElementReferenceException
 from selenium.webdriver.chrome.service import Service as DriverService
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
@@ -100,6 +101,17 @@ class PageInBrowser(unittest.TestCase):
     def element(self, name):
         return self.browser.find_element(By.ID, name)
 
+    def click_first(self, selector):
+        """Clicks the first element `selector` finds; false while there is none
+        or the page redraws it (the queue is redrawn as it is polled)."""
+        try:
+            found = self.browser.find_elements(By.CSS_SELECTOR, selector)
+            if found:
+                found[0].click()
+            return bool(found)
+        except StaleElementReferenceException:
+            return False
+
     def sent_and_shown(self, expected, what):
         """Presses "Wyślij": the board gets `expected`, the live board shows it."""
         self.element("send").click()
@@ -161,9 +173,7 @@ class PageInBrowser(unittest.TestCase):
         self.element("hold").click()
         self.element("notify").click()
         self.assertEqual(bytes.fromhex(self.board.units(1)[0]["bytes"]), expected)
-        cancel = self.wait.until(lambda _: self.browser.find_elements(
-            By.CSS_SELECTOR, "#queue li.showing button"))
-        cancel[0].click()
+        self.wait.until(lambda _: self.click_first("#queue li.showing button"))
         self.assertEqual(bytes.fromhex(self.board.units(1)[0]["bytes"]), expected)
         self.wait.until(lambda _: self.element("queueEmpty").text == "Nic nie czeka.")
 
