@@ -32,11 +32,15 @@ void AddCost(const show::ContentModel& content, DecodeCost& cost) {
 }
 
 std::string Megapixels(std::int64_t pixels) {
-  std::string digits = std::to_string((pixels + 999'999) / 1'000'000);
-  for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
-    digits.insert(static_cast<std::size_t>(at), " ");
+  // Built by appending: inserting into the string trips a false -Wrestrict
+  // in MinGW's GCC 12, which the Windows build treats as an error.
+  const std::string digits = std::to_string((pixels + 999'999) / 1'000'000);
+  std::string grouped;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ' ';
+    grouped += digits[i];
   }
-  return digits;
+  return grouped;
 }
 
 }  // namespace
