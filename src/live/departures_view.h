@@ -22,6 +22,7 @@ struct DepartureRow {
   std::string route, headsign;
   std::string when;  // "teraz", "3 min", "14:05"; "odwołany"; "+2" after a delay
   std::string Text() const { return route + " " + headsign + " " + when; }
+  friend bool operator==(const DepartureRow&, const DepartureRow&) = default;
 };
 
 struct DeparturesView {

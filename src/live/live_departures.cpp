@@ -122,6 +122,7 @@ std::vector<SourceStatus> LiveDepartures::Status(Instant now) const {
     status.name = source->where;
     if (source->goodAt != 0) status.age = now - source->goodAt;
     status.fault = source->state.LastFault();
+    status.failing = source->state.Failing();
     list.push_back(std::move(status));
   }
   return list;

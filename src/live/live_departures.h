@@ -36,6 +36,7 @@ struct SourceStatus {
   std::string name;            // the address or file
   std::optional<Instant> age;  // seconds since the last good answer
   std::string fault;           // the last fault; empty when none
+  bool failing = false;        // the last answer was that fault
 };
 
 class LiveDepartures {

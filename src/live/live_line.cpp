@@ -54,6 +54,7 @@ SourceStatus LiveLine::Status(Instant now) const {
   status.name = config_.url;
   if (goodAt_ != 0) status.age = now - goodAt_;
   status.fault = state_.LastFault();
+  status.failing = state_.Failing();
   return status;
 }
 

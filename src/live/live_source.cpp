@@ -119,8 +119,9 @@ FetchResult Fetch(const std::string& url, const FetchLimits& limits, const std::
       return result;
     }
     if (response.status != 200) {
+      // The whole address: one server may give a board several sources.
       result.error = "Serwer " + address->origin + " odpowiedział kodem " +
-                     std::to_string(response.status) + ".";
+                     std::to_string(response.status) + " na " + current + ".";
       return result;
     }
     result.body = std::move(body);

@@ -76,6 +76,14 @@ QString DescribeContent(const ContentModel& content) {
              QLocale(QLocale::Polish).toString(content.speed) + QStringLiteral(" punktów/s");
     case ContentKind::Animation:
       return QStringLiteral("Animacja: ") + SourceName(content.picture);
+    case ContentKind::Departures:
+      return QStringLiteral("Odjazdy z przystanków: ") +
+             Utf8(content.live.stops.empty() ? std::string() : content.live.stops.front()) +
+             (content.live.stops.size() > 1 ? QStringLiteral(" …") : QString());
+    case ContentKind::Data:
+      return QStringLiteral("Dane: ") + Utf8(content.live.url);
+    case ContentKind::Rss:
+      return QStringLiteral("Kanał RSS: ") + Utf8(content.live.url);
     case ContentKind::Zones: {
       QStringList zones;
       for (const show::ZoneModel& zone : content.zones) zones << DescribeContent(zone.content);

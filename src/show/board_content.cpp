@@ -6,6 +6,7 @@
 #include "picture/convert.h"
 #include "show/animation_frames.h"
 #include "show/clock_text.h"
+#include "show/live_content.h"
 
 namespace tablica::show {
 
@@ -161,12 +162,21 @@ class Zoned : public BoardContent {
     return std::any_of(zones_.begin(), zones_.end(),
                        [](const Zone& zone) { return zone.content->FollowsClock(); });
   }
+  bool Moving() const override {
+    return std::any_of(zones_.begin(), zones_.end(),
+                       [](const Zone& zone) { return zone.content->Moving(); });
+  }
+  void Watches(std::vector<std::shared_ptr<const SourceWatch>>& watches) const override {
+    for (const Zone& zone : zones_) zone.content->Watches(watches);
+  }
 
   Drawn DotsAt(milliseconds into, const QDateTime& local) override {
     Drawn board;
     for (Zone& zone : zones_) {
       const Drawn drawn = zone.content->DotsAt(into, local);
-      if (board.problem.empty()) board.problem = drawn.problem;
+      if (!drawn.problem.empty() && board.problem.find(drawn.problem) == std::string::npos) {
+        board.problem += (board.problem.empty() ? "" : "\n") + drawn.problem;
+      }
       for (int y = 0; y < zone.h; ++y) {
         for (int x = 0; x < zone.w; ++x) {
           board.dots.SetLit(zone.x + x, zone.y + y, drawn.dots.IsLit(x, y));
@@ -235,6 +245,10 @@ std::unique_ptr<BoardContent> MakeOne(const ContentModel& model, const QDateTime
       }
       return std::make_unique<Animation>(std::move(read.frames), model.times.value_or(1));
     }
+    case ContentKind::Departures:
+    case ContentKind::Data:
+    case ContentKind::Rss:
+      return MakeLiveContent(model, now, error);
     case ContentKind::Zones:
       break;
   }

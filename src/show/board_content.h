@@ -10,6 +10,7 @@
 #include <QImage>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,26 @@ namespace tablica::show {
 struct Drawn {
   BoardDots dots;
   // Polish, a sentence, when the content could not be drawn for this
-  // moment (a clock whose text no longer fits): the dots are then the last
-  // good ones.
+  // moment (a clock whose text no longer fits: the dots are then the last
+  // good ones) or a live source fails; zones give one sentence a line.
   std::string problem;
+};
+
+// One source of live content as a status lists it: the address or file,
+// seconds since its last good answer (unset before the first), and its
+// last fault (Polish; empty when none).
+struct SourceReport {
+  std::string name;
+  std::optional<long long> age;
+  std::string fault;
+};
+
+// The sources of one live content; asked from any thread, and kept (by
+// whoever lists them) after the content itself is gone.
+class SourceWatch {
+ public:
+  virtual ~SourceWatch() = default;
+  virtual std::vector<SourceReport> Report() const = 0;
 };
 
 class BoardContent {
@@ -35,11 +53,15 @@ class BoardContent {
   virtual std::chrono::milliseconds PassLength() const { return std::chrono::milliseconds(0); }
   // Passes or loops a page without `seconds` shows (the content's `times`).
   virtual int Times() const { return 1; }
-  bool Moving() const { return PassLength().count() > 0; }
+  // Whether the dots move (a new frame whenever the line can take one);
+  // live content may move without a length of its own.
+  virtual bool Moving() const { return PassLength().count() > 0; }
   // Whether the dots follow the local time (a clock).
   virtual bool FollowsClock() const { return false; }
   // The dots `into` the page at local time `local`.
   virtual Drawn DotsAt(std::chrono::milliseconds into, const QDateTime& local) = 0;
+  // Adds the sources of live content to `watches`.
+  virtual void Watches(std::vector<std::shared_ptr<const SourceWatch>>& /*watches*/) const {}
 };
 
 // The content a model describes, read and drawn once at local time `now`

@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "picture/file_open.h"
+#include "show/live_content.h"
 #include "show/show_fields.h"
 #include "show/show_transition.h"
 #include "show/show_when.h"
@@ -28,7 +29,8 @@ constexpr int kMaxDateRanges = 1000;
 
 // Every kind of content, by the field that names it; one of them per board
 // or zone.
-const std::vector<std::string_view> kKinds{"text", "picture", "scroll", "animation", "zones"};
+const std::vector<std::string_view> kKinds{"text",  "picture",    "scroll", "animation",
+                                           "zones", "departures", "data",   "rss"};
 
 // Every field some kind of content takes.
 const std::vector<std::string_view> kContentFields{"font",  "size", "align",     "speed", "times",
@@ -123,6 +125,104 @@ void ReadPictureOptions(FieldReader& fields, ContentModel& content) {
 ContentModel ReadContent(FieldReader& fields, const Context& context,
                          std::initializer_list<std::string_view> pageFields, bool zones);
 
+constexpr int kMaxEvery = 24 * 3600;
+constexpr int kMaxStops = 64;
+constexpr int kMaxRows = 16;
+constexpr int kMaxItems = 50;
+
+// Whether `text` is an http or https address (the client takes no other).
+bool IsWebAddress(const std::string& text) {
+  const QString lower = QString::fromStdString(text).toLower();
+  const qsizetype host = lower.startsWith("https://") ? 8 : lower.startsWith("http://") ? 7 : 0;
+  return host > 0 && lower.size() > host;
+}
+
+// Where a live content's data come from: an address, or from a show file
+// also a file, read from the show's folder as a picture is. A show from
+// the network names no file.
+void ReadFeedPlace(FieldReader& fields, std::string_view key, const Context& context, bool files,
+                   std::string& place) {
+  const std::optional<std::string> text = fields.Text(key);
+  if (!text) return;
+  if (IsWebAddress(*text)) {
+    place = *text;
+  } else if (!files) {
+    fields.FailField(key, "musi być adresem http:// albo https:// (jest „" + *text + "”).");
+  } else if (context.origin == ShowOrigin::Network) {
+    fields.FailField(key,
+                     "musi być adresem http:// albo https://: pokaz przysłany przez sieć nie "
+                     "może wskazywać plików.");
+  } else if (text->empty()) {
+    fields.FailField(key, "nie może być puste.");
+  } else {
+    const std::filesystem::path path = picture::PathFromUtf8(*text);
+    place =
+        picture::Utf8Name((path.is_absolute() ? path : context.folder / path).lexically_normal());
+  }
+}
+
+// The object of a live content ("departures": {…}): its own fields, read
+// with a reader of its own whose problems are said as „departures.feed”.
+void ReadLive(FieldReader& fields, std::string_view kind, const Context& context,
+              ContentModel& content) {
+  const QJsonValue value = fields.Object().value(QString::fromUtf8(kind.data(), kind.size()));
+  if (!value.isObject()) {
+    fields.FailField(kind, "musi być obiektem JSON ({…}) z opisem źródła danych.");
+    return;
+  }
+  if (!LiveContentBuilt()) {
+    fields.FailField(kind,
+                     "nie działa w tej wersji programu: zbudowano ją bez informacji na żywo "
+                     "(rozkładów jazdy i danych z sieci).");
+    return;
+  }
+  FieldReader live(value.toObject(), fields.Place());
+  LiveModel& model = content.live;
+  model = LiveModel::For(content.kind);
+  const auto required = [&live, kind](std::string_view key) {
+    if (live.Ok() && !live.Has(key)) {
+      live.Fail("Brak pola " + Quoted(std::string(kind) + "." + std::string(key)) + ".");
+    }
+  };
+  if (content.kind == ContentKind::Departures) {
+    live.OnlyKnown({"feed", "realtime", "alerts", "stops", "routes", "rows", "every", "none"});
+    required("feed");
+    required("stops");
+    ReadFeedPlace(live, "feed", context, true, model.feed);
+    ReadFeedPlace(live, "realtime", context, true, model.realtime);
+    ReadFeedPlace(live, "alerts", context, true, model.alerts);
+    if (auto stops = live.Lines("stops", 1, kMaxStops)) model.stops = *stops;
+    if (auto routes = live.Lines("routes", 1, kMaxStops)) model.routes = *routes;
+    model.rows = live.Integer("rows", 1, kMaxRows).value_or(model.rows);
+  } else {
+    const bool data = content.kind == ContentKind::Data;
+    if (data) {
+      live.OnlyKnown({"url", "pointer", "text", "every", "none"});
+    } else {
+      live.OnlyKnown({"url", "items", "every", "none"});
+    }
+    required("url");
+    ReadFeedPlace(live, "url", context, false, model.url);
+    if (data) {
+      required("pointer");
+      if (auto pointer = live.Text("pointer")) model.pointer = *pointer;
+      if (live.Ok() && !model.pointer.empty() && model.pointer.front() != '/') {
+        live.FailField("pointer", "musi być pusty albo zaczynać się od „/” (np. „/main/temp”).");
+      }
+      if (auto text = live.Text("text")) model.text = *text;
+    } else {
+      model.items = live.Integer("items", 1, kMaxItems).value_or(model.items);
+    }
+  }
+  model.every = live.Integer("every", 5, kMaxEvery).value_or(model.every);
+  if (auto none = live.Text("none")) model.none = *none;
+  if (!live.Ok()) {
+    ShowError error = live.Error();
+    if (!error.field.empty()) error.field = std::string(kind) + "." + error.field;
+    fields.FailWith(error);
+  }
+}
+
 // A zone's place: inside the board, of some size.
 void ReadZonePlace(FieldReader& fields, ZoneModel& zone) {
   const auto side = [&fields](std::string_view key, int low, int high) {
@@ -216,6 +316,19 @@ ContentModel ReadContent(FieldReader& fields, const Context& context,
     } else {
       ReadZones(fields, context, content);
     }
+  } else if (kind == "departures" || kind == "data" || kind == "rss") {
+    content.kind = kind == "departures" ? ContentKind::Departures
+                   : kind == "data"     ? ContentKind::Data
+                                        : ContentKind::Rss;
+    known.insert(known.end(), {"font", "size"});
+    if (content.kind == ContentKind::Data) known.push_back("align");
+    if (content.kind == ContentKind::Rss) known.push_back("speed");
+    ReadLive(fields, kind, context, content);
+    ReadTextOptions(fields, context, content);
+    if (auto align = fields.Choice("align", {"left", "centre", "center", "right"})) {
+      content.options.align = *picture::AlignmentNamed(*align);
+    }
+    content.speed = fields.Positive("speed", kMaxSpeed).value_or(content.speed);
   } else if (kind == "scroll") {
     content.kind = ContentKind::Scroll;
     known.insert(known.end(), {"font", "size", "speed", "times"});

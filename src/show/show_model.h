@@ -18,12 +18,49 @@
 namespace tablica::show {
 
 enum class ContentKind {
-  Text,       // one or two lines, still (a clock when they hold {time:}/{date:})
-  Picture,    // any picture, still
-  Scroll,     // one line moving right to left across the board
-  Animation,  // a picture with several frames, each for its own delay
-  Zones,      // the board split into rectangles, each with a content of its own
+  Text,        // one or two lines, still (a clock when they hold {time:}/{date:})
+  Picture,     // any picture, still
+  Scroll,      // one line moving right to left across the board
+  Animation,   // a picture with several frames, each for its own delay
+  Zones,       // the board split into rectangles, each with a content of its own
+  Departures,  // the next departures of some stops, from a timetable and live feeds
+  Data,        // one still line with a value out of a JSON document
+  Rss,         // the titles of an RSS or Atom feed as a scrolling line
 };
+
+// Where live content takes its data from, and how often it asks. A file
+// (a timetable, a live feed) is kept as its path resolved against the
+// show's folder (UTF-8); an address as written. The defaults depend on the
+// kind (LiveModel::For).
+struct LiveModel {
+  std::string feed;                 // Departures: the timetable (a zip)
+  std::string realtime;             // Departures: trip updates; empty: none
+  std::string alerts;               // Departures: alerts; empty: none
+  std::vector<std::string> stops;   // Departures: stop ids (a station: its platforms)
+  std::vector<std::string> routes;  // Departures: only these routes; empty: all
+  int rows = 2;                     // Departures: rows at most
+  std::string url;                  // Data, Rss: an http or https address
+  std::string pointer;              // Data: where the value is (JSON Pointer)
+  std::string text = "{value}";     // Data: the line, {value} filled in
+  int items = 5;                    // Rss: titles shown
+  int every = 30;                   // seconds between asks
+  std::string none;                 // shown before a first answer, or with no departures
+
+  // A model with the defaults of `kind`.
+  static LiveModel For(ContentKind kind);
+  friend bool operator==(const LiveModel&, const LiveModel&) = default;
+};
+
+inline LiveModel LiveModel::For(ContentKind kind) {
+  LiveModel model;
+  model.every = kind == ContentKind::Departures ? 30 : kind == ContentKind::Data ? 300 : 600;
+  model.none = kind == ContentKind::Departures ? "Brak odjazdów" : "Brak danych";
+  return model;
+}
+
+inline bool IsLive(ContentKind kind) {
+  return kind == ContentKind::Departures || kind == ContentKind::Data || kind == ContentKind::Rss;
+}
 
 struct ZoneModel;
 
@@ -47,6 +84,7 @@ struct ContentModel {
   double speed = 16;             // Scroll: dots a second
   std::optional<int> times;      // Scroll: passes, Animation: loops
   std::vector<ZoneModel> zones;  // Zones: drawn in order, a later one over an earlier
+  LiveModel live;                // Departures, Data, Rss
 
   bool Moving() const;
   friend bool operator==(const ContentModel&, const ContentModel&) = default;
@@ -67,6 +105,8 @@ inline bool ContentModel::Moving() const {
     return std::any_of(zones.begin(), zones.end(),
                        [](const ZoneModel& zone) { return zone.content.Moving(); });
   }
+  // Live content has no length of its own (an RSS line scrolls for as long
+  // as its page shows).
   return kind == ContentKind::Scroll || kind == ContentKind::Animation;
 }
 

@@ -194,9 +194,13 @@ void ShowPlayer::TakeCommands(Playing& playing) {
 
 void ShowPlayer::Report(const std::vector<std::string>& problems, Playing& playing) {
   if (problems == playing.lastProblems) return;
-  playing.lastProblems = problems;
+  // Each problem is said when it comes, not again while it lasts (a source
+  // failing in one zone while another's problem comes and goes).
+  const std::vector<std::string> said = std::exchange(playing.lastProblems, problems);
   if (!options_.showMessage) return;
-  for (const std::string& problem : problems) options_.showMessage(problem);
+  for (const std::string& problem : problems) {
+    if (std::find(said.begin(), said.end(), problem) == said.end()) options_.showMessage(problem);
+  }
 }
 
 BoardReach ShowPlayer::Look(BoardOutput& output, Playing& playing) {

@@ -28,11 +28,22 @@ std::optional<milliseconds> PageLength(const ShowTimeline::Page& page,
   if (seconds) return seconds;
   std::optional<milliseconds> longest;
   for (const BoardContent* content : {page.first.get(), page.second.get()}) {
-    if (content == nullptr || !content->Moving()) continue;
+    // Live content may move without a length: its page lasts its seconds.
+    if (content == nullptr || content->PassLength().count() == 0) continue;
     const milliseconds length = content->PassLength() * content->Times();
     longest = std::max(longest.value_or(length), length);
   }
   return longest;
+}
+
+// The sentences of a drawn content's problem (one a line) added to `problems`.
+void AddProblems(const std::string& problem, std::vector<std::string>& problems) {
+  std::size_t start = 0;
+  while (start < problem.size()) {
+    const std::size_t end = std::min(problem.find('\n', start), problem.size());
+    problems.push_back(problem.substr(start, end - start));
+    start = end + 1;
+  }
 }
 
 // The dots of `page` `into` it on both boards; a transition from `before`
@@ -42,13 +53,13 @@ bool Draw(ShowTimeline::Page& page, milliseconds into, const QDateTime& local, M
           const std::optional<Moment>& before) {
   Drawn first = page.first->DotsAt(into, local);
   moment.first = first.dots;
-  if (!first.problem.empty()) moment.problems.push_back(first.problem);
+  AddProblems(first.problem, moment.problems);
   bool clock = page.first->FollowsClock();
   moment.moving = page.first->Moving();
   if (page.second) {
     Drawn second = page.second->DotsAt(into, local);
     moment.second = second.dots;
-    if (!second.problem.empty()) moment.problems.push_back(second.problem);
+    AddProblems(second.problem, moment.problems);
     clock = clock || page.second->FollowsClock();
     moment.moving = moment.moving || page.second->Moving();
   }
@@ -265,6 +276,18 @@ Moment ShowTimeline::Follow(milliseconds elapsed, const QDateTime& local, Moment
   if (useBlank_ && !blank_.empty()) next = std::min(next, elapsed + ToNextMinute(local));
   moment.nextChange = next;
   return moment;
+}
+
+std::vector<std::shared_ptr<const SourceWatch>> ShowTimeline::Watches() const {
+  std::vector<std::shared_ptr<const SourceWatch>> watches;
+  const auto add = [&watches](const Page& page) {
+    for (const BoardContent* content : {page.first.get(), page.second.get()}) {
+      if (content != nullptr) content->Watches(watches);
+    }
+  };
+  for (const Page& page : pages_) add(page);
+  if (otherwise_) add(*otherwise_);
+  return watches;
 }
 
 TimelineResult MakeTimeline(const ShowModel& model, const QDateTime& now) {

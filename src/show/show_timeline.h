@@ -69,6 +69,9 @@ class ShowTimeline {
   void UseBlankRanges(bool use) { useBlank_ = use; }
   bool UsesSecondBoard() const { return usesSecond_; }
   int PageCount() const { return static_cast<int>(pages_.size()); }
+  // The sources of the show's live content, to list while it plays (they
+  // answer from any thread, also once the timeline is gone).
+  std::vector<std::shared_ptr<const SourceWatch>> Watches() const;
 
  private:
   // Where a show with times is: on a page (from `start`), or on none (the

@@ -77,6 +77,46 @@ void PictureOptions(QJsonObject& object, const picture::ConvertOptions& options)
   if (options.lit != defaults.lit) object["lit"] = Name(options.lit);
 }
 
+// A live content's file or address: a file named from the show's folder.
+QString FeedText(const std::string& place, const fs::path& folder) {
+  const QString text = Utf8(place);
+  if (text.startsWith("http://", Qt::CaseInsensitive) ||
+      text.startsWith("https://", Qt::CaseInsensitive)) {
+    return text;
+  }
+  return Utf8(PathFromFolder(picture::PathFromUtf8(place), folder));
+}
+
+QJsonObject LiveJson(const ContentModel& content, const fs::path& folder) {
+  const LiveModel& live = content.live;
+  const LiveModel defaults = LiveModel::For(content.kind);
+  QJsonObject object;
+  const auto list = [](const std::vector<std::string>& texts) {
+    QJsonArray array;
+    for (const std::string& text : texts) array.append(Utf8(text));
+    return array;
+  };
+  if (content.kind == ContentKind::Departures) {
+    object["feed"] = FeedText(live.feed, folder);
+    if (!live.realtime.empty()) object["realtime"] = FeedText(live.realtime, folder);
+    if (!live.alerts.empty()) object["alerts"] = FeedText(live.alerts, folder);
+    object["stops"] = list(live.stops);
+    if (!live.routes.empty()) object["routes"] = list(live.routes);
+    if (live.rows != defaults.rows) object["rows"] = live.rows;
+  } else {
+    object["url"] = Utf8(live.url);
+    if (content.kind == ContentKind::Data) {
+      object["pointer"] = Utf8(live.pointer);
+      if (live.text != defaults.text) object["text"] = Utf8(live.text);
+    } else if (live.items != defaults.items) {
+      object["items"] = live.items;
+    }
+  }
+  if (live.every != defaults.every) object["every"] = live.every;
+  if (live.none != defaults.none) object["none"] = Utf8(live.none);
+  return object;
+}
+
 QJsonObject ContentJson(const ContentModel& content, const fs::path& folder) {
   QJsonObject object;
   switch (content.kind) {
@@ -106,6 +146,23 @@ QJsonObject ContentJson(const ContentModel& content, const fs::path& folder) {
         zones.append(placed);
       }
       object["zones"] = zones;
+      break;
+    }
+    case ContentKind::Departures:
+    case ContentKind::Data:
+    case ContentKind::Rss: {
+      const char* name = content.kind == ContentKind::Departures ? "departures"
+                         : content.kind == ContentKind::Data     ? "data"
+                                                                 : "rss";
+      object[name] = LiveJson(content, folder);
+      TextOptions(object, content.options, folder);
+      if (content.kind == ContentKind::Data &&
+          content.options.align != picture::ConvertOptions().align) {
+        object["align"] = Name(content.options.align);
+      }
+      if (content.kind == ContentKind::Rss && content.speed != ContentModel().speed) {
+        object["speed"] = content.speed;
+      }
       break;
     }
     case ContentKind::Picture:

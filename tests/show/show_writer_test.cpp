@@ -91,10 +91,18 @@ TEST_F(ShowWriterTest, EveryFieldComesBackFromTheWrittenFile) {
       {"text": ["Z pliku"], "font": "../obrazy/czcionka.otf", "seconds": 1},
       {"zones": [{"x": 0, "y": 0, "w": 88, "h": 16, "text": ["A"], "align": "left"},
                  {"x": 88, "y": 0, "w": 40, "h": 16, "text": ["{time:mm:ss}"]}],
-       "second": {"zones": [{"x": 0, "y": 8, "w": 128, "h": 24, "scroll": "B", "times": 2}]}}
+       "second": {"zones": [{"x": 0, "y": 8, "w": 128, "h": 24, "scroll": "B", "times": 2}]}},
+      {"departures": {"feed": "../rozklady/miasto.zip", "realtime": "https://example.org/tu.pb",
+       "alerts": "alerty.pb", "stops": ["S1", "S2"], "routes": "4", "rows": 3, "every": 20,
+       "none": "Nic nie jedzie"}, "size": 8, "seconds": 10},
+      {"zones": [{"x": 0, "y": 0, "w": 128, "h": 16, "align": "left",
+                  "data": {"url": "http://127.0.0.1:9/t.json", "pointer": "/t", "text": "{value} °C"}},
+                 {"x": 0, "y": 16, "w": 128, "h": 16, "speed": 30,
+                  "rss": {"url": "https://example.org/rss", "items": 3, "every": 900}}],
+       "seconds": 3}
     ]})";
   const ShowModel original = Read(QByteArray::fromStdString(json), shows_);
-  ASSERT_EQ(original.pages.size(), 11u);
+  ASSERT_EQ(original.pages.size(), 13u);
 
   // Written for its own folder, for another, and for the pictures' own.
   for (const fs::path& folder : {shows_, folder_.path() / "inne" / "glebiej", pictures_}) {
@@ -112,6 +120,8 @@ TEST_F(ShowWriterTest, EveryFieldComesBackFromTheWrittenFile) {
   EXPECT_EQ(pages[6].toObject()["animation"].toString(), "../obrazy/flaga.gif");
   EXPECT_EQ(pages[9].toObject()["font"].toString(), "../obrazy/czcionka.otf");
   EXPECT_EQ(pages[3].toObject()["picture"].toString().toStdString(), inlinePng);
+  EXPECT_EQ(pages[11].toObject()["departures"].toObject()["feed"].toString(),
+            "../rozklady/miasto.zip");
   // Defaults are left out, as a person writes the file.
   EXPECT_EQ(pages[1].toObject().keys(), (QStringList{"seconds", "text"}));
   EXPECT_EQ(file["blank"].toArray().at(1).toString(), "12:00-24:00");
