@@ -102,6 +102,8 @@ struct BoardService::State {
   std::vector<std::string> text;
   std::optional<Refusal> refused;
   std::string notice;
+  // The live sources of the content shown; they answer for themselves.
+  std::vector<std::shared_ptr<const show::SourceWatch>> watches;
   std::uint64_t shown = 0;
   std::optional<LastSend> lastSend;
   long long sends = 0;
@@ -295,6 +297,7 @@ bool BoardService::Play(Content content) {
     state_->shown = content.parts_->arrival;
     state_->text = std::move(content.parts_->text);
     state_->refused.reset();
+    state_->watches = content.parts_->timeline->Watches();
   }
   state_->player->Play(std::move(content.parts_->timeline), showing);
   state_->Log("Pokazuję " + Described(showing) + ".");
@@ -344,6 +347,7 @@ void BoardService::Blank() {
     state_->shown = ++state_->arrivals;
     state_->text.clear();
     state_->refused.reset();
+    state_->watches.clear();
   }
   state_->player->Blank();
   state_->Log("Tablica wygaszona.");
@@ -368,7 +372,7 @@ ServiceStatus BoardService::Status() const {
   status.showing = player.showing == show::Showing::Nothing
                        ? std::string("blank")
                        : std::string(show::NameOf(player.showing));
-  std::lock_guard lock(state_->mutex);
+  std::unique_lock lock(state_->mutex);
   status.text = state_->text;
   status.refused = state_->refused;
   status.notice = state_->notice;
@@ -378,6 +382,13 @@ ServiceStatus BoardService::Status() const {
   status.lastSend = state_->lastSend;
   status.sends = state_->sends;
   status.failedSends = state_->failedSends;
+  const auto watches = state_->watches;
+  lock.unlock();
+  for (const auto& watch : watches) {
+    for (const show::SourceReport& report : watch->Report()) {
+      status.sources.push_back({report.name, report.age, report.fault});
+    }
+  }
   return status;
 }
 

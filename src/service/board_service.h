@@ -60,6 +60,13 @@ struct Refusal {
   std::string message;  // Polish
 };
 
+// A source of the live content shown (departures, a data or RSS line).
+struct LiveSourceStatus {
+  std::string name;              // its address or file
+  std::optional<long long> age;  // seconds since its last good answer; unset: none yet
+  std::string fault;             // its last fault (Polish), or empty
+};
+
 struct ServiceStatus {
   std::optional<std::uint8_t> port;  // unset: no port chosen
   // Whether the board's port is open (false while its adapter is out or
@@ -78,6 +85,8 @@ struct ServiceStatus {
   long long sends = 0;  // frames written, those that failed included
   long long failedSends = 0;
   std::string version;
+  // The sources of the live content shown (not of notifications).
+  std::vector<LiveSourceStatus> sources;
 };
 
 // Content read from a request and checked whole: every picture read, every

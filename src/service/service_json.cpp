@@ -70,6 +70,16 @@ std::string StatusJson(const ServiceStatus& status) {
   object["sends"] = static_cast<qint64>(status.sends);
   object["failed_sends"] = static_cast<qint64>(status.failedSends);
   object["version"] = QString::fromStdString(status.version);
+  QJsonArray sources;
+  for (const LiveSourceStatus& source : status.sources) {
+    sources.append(QJsonObject{
+        {"name", QString::fromStdString(source.name)},
+        {"age",
+         source.age ? QJsonValue(static_cast<qint64>(*source.age)) : QJsonValue(QJsonValue::Null)},
+        {"fault", TextOrNull(source.fault)},
+    });
+  }
+  object["sources"] = sources;
   return Compact(object);
 }
 
