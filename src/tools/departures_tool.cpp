@@ -72,13 +72,14 @@ std::string WriteBoardPreview(live::DeparturesView view, const std::filesystem::
 
 std::string DeparturesUsage() {
   return "Użycie: tablica-convert --departures ROZKŁAD.zip|ADRES --stop ID [--stop ID …]\n"
-         "                        [--at RRRR-MM-DDTGG:MM[:SS]] [--rows N]\n"
+         "                        [--route LINIA …] [--at RRRR-MM-DDTGG:MM[:SS]] [--rows N]\n"
          "                        [--realtime PLIK|ADRES]\n"
          "\n"
          "Wypisuje najbliższe odjazdy z przystanków rozkładu GTFS, jeden obiekt\n"
          "JSON w wierszu. Stacja (location_type 1) oznacza wszystkie jej perony.\n"
          "Rozkład spod adresu http(s) jest przechowywany i pobierany ponownie\n"
          "najwyżej raz na dobę, gdy się zmienił.\n"
+         "  --route     tylko ta linia (route_id albo route_short_name); można powtarzać\n"
          "  --at        czas lokalny przewoźnika (agency_timezone); domyślnie teraz\n"
          "  --rows N    najwyżej N odjazdów (domyślnie 10)\n"
          "  --realtime  dane na żywo GTFS-Realtime (TripUpdates) z pliku albo adresu\n"
@@ -95,8 +96,9 @@ ParsedDeparturesCommand ParseDeparturesCommand(const std::vector<std::string>& a
   }
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const bool takesValue = arg == "--departures" || arg == "--stop" || arg == "--at" ||
-                            arg == "--rows" || arg == "--realtime" || arg == "--preview";
+    const bool takesValue = arg == "--departures" || arg == "--stop" || arg == "--route" ||
+                            arg == "--at" || arg == "--rows" || arg == "--realtime" ||
+                            arg == "--preview";
     if (!takesValue) return {std::nullopt, false, "Nieznana opcja: " + arg + "."};
     if (i + 1 >= args.size()) return {std::nullopt, false, "Brak wartości po " + arg + "."};
     const std::string& value = args[++i];
@@ -105,6 +107,8 @@ ParsedDeparturesCommand ParseDeparturesCommand(const std::vector<std::string>& a
       haveFeed = true;
     } else if (arg == "--stop") {
       command.stops.push_back(value);
+    } else if (arg == "--route") {
+      command.routes.push_back(value);
     } else if (arg == "--at") {
       command.at = value;
     } else if (arg == "--realtime") {
@@ -128,6 +132,7 @@ ParsedDeparturesCommand ParseDeparturesCommand(const std::vector<std::string>& a
 int RunDeparturesTool(const DeparturesCommand& command, const TextOut& out, const TextOut& error) {
   live::DeparturesQuery query;
   query.stops = command.stops;
+  query.routes = command.routes;
   std::filesystem::path feedFile = picture::PathFromUtf8(command.feed);
   if (live::IsAddress(command.feed)) {
     // Kept in the user's cache and asked again at most daily, as a board does.

@@ -23,7 +23,8 @@ inline bool AsksForDepartures(int argc, char** argv) {
 struct DeparturesCommand {
   std::string feed;  // UTF-8 path
   std::vector<std::string> stops;
-  std::optional<std::string> at;  // YYYY-MM-DDTHH:MM[:SS], the feed's local time
+  std::vector<std::string> routes;  // route ids or short names; empty: all
+  std::optional<std::string> at;    // YYYY-MM-DDTHH:MM[:SS], the feed's local time
   int rows = 10;
   std::optional<std::string> realtime;  // a file or an address
   std::optional<std::string> preview;   // PODGLAD.png: the first rows as the board draws them

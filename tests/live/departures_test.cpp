@@ -106,6 +106,24 @@ TEST_F(DeparturesTest, StopsFoundByNameWithoutCaseOrMarks) {
               ::testing::HasSubstr("brak.zip"));
 }
 
+TEST_F(DeparturesTest, RoutesFilterByIdOrShortNameFromTheCommandLine) {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"RN", {"08:12 T3 Nocny Pętla S1", "08:30 T7 Nocny Pętla S2"}},
+      {"4", {"08:00 T8 4 Co 20 S2", "08:05 T1 4 Pętla S1"}},
+  };
+  for (const auto& [route, expected] : cases) {
+    const auto parsed =
+        tools::ParseDeparturesCommand({"--departures", feed_.string(), "--stop", "S", "--route",
+                                       route, "--rows", "2", "--at", "2026-12-09T08:00"});
+    ASSERT_TRUE(parsed.command) << parsed.error;
+    Answer run;
+    run.code = tools::RunDeparturesTool(
+        *parsed.command, [&](const std::string& line) { run.lines.push_back(line); },
+        [&](const std::string& text) { run.errors += text; });
+    EXPECT_EQ(Briefs(run), expected) << route << ": " << run.errors;
+  }
+}
+
 TEST_F(DeparturesTest, ServiceDayCountsFromNoonOnTheDayClocksChange) {
   // 29 March 2026: clocks go forward at 02:00; 10:00:00 is 10:00 CEST.
   const Answer run = Departures(feed_, {"S1"}, "2026-03-29T09:00");
