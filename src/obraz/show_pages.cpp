@@ -157,6 +157,20 @@ PageModel AnimationPage(const std::filesystem::path& animation,
   return page;
 }
 
+PageModel LivePage(ContentKind kind) {
+  PageModel page;
+  page.first.kind = kind;
+  page.first.live = show::LiveModel::For(kind);
+  page.seconds = kClockPageLength;
+  return page;
+}
+
+bool IsAddress(const std::string& source) {
+  const QString text = QString::fromStdString(source);
+  return text.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) ||
+         text.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive);
+}
+
 void AddZone(PageModel& page, ContentModel content) {
   if (page.first.kind != ContentKind::Zones) {
     ContentModel whole;

@@ -43,6 +43,13 @@ void AddZone(show::PageModel& page, show::ContentModel content);
 // else the page's own.
 show::ContentModel& EditedContent(show::PageModel& page, int zone);
 
+// Departures or a data line with their usual settings and no source yet
+// (the user gives it), shown as long as a clock page.
+show::PageModel LivePage(show::ContentKind kind);
+
+// Whether a live content's source is an http or https address (else a file).
+bool IsAddress(const std::string& source);
+
 // Whether anything on the page moves (a scrolling line, an animation), so
 // that it may last its passes instead of a number of seconds.
 bool Moves(const show::PageModel& page);

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "obraz/form_parts.h"
+#include "obraz/live_fields.h"
 #include "obraz/page_fields.h"
 #include "obraz/picture_tab.h"
 #include "obraz/preview_player.h"
@@ -40,6 +41,7 @@ using obraz_form::Text;
 constexpr const char* kShowFilter = "Pokaz (*.json);;Wszystkie pliki (*)";
 constexpr const char* kAnimationFilter =
     "Animacje (*.gif *.webp *.png *.apng *.mng);;Wszystkie pliki (*)";
+constexpr const char* kFeedFilter = "Rozkład GTFS (*.zip);;Wszystkie pliki (*)";
 constexpr const char* kNoPages = "Pokaz nie ma jeszcze żadnej strony: dodaj ją („Dodaj stronę”).";
 
 QPushButton* Button(const char* name, const char* caption) {
@@ -112,6 +114,7 @@ ShowTab::ShowTab(const PictureTab& pictures, const TextTab& texts, Services serv
   grid->addWidget(MakeFields(), 2, 0, 1, 2);
   grid->addWidget(MakeWhen(), 3, 0, 1, 2);
   grid->addWidget(MakeZones(), 4, 0, 1, 2);
+  grid->addWidget(MakeLive(), 5, 0, 1, 2);
   showTransition_ = TransitionList("showTransition", false);
   connect(showTransition_, &QComboBox::activated, this, [this] {
     Guarded([&] {
@@ -123,7 +126,7 @@ ShowTab::ShowTab(const PictureTab& pictures, const TextTab& texts, Services serv
   bottom->addWidget(fileName_, 1);
   bottom->addWidget(new QLabel(Text("wejście stron w całym pokazie:")));
   bottom->addWidget(showTransition_);
-  grid->addLayout(bottom, 5, 0, 1, 2);
+  grid->addLayout(bottom, 6, 0, 1, 2);
   grid->setColumnStretch(0, 1);  // the page list takes the width; the commands their own
   ShowPages(-1);
 }
@@ -143,6 +146,8 @@ QMenu* ShowTab::MakeSourceMenu(const char* suffix, void (ShowTab::*use)(Source))
   item("addScroll", "&Przewijany napis z karty „Tekst”", Source::Scroll);
   item("addClock", "&Zegar (godzina i data)", Source::Clock);
   item("addAnimation", "&Animacja z pliku…", Source::Animation);
+  item("addDepartures", "Od&jazdy z rozkładu (GTFS)", Source::Departures);
+  item("addData", "Wiersz &danych z sieci (JSON)", Source::Data);
   return menu;
 }
 
@@ -204,6 +209,16 @@ QWidget* ShowTab::MakeWhen() {
   return when_;
 }
 
+QWidget* ShowTab::MakeLive() {
+  live_ = new LiveFields;
+  connect(live_, &LiveFields::LiveEdited, this,
+          [this](const show::LiveModel& live) { Guarded([&] { EditLive(live); }); });
+  connect(live_, &LiveFields::FeedFileRequested, this, [this] { Guarded([&] { ChooseFeed(); }); });
+  connect(live_, &LiveFields::Refused, this,
+          [this](const std::string& message) { services_.showMessage(message); });
+  return live_;
+}
+
 QWidget* ShowTab::MakeZones() {
   zones_ = new ZoneFields(MakeSourceMenu("Zone", &ShowTab::AddZoneFrom));
   connect(zones_, &ZoneFields::ZoneChosen, this, [this] {
@@ -212,6 +227,7 @@ QWidget* ShowTab::MakeZones() {
       if (row < 0) return;
       show::PageModel& page = show_.pages[static_cast<std::size_t>(row)];
       fields_->ShowPage(&page, &show_pages::EditedContent(page, CurrentZone()));
+      live_->ShowContent(&show_pages::EditedContent(page, CurrentZone()));
     });
   });
   connect(zones_, &ZoneFields::PlaceEdited, this,
@@ -358,6 +374,10 @@ std::optional<show::PageModel> ShowTab::PageFrom(Source source, bool zone) {
     }
     case Source::Clock:
       return show_pages::ClockPage(!zone);
+    case Source::Departures:
+      return show_pages::LivePage(show::ContentKind::Departures);
+    case Source::Data:
+      return show_pages::LivePage(show::ContentKind::Data);
     case Source::Animation: {
       const FileChoice choice{Text("Dodaj animację"), Text(kAnimationFilter), QString(),
                               ToQString(Folder()) + QLatin1Char('/')};
@@ -422,6 +442,32 @@ void ShowTab::PlaceZone(QRect place) {
   edited.w = place.width();
   edited.h = place.height();
   PagesChanged(row, zone);
+}
+
+void ShowTab::EditLive(show::LiveModel live) {
+  const int row = Current();
+  if (row < 0) return;
+  // A timetable file is kept named whole, from the show's folder when typed
+  // without one.
+  if (!live.feed.empty() && !show_pages::IsAddress(live.feed)) {
+    const fs::path feed = picture::PathFromUtf8(live.feed);
+    live.feed = picture::Utf8Name(show::AbsolutePath(feed.is_absolute() ? feed : Folder() / feed));
+  }
+  show::PageModel& page = show_.pages[static_cast<std::size_t>(row)];
+  show_pages::EditedContent(page, CurrentZone()).live = std::move(live);
+  PagesChanged(row, CurrentZone());
+}
+
+void ShowTab::ChooseFeed() {
+  const FileChoice choice{Text("Rozkład jazdy"), Text(kFeedFilter), QString(),
+                          ToQString(Folder()) + QLatin1Char('/')};
+  const std::optional<QString> chosen = services_.openChooser.ChooseFile(this, choice);
+  const int row = Current();
+  if (!chosen || row < 0) return;
+  show::PageModel& page = show_.pages[static_cast<std::size_t>(row)];
+  show_pages::EditedContent(page, CurrentZone()).live.feed =
+      picture::Utf8Name(show::AbsolutePath(ToPath(*chosen)));
+  PagesChanged(row, CurrentZone());
 }
 
 void ShowTab::ChooseShow() {
@@ -496,6 +542,7 @@ void ShowTab::ShowFields(int zone) {
   show::PageModel* page = chosen ? &show_.pages[static_cast<std::size_t>(row)] : nullptr;
   zones_->ShowZones(page, zone);
   when_->ShowPage(page);
+  live_->ShowContent(page ? &show_pages::EditedContent(*page, CurrentZone()) : nullptr);
   fields_->ShowPage(page, page ? &show_pages::EditedContent(*page, CurrentZone()) : nullptr);
 }
 

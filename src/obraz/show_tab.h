@@ -22,6 +22,7 @@ namespace tablica {
 class FileChooser;
 class PageFields;
 class PictureTab;
+class LiveFields;
 class PreviewPlayer;
 class TextTab;
 class WhenFields;
@@ -74,7 +75,7 @@ class ShowTab final : public SourceTab {
 
  private:
   // Where a page's or a zone's content comes from.
-  enum class Source { Picture, Text, Scroll, Clock, Animation };
+  enum class Source { Picture, Text, Scroll, Clock, Animation, Departures, Data };
 
   // The sources as a menu whose choice `use`s the page made; the actions
   // are named "addTextPage", "addTextZone"… after `suffix`.
@@ -83,6 +84,7 @@ class ShowTab final : public SourceTab {
   QWidget* MakeFields();
   QWidget* MakeZones();
   QWidget* MakeWhen();
+  QWidget* MakeLive();
   template <class Command>
   void Guarded(Command&& command);
 
@@ -98,6 +100,8 @@ class ShowTab final : public SourceTab {
   void MoveZone(int by);
   void RemoveZone();
   void PlaceZone(QRect place);
+  void EditLive(show::LiveModel live);
+  void ChooseFeed();
   void ChooseShow();
   void SaveShow();
 
@@ -123,6 +127,7 @@ class ShowTab final : public SourceTab {
   PageFields* fields_ = nullptr;
   ZoneFields* zones_ = nullptr;
   WhenFields* when_ = nullptr;
+  LiveFields* live_ = nullptr;
   QLabel* fileName_ = nullptr;
   QComboBox* showTransition_ = nullptr;
 };

@@ -1,0 +1,81 @@
+// The "Pokaz" tab's live contents: departures whose stop is found by its
+// name in a timetable file and whose rows and live feed are given in the
+// fields, and a data line; saved, read back by the show library and opened
+// again alike.
+
+#include <QAction>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+
+#include "../live/feed_kit.h"
+#include "obraz/show_tab.h"
+#include "obraz_fixture.h"
+#include "show/show_file.h"
+
+namespace tablica::obraz_testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+TEST_F(ObrazTest, DeparturesAndADataLineAreSetUpSavedAndOpenedAgain) {
+  const std::filesystem::path feed = folder.path() / "rozklad.zip";
+  testing_support::WriteFeed(feed, testing_support::kSmallFeed);
+  ShowWindow();
+  Find<QTabWidget>("sourceTabs").setCurrentIndex(2);
+  const auto enter = [&](const char* name, const char* text) {
+    QLineEdit& line = Find<QLineEdit>(name);
+    line.setFocus();
+    line.selectAll();
+    QTest::keyClicks(&line, QString::fromUtf8(text));
+    QTest::keyClick(&line, Qt::Key_Return);
+  };
+
+  Find<QAction>("addDeparturesPage").trigger();
+  EXPECT_THAT(Find<QLabel>("status").text().toStdString(), HasSubstr("departures"));
+  enter("stopSearch", "peron");  // no timetable yet: said beside the list
+  EXPECT_THAT(Find<QLabel>("stopsNote").text().toStdString(), HasSubstr("plik rozkładu"));
+  openChooser.answers.push_back(QString::fromStdString(feed.string()));
+  QTest::mouseClick(&Find<QToolButton>("liveFeedButton"), Qt::LeftButton);
+  enter("stopSearch", "PERON");
+  QListWidget& found = Find<QListWidget>("stopsFound");
+  ASSERT_EQ(found.count(), 2);
+  EXPECT_EQ(found.item(1)->text().toStdString(), "Peron 2 – S2");
+  emit found.itemActivated(found.item(1));
+  Find<QSpinBox>("liveRows").setValue(3);
+  enter("liveRealtime", "https://mpk.example/tripupdates.pb");
+
+  Find<QAction>("addDataPage").trigger();
+  enter("liveUrl", "https://pogoda.example/teraz.json");
+  enter("livePointer", "/current/temperature_2m");
+  enter("liveText", "Temperatura {value} °C");
+
+  const show::ShowModel model = Find<ShowTab>("showTab").Show();
+  ASSERT_EQ(model.pages.size(), 2u);
+  const show::LiveModel& departures = model.pages[0].first.live;
+  EXPECT_EQ(departures.feed, feed.string());
+  EXPECT_THAT(departures.stops, ElementsAre("S2"));
+  EXPECT_EQ(departures.rows, 3);
+  EXPECT_EQ(model.pages[1].first.live.text, "Temperatura {value} °C");
+
+  const std::filesystem::path saved = folder.path() / "odjazdy.json";
+  saveChooser.answers.push_back(QString::fromStdString(saved.string()));
+  Find<QAction>("saveShow").trigger();
+  const show::ShowModelResult read = show::ReadShowFile(saved);
+  ASSERT_TRUE(read.show) << show::Sentence(read.error);
+  EXPECT_EQ(*read.show, model);
+  CloseWindow();
+  ShowWindow();
+  openChooser.answers.push_back(QString::fromStdString(saved.string()));
+  Find<QAction>("openShow").trigger();
+  EXPECT_EQ(Find<ShowTab>("showTab").Show(), model);
+  EXPECT_EQ(Find<QLineEdit>("liveStops").text(), "S2");
+  EXPECT_THAT(shown, IsEmpty());
+}
+
+}  // namespace
+}  // namespace tablica::obraz_testing
