@@ -34,6 +34,10 @@ void ShutdownSending(socket_t socket);
 void Close(socket_t socket);
 // The local end's address and port.
 void LocalAddress(socket_t socket, std::string& address, int& port);
+// The numeric text and the port of a socket's address, the same on every
+// platform (the HTTP library brings each system's socket types); an IPv4
+// client of an IPv6 socket reads as the same client over IPv4.
+void AddressOf(const sockaddr_storage& from, std::string& address, int& port);
 
 struct Watch {
   socket_t socket = INVALID_SOCKET;

@@ -12,23 +12,6 @@ namespace tablica::service::net {
 
 namespace {
 
-void AddressOf(const sockaddr_storage& from, std::string& address, int& port) {
-  char text[INET6_ADDRSTRLEN] = {};
-  if (from.ss_family == AF_INET6) {
-    const auto& in6 = reinterpret_cast<const sockaddr_in6&>(from);
-    inet_ntop(AF_INET6, &in6.sin6_addr, text, sizeof text);
-    port = ntohs(in6.sin6_port);
-  } else {
-    const auto& in4 = reinterpret_cast<const sockaddr_in&>(from);
-    inet_ntop(AF_INET, &in4.sin_addr, text, sizeof text);
-    port = ntohs(in4.sin_port);
-  }
-  address = text;
-  if (address.starts_with("::ffff:") && address.find('.') != std::string::npos) {
-    address.erase(0, 7);
-  }
-}
-
 IoResult Result(int count) {
   if (count > 0) return {Io::Done, static_cast<std::size_t>(count)};
   if (count == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) return {Io::WouldBlock, 0};
