@@ -3,4 +3,5 @@
 # UBSan; fails on any crash, leak or sanitizer report.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+export TABLICA_WERROR=ON
 ./fuzz/run "" "${FUZZ_SECONDS:-60}"
