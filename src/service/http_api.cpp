@@ -200,6 +200,7 @@ HttpApi::HttpApi(BoardService& service, HttpSetup setup)
 
   AddBoardRoutes(server, service, state.setup);
   AddLiveRoute(server, state.feed);
+  AddStopsRoute(server);
   AddWebPage(server);
 }
 

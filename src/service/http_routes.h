@@ -23,6 +23,10 @@ void AddBoardRoutes(httplib::Server& server, BoardService& service, const HttpSe
 // /api/live: server-sent events, one "frame" event per frame written.
 void AddLiveRoute(httplib::Server& server, LiveFeed& feed);
 
+// /api/stops (POST {"feed", "search"}): the stops of a timetable at an
+// address whose names hold the search.
+void AddStopsRoute(httplib::Server& server);
+
 // The web page: /, its script and its style, from the program's resources.
 void AddWebPage(httplib::Server& server);
 // Whether `path` is one of the page's files: the only requests that need no

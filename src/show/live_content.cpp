@@ -321,13 +321,13 @@ class LineContent : public BoardContent {
   Worker worker_;  // last: stopped before the rest goes
 };
 
+}  // namespace
+
 std::filesystem::path FeedCacheFolder() {
   return std::filesystem::path(
       QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation).toStdU16String() +
       u"/zapis-bitmapy/rozklady");
 }
-
-}  // namespace
 
 bool LiveContentBuilt() {
   return true;

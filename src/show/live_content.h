@@ -9,6 +9,7 @@
 // read (LiveContentBuilt).
 
 #include <QDateTime>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,10 @@ namespace tablica::show {
 
 // Whether this build can show live content.
 bool LiveContentBuilt();
+
+// Where timetables given by their addresses are kept once fetched (shared
+// by every front end that fetches them, so one is fetched once).
+std::filesystem::path FeedCacheFolder();
 
 // The live content `model` describes, in the area its options give; null
 // and a Polish sentence in `error` when it cannot be made.

@@ -7,7 +7,9 @@ same content, and the page's live board shows the same dots (read back from
 the page's canvas). No text is refused on the page, and an empty preview
 shows the board's unlit dots. A page of another site, and the service's
 own page under a name pointed at it, put nothing on the board. A
-notification held is listed in the queue and cancelled there."""
+notification held is listed in the queue and cancelled there. Departures:
+a stop found by its name in a timetable at an address, chosen, sent; the
+timetable fetched once for the search and the show alike."""
 
 import http.server
 import os
@@ -27,6 +29,7 @@ from selenium.webdriver.support.ui import Select, WebDriverWait
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import tablica_kit as kit  # noqa: E402
 import service_lib as svc  # noqa: E402
+import live_e2e as live  # noqa: E402
 
 BIN = None
 PORT = 23
@@ -82,6 +85,7 @@ def start_browser(profile, *more):
 class PageInBrowser(unittest.TestCase):
     def setUp(self):
         self.tmp = kit.TempFolder("service-browser-")
+        os.environ["XDG_CACHE_HOME"] = self.tmp.join("cache")  # the timetables it keeps
         self.config = self.tmp.join("config")
         with open(self.tmp.join("token"), "w") as f:
             f.write(TOKEN + "\n")
@@ -182,6 +186,38 @@ class PageInBrowser(unittest.TestCase):
                          kit.expected_frame([[1] * 128] * 32, False))
         self.assertEqual(self.browser.execute_script(
             "return sessionStorage.getItem('tablica-token')"), TOKEN)
+
+    def test_departures_of_a_stop_found_by_name(self):
+        sources = live.Sources()
+        self.addCleanup(sources.shutdown)
+        sources.feed = live.timetable(8 * 3600)
+        asked = []
+        serve = sources.RequestHandlerClass.do_GET
+        sources.RequestHandlerClass = type("Counted", (sources.RequestHandlerClass,), {
+            "do_GET": lambda handler: (asked.append(handler.path), serve(handler))})
+        refused = self.service.post_json("/api/stops", {"feed": "/etc/passwd", "search": "r"})
+        self.assertEqual(refused.status, 400)
+        self.assertIn("adresem http", refused.json()["error"])
+
+        self.browser.get("http://%s:%d/" % (svc.HOST, self.service.http_port))
+        self.wait.until(lambda _: self.element("tokenDialog").is_displayed())
+        self.element("token").send_keys(TOKEN)
+        self.element("tokenForm").submit()
+        self.element("departuresTab").click()
+        self.element("feed").send_keys(sources.url("/rozklad.zip"))
+        self.element("send").click()  # no stop yet: said on the page
+        self.wait.until(lambda _: self.element("result").text.startswith("Podaj adres rozkładu"))
+        self.element("stopSearch").send_keys("RYN", Keys.ENTER)
+        found = self.wait.until(lambda _: self.browser.find_elements(
+            By.CSS_SELECTOR, "#stopsFound option"))
+        self.assertEqual([option.text for option in found], ["Rynek – A"])
+        Select(self.element("stopsFound")).select_by_value("A")
+        self.assertEqual(self.element("stops").get_attribute("value"), "A")
+        self.element("send").click()
+        self.wait.until(lambda _: self.element("result").text == "Wysłano na tablicę.")
+        self.assertNotEqual(bytes.fromhex(self.board.units(1)[0]["bytes"]),
+                            kit.expected_frame([[1] * 128] * 32, False), "a blank board")
+        self.assertEqual(asked, ["/rozklad.zip"])
 
 
 class OtherSites(unittest.TestCase):

@@ -1,5 +1,6 @@
 // The board's web page: a picture, two lines of text, a scrolling line, a
-// clock or a show file, the service's own preview of them, "Wyślij", a
+// clock, departures (a stop found by name in a timetable), a data line or a
+// show file, the service's own preview of them, "Wyślij", a
 // notification with its priority, the queue of notifications with a cancel
 // for each, "Wygaś", the status, and the live board (and the second board
 // behind CAN, when the content has one) drawn dot by dot from /api/live. Nothing here is fetched from
@@ -18,7 +19,7 @@ const SHOWING = {
 };
 
 const $ = (id) => document.getElementById(id);
-const SOURCES = ["picture", "text", "scroll", "clock", "show"];
+const SOURCES = ["picture", "text", "scroll", "clock", "departures", "data", "show"];
 // The clock page's lines, by the choice.
 const CLOCKS = {
   "time-date": ["{time:HH:mm}", "{date:d MMMM}"],
@@ -163,6 +164,22 @@ function currentContent() {
     return jsonContent({ scroll: $("scrollText").value, speed: Number($("speed").value) || 16 });
   }
   if (source === "clock") return jsonContent({ text: CLOCKS[$("clockKind").value] });
+  if (source === "departures") {
+    // The service takes feeds only by their addresses, never files.
+    const stops = $("stops").value.split(/[,;\s]+/).filter((stop) => stop !== "");
+    if ($("feed").value.trim() === "" || stops.length === 0) return null;
+    const departures = { feed: $("feed").value.trim(), stops,
+      rows: Number($("rows").value) || 2 };
+    for (const name of ["realtime", "alerts"]) {
+      if ($(name).value.trim() !== "") departures[name] = $(name).value.trim();
+    }
+    return jsonContent({ departures });
+  }
+  if (source === "data") {
+    if ($("dataUrl").value.trim() === "") return null;
+    return jsonContent({ data: { url: $("dataUrl").value.trim(), pointer: $("dataPointer").value,
+      text: $("dataText").value || "{value}" } });
+  }
   if (source === "show") {
     return show === null ? null : { query: "", body: show, type: "application/json" };
   }
@@ -219,6 +236,15 @@ async function updatePreview() {
 // --- actions -----------------------------------------------------------------
 
 const NOTHING_CHOSEN = "Najpierw wybierz obraz albo wpisz tekst.";
+// What each source still lacks, when it lacks it.
+const MISSING = {
+  departures: "Podaj adres rozkładu i choć jeden przystanek.",
+  data: "Podaj adres dokumentu JSON.",
+};
+
+function nothingChosen() {
+  return MISSING[source] || NOTHING_CHOSEN;
+}
 
 function showResult(text, bad) {
   $("result").textContent = text;
@@ -238,14 +264,14 @@ async function act(work, done) {
 
 function send() {
   const content = currentContent();
-  if (!content) return showResult(NOTHING_CHOSEN, true);
+  if (!content) return showResult(nothingChosen(), true);
   act(() => api("POST", withQuery("/api/board", content.query), content.body, content.type),
     "Wysłano na tablicę.");
 }
 
 function notify() {
   const content = currentContent();
-  if (!content) return showResult(NOTHING_CHOSEN, true);
+  if (!content) return showResult(nothingChosen(), true);
   const hold = $("hold").checked;
   const seconds = $("seconds").value;
   const more = hold ? { hold: "1" } : { seconds };
@@ -306,6 +332,49 @@ async function refreshQueue() {
   }
   $("queueEmpty").textContent = queue.length ? "" : "Nic nie czeka.";
   $("cancelAll").hidden = queue.length === 0;
+}
+
+// --- the stops of a timetable -----------------------------------------------
+
+// The service reads the timetable at its address (once; it keeps it) and
+// answers the stops whose names hold the search.
+async function searchStops() {
+  const feed = $("feed").value.trim();
+  const found = $("stopsFound");
+  found.replaceChildren();
+  found.hidden = true;
+  if (feed === "") {
+    $("stopsNote").textContent = "Najpierw podaj adres rozkładu.";
+    return;
+  }
+  $("stopsNote").textContent = "Szukam w rozkładzie…";
+  try {
+    const asked = JSON.stringify({ feed, search: $("stopSearch").value.trim() });
+    const answer = await api("POST", "/api/stops", asked, "application/json");
+    for (const stop of answer.stops) {
+      const option = document.createElement("option");
+      option.value = stop.id;
+      option.textContent = stop.name + (stop.station ? " (stacja ze wszystkimi peronami)" : "") +
+        " – " + stop.id;
+      found.append(option);
+    }
+    found.hidden = answer.stops.length === 0;
+    $("stopsNote").textContent = answer.stops.length === 0
+      ? "Żaden przystanek tego rozkładu nie ma tego w nazwie."
+      : (answer.more ? "Pokazano tylko pierwsze; wpisz więcej liter nazwy. " : "") +
+        "Wybierz przystanek, by dodać go do odjazdów.";
+  } catch (error) {
+    $("stopsNote").textContent = error.message;
+  }
+}
+
+function addStop() {
+  const id = $("stopsFound").value;
+  if (!id) return;
+  const stops = $("stops").value.split(/[,;\s]+/).filter((stop) => stop !== "");
+  if (!stops.includes(id)) stops.push(id);
+  $("stops").value = stops.join(", ");
+  schedulePreview();
 }
 
 // --- status ------------------------------------------------------------------
@@ -468,10 +537,16 @@ function start() {
     $("thresholdValue").textContent = $("threshold").value;
   });
   for (const id of ["place", "dots", "threshold", "lit", "line1", "line2", "align", "scrollText",
-    "speed", "clockKind"]) {
+    "speed", "clockKind", "feed", "stops", "rows", "realtime", "alerts", "dataUrl", "dataPointer",
+    "dataText"]) {
     $(id).addEventListener("input", schedulePreview);
     $(id).addEventListener("change", schedulePreview);
   }
+  $("stopSearchButton").addEventListener("click", searchStops);
+  $("stopSearch").addEventListener("keydown", (event) => {
+    if (event.key === "Enter") searchStops();
+  });
+  $("stopsFound").addEventListener("change", addStop);
   $("send").addEventListener("click", send);
   $("notify").addEventListener("click", notify);
   $("blank").addEventListener("click", blank);
