@@ -144,7 +144,7 @@ void ShowBetweenRefreshes(const std::filesystem::path& feed) {
   const QDateTime start = QDateTime::fromSecsSinceEpoch(At());
   TimelineResult made = MakeTimeline(model, start);
   if (!made.timeline) return;
-  made.timeline->At(std::chrono::milliseconds(0), start);  // starts the sources' thread
+  made.timeline->Start();  // the sources' thread
   const auto watches = made.timeline->Watches();
   const double waited = WallSeconds();
   while (!watches.front()->Report().front().age && WallSeconds() - waited < 120) {

@@ -31,6 +31,7 @@ void PreviewPlayer::SetShow(std::unique_ptr<show::ShowTimeline> show) {
   show_ = std::move(show);
   if (show_) {
     show_->SetRepeat(0);  // round and round, whatever the show's passes
+    show_->Start();       // departures and data lines come in the preview too
     frames_.setInterval(FrameMilliseconds(show_->UsesSecondBoard()));
   }
   Restart();

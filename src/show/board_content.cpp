@@ -166,6 +166,9 @@ class Zoned : public BoardContent {
     return std::any_of(zones_.begin(), zones_.end(),
                        [](const Zone& zone) { return zone.content->Moving(); });
   }
+  void Start() override {
+    for (Zone& zone : zones_) zone.content->Start();
+  }
   void Watches(std::vector<std::shared_ptr<const SourceWatch>>& watches) const override {
     for (const Zone& zone : zones_) zone.content->Watches(watches);
   }

@@ -60,6 +60,9 @@ class BoardContent {
   virtual bool FollowsClock() const { return false; }
   // The dots `into` the page at local time `local`.
   virtual Drawn DotsAt(std::chrono::milliseconds into, const QDateTime& local) = 0;
+  // The content begins to play: live content asks its sources from now on
+  // (never for a preview or a check that only draws it once).
+  virtual void Start() {}
   // Adds the sources of live content to `watches`.
   virtual void Watches(std::vector<std::shared_ptr<const SourceWatch>>& /*watches*/) const {}
 };

@@ -29,10 +29,9 @@ Instant NowSeconds() {
 }
 
 // Asks a source every `every` seconds on a thread of its own, from the
-// first Start() until it is destroyed. The thread holds what it uses, so a
-// content that goes while an ask is in flight (a slow server, a big
-// timetable) does not wait for it: the thread is let go and ends with that
-// ask, which the client's limits bound in time.
+// first Start() (the content begins to play) until it is destroyed. The thread holds what it uses,
+// so a content that goes while an ask is in flight (a slow server, a big timetable) does not wait
+// for it: the thread is let go and ends with that ask, which the client's limits bound in time.
 class Worker {
  public:
   Worker(std::function<void(Instant)> refresh, int every)
@@ -202,12 +201,12 @@ class DeparturesContent : public BoardContent {
   }
   bool FollowsClock() const override { return true; }
   bool Moving() const override { return scrolling_; }
+  void Start() override { worker_.Start(); }
   void Watches(std::vector<std::shared_ptr<const SourceWatch>>& watches) const override {
     watches.push_back(feeds_);
   }
 
   Drawn DotsAt(milliseconds into, const QDateTime& local) override {
-    worker_.Start();
     const Instant now = local.toSecsSinceEpoch();
     live::DeparturesView view = feeds_->departures.View(now);
     std::string problem = FailingFault(feeds_->departures.Status(now));
@@ -290,12 +289,12 @@ class LineContent : public BoardContent {
         worker_([feed = feed_](Instant now) { feed->line.Refresh(now); }, model.live.every) {}
   bool FollowsClock() const override { return true; }
   bool Moving() const override { return scroll_; }
+  void Start() override { worker_.Start(); }
   void Watches(std::vector<std::shared_ptr<const SourceWatch>>& watches) const override {
     watches.push_back(feed_);
   }
 
   Drawn DotsAt(milliseconds into, const QDateTime& local) override {
-    worker_.Start();
     const std::string text = feed_->line.Text();
     std::string problem = FailingFault({feed_->line.Status(local.toSecsSinceEpoch())});
     if (scroll_) return {scroller_.At(text, into, problem), problem};

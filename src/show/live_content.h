@@ -2,8 +2,8 @@
 
 // Live content of a page or zone: a stop's departures, a line with a value
 // out of a JSON document, the titles of an RSS or Atom feed. Each content
-// asks its sources on a worker thread of its own, started when it is first
-// drawn, so a slow or failing source never holds up the show: drawing
+// asks its sources on a worker thread of its own, started when it begins
+// to play (Start), so a slow or failing source never holds up the show: drawing
 // shows the last good answer (the "none" text before the first one). A
 // build without live information refuses these contents when a show is
 // read (LiveContentBuilt).

@@ -168,6 +168,7 @@ void ShowPlayer::TakeCommands(Playing& playing) {
       playing.showing = Showing::Blank;
     } else {
       playing.content = std::move(shared_->nextContent);
+      playing.content->Start();
       playing.showing = shared_->nextShowing;
       playing.usesSecond = playing.content->UsesSecondBoard();
     }
@@ -178,12 +179,14 @@ void ShowPlayer::TakeCommands(Playing& playing) {
   }
   const std::optional<CurrentNotice> notice = shared_->notices.Current(now);
   const std::uint64_t serial = notice ? notice->serial : 0;
+  const std::uint64_t previousSerial = playing.noticeSerial;
   if (serial != playing.noticeSerial) {
     // Another message, or back to the content: it comes whole.
     playing.noticeSerial = serial;
     playing.lastSent.reset();
   }
   playing.notice = notice ? notice->content : nullptr;
+  if (notice && serial != previousSerial) playing.notice->Start();
   if (notice) {
     playing.noticeStart = notice->start;
     playing.noticeEnd = notice->end;

@@ -278,6 +278,16 @@ Moment ShowTimeline::Follow(milliseconds elapsed, const QDateTime& local, Moment
   return moment;
 }
 
+void ShowTimeline::Start() {
+  const auto start = [](Page& page) {
+    for (BoardContent* content : {page.first.get(), page.second.get()}) {
+      if (content != nullptr) content->Start();
+    }
+  };
+  for (Page& page : pages_) start(page);
+  if (otherwise_) start(*otherwise_);
+}
+
 std::vector<std::shared_ptr<const SourceWatch>> ShowTimeline::Watches() const {
   std::vector<std::shared_ptr<const SourceWatch>> watches;
   const auto add = [&watches](const Page& page) {

@@ -69,6 +69,9 @@ class ShowTimeline {
   void UseBlankRanges(bool use) { useBlank_ = use; }
   bool UsesSecondBoard() const { return usesSecond_; }
   int PageCount() const { return static_cast<int>(pages_.size()); }
+  // The show begins to play: its live content asks its sources from now on
+  // (a timeline made only to check or preview a show asks nothing).
+  void Start();
   // The sources of the show's live content, to list while it plays (they
   // answer from any thread, also once the timeline is gone).
   std::vector<std::shared_ptr<const SourceWatch>> Watches() const;

@@ -69,7 +69,7 @@ class LiveContentTest : public ::testing::Test {
     std::unique_ptr<BoardContent> content = MakeLiveContent(model, kAt, error);
     EXPECT_TRUE(content) << error;
     if (!content) return nullptr;
-    content->DotsAt(milliseconds(0), kAt);  // its sources are asked from now on
+    content->Start();  // its sources are asked from now on
     std::vector<std::shared_ptr<const SourceWatch>> watches;
     content->Watches(watches);
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
