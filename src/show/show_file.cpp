@@ -322,7 +322,8 @@ ContentModel ReadContent(FieldReader& fields, const Context& context,
                                         : ContentKind::Rss;
     known.insert(known.end(), {"font", "size"});
     if (content.kind == ContentKind::Data) known.push_back("align");
-    if (content.kind == ContentKind::Rss) known.push_back("speed");
+    // The speed of an RSS line, or of the alerts under departures.
+    if (content.kind != ContentKind::Data) known.push_back("speed");
     ReadLive(fields, kind, context, content);
     ReadTextOptions(fields, context, content);
     if (auto align = fields.Choice("align", {"left", "centre", "center", "right"})) {

@@ -160,7 +160,7 @@ QJsonObject ContentJson(const ContentModel& content, const fs::path& folder) {
           content.options.align != picture::ConvertOptions().align) {
         object["align"] = Name(content.options.align);
       }
-      if (content.kind == ContentKind::Rss && content.speed != ContentModel().speed) {
+      if (content.kind != ContentKind::Data && content.speed != ContentModel().speed) {
         object["speed"] = content.speed;
       }
       break;

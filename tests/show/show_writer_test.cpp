@@ -94,7 +94,7 @@ TEST_F(ShowWriterTest, EveryFieldComesBackFromTheWrittenFile) {
        "second": {"zones": [{"x": 0, "y": 8, "w": 128, "h": 24, "scroll": "B", "times": 2}]}},
       {"departures": {"feed": "../rozklady/miasto.zip", "realtime": "https://example.org/tu.pb",
        "alerts": "alerty.pb", "stops": ["S1", "S2"], "routes": "4", "rows": 3, "every": 20,
-       "none": "Nic nie jedzie"}, "size": 8, "seconds": 10},
+       "none": "Nic nie jedzie"}, "size": 8, "speed": 24, "seconds": 10},
       {"zones": [{"x": 0, "y": 0, "w": 128, "h": 16, "align": "left",
                   "data": {"url": "http://127.0.0.1:9/t.json", "pointer": "/t", "text": "{value} °C"}},
                  {"x": 0, "y": 16, "w": 128, "h": 16, "speed": 30,
