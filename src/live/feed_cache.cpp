@@ -1,8 +1,10 @@
 #include "live/feed_cache.h"
 
+#include <QCoreApplication>
 #include <fstream>
 #include <functional>
 #include <system_error>
+#include <thread>
 
 #include "live/live_source.h"
 
@@ -38,7 +40,13 @@ FeedCache::Result FeedCache::Update(const std::string& url, Instant now) const {
   const std::string name = "rozklad-" + std::to_string(std::hash<std::string>{}(url));
   const auto feed = folder_ / (name + ".zip");
   const auto meta = folder_ / (name + ".txt");
-  const auto part = folder_ / (name + ".part");
+  // Two zones (or a stop search and a show, or two programs) may fetch the
+  // same address at once: each writes a file of its own and the last whole
+  // one is renamed into place, never bytes of two answers mixed in one.
+  const auto part =
+      folder_ /
+      (name + "-" + std::to_string(QCoreApplication::applicationPid()) + "-" +
+       std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id())) + ".part");
   std::error_code failed;
   Result result;
   const bool have = std::filesystem::is_regular_file(feed, failed);

@@ -66,6 +66,15 @@ class LoopbackServer {
       update->mutable_trip_update()->set_delay(120);
       res.set_content(message.SerializeAsString(), "application/x-protobuf");
     });
+    server_.Get("/kawalki", [](const auto&, auto& res) {  // 200,000 bytes over 0.2 s
+      res.set_chunked_content_provider("application/zip", [](std::size_t sent, auto& sink) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const std::string chunk(10000, 'x');
+        if (sent < 200000) return sink.write(chunk.data(), chunk.size());
+        sink.done();
+        return true;
+      });
+    });
     server_.Get("/etag", [this](const auto& req, auto& res) {
       ++asked;
       if (req.get_header_value("If-None-Match") == "\"v1\"") {
@@ -271,6 +280,24 @@ TEST(SourcesTest, AFeedAddressIsKeptAndAskedAgainAtMostDailyWithItsETag) {
   EXPECT_EQ(dayLater.file, first.file);
   std::ifstream kept(first.file);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "rozkład");
+}
+
+TEST(SourcesTest, TwoFetchesOfOneFeedAtOnceKeepOneWholeAnswer) {
+  LoopbackServer server;
+  testing_support::TempFolder folder;
+  const FeedCache cache(folder.path());
+  FeedCache::Result results[2];
+  std::thread other([&] { results[1] = cache.Update(server.Url("/kawalki"), 1796799600); });
+  results[0] = cache.Update(server.Url("/kawalki"), 1796799600);
+  other.join();
+  for (const auto& result : results) {
+    ASSERT_EQ(result.error, "");
+    std::ifstream kept(result.file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), std::string(200000, 'x'));
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+    EXPECT_NE(entry.path().extension(), ".part") << entry.path();
+  }
 }
 
 }  // namespace
