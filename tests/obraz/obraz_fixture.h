@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include <QAction>
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
@@ -24,7 +25,9 @@
 #include "obraz/board_play.h"
 #include "obraz/board_preview.h"
 #include "obraz/obraz_window.h"
+#include "obraz/show_tab.h"
 #include "picture/convert.h"
+#include "show/show_file.h"
 #include "window_test_kit.h"
 
 namespace tablica::obraz_testing {
@@ -63,6 +66,23 @@ class ObrazTest : public window_testing::SessionWindowTest<ObrazWindow> {
     for (const QChar letter : QString::fromUtf8(text)) {
       QTest::sendKeyEvent(QTest::Click, &line, Qt::Key_unknown, QString(letter), Qt::NoModifier);
     }
+  }
+
+  // Saves the "Pokaz" tab's show as `name`, checks that the show library
+  // reads `model` back from the file, and opens it again in a new window.
+  void SaveReadAndReopenShow(const char* name, const show::ShowModel& model) {
+    const std::filesystem::path saved = folder.path() / name;
+    saveChooser.answers.push_back(QString::fromStdString(saved.string()));
+    Find<QAction>("saveShow").trigger();
+    const show::ShowModelResult read = show::ReadShowFile(saved);
+    ASSERT_TRUE(read.show) << show::Sentence(read.error);
+    EXPECT_EQ(*read.show, model);
+    CloseWindow();
+    ShowWindow();
+    openChooser.answers.push_back(QString::fromStdString(saved.string()));
+    Find<QTabWidget>("sourceTabs").setCurrentIndex(2);
+    Find<QAction>("openShow").trigger();
+    EXPECT_EQ(Find<ShowTab>("showTab").Show(), model);
   }
 
   // Opens `path` through "Otwórz obraz…".

@@ -62,17 +62,7 @@ TEST_F(ObrazTest, DeparturesAndADataLineAreSetUpSavedAndOpenedAgain) {
   EXPECT_EQ(departures.rows, 3);
   EXPECT_EQ(model.pages[1].first.live.text, "Temperatura {value} °C");
 
-  const std::filesystem::path saved = folder.path() / "odjazdy.json";
-  saveChooser.answers.push_back(QString::fromStdString(saved.string()));
-  Find<QAction>("saveShow").trigger();
-  const show::ShowModelResult read = show::ReadShowFile(saved);
-  ASSERT_TRUE(read.show) << show::Sentence(read.error);
-  EXPECT_EQ(*read.show, model);
-  CloseWindow();
-  ShowWindow();
-  openChooser.answers.push_back(QString::fromStdString(saved.string()));
-  Find<QAction>("openShow").trigger();
-  EXPECT_EQ(Find<ShowTab>("showTab").Show(), model);
+  SaveReadAndReopenShow("odjazdy.json", model);
   EXPECT_EQ(Find<QLineEdit>("liveStops").text(), "S2");
   EXPECT_THAT(shown, IsEmpty());
 }

@@ -207,18 +207,7 @@ TEST_F(ShowTabTest, ZonesEditedInTheTabAreOutlinedSavedAndOpenedAgainAlike) {
   EXPECT_EQ(Find<QListWidget>("zones").item(2)->text().toStdString(),
             "3. 88,0 40×16 Zegar: {time:HH:mm}");
 
-  const std::filesystem::path saved = folder.path() / "strefy.json";
-  saveChooser.answers.push_back(QString::fromStdString(saved.string()));
-  Trigger("saveShow");
-  const show::ShowModelResult read = show::ReadShowFile(saved);
-  ASSERT_TRUE(read.show) << show::Sentence(read.error);
-  EXPECT_EQ(*read.show, model);
-  CloseWindow();
-  ShowWindow();
-  openChooser.answers.push_back(QString::fromStdString(saved.string()));
-  ShowShowTab();
-  Trigger("openShow");
-  EXPECT_EQ(Tab().Show(), model);
+  SaveReadAndReopenShow("strefy.json", model);
   EXPECT_EQ(Find<QListWidget>("zones").count(), 3);
   EXPECT_THAT(Find<BoardPreview>("preview").Edges(), ::testing::SizeIs(3));
   EXPECT_THAT(shown, IsEmpty());
@@ -267,18 +256,7 @@ TEST_F(ShowTabTest, DaysHoursDatesAndTransitionOfAPageAreSavedAndOpenedAgain) {
   EXPECT_EQ(model.transition, show::Transition::SlideLeft);
   EXPECT_FALSE(model.pages[1].when);
 
-  const std::filesystem::path saved = folder.path() / "dni.json";
-  saveChooser.answers.push_back(QString::fromStdString(saved.string()));
-  Trigger("saveShow");
-  const show::ShowModelResult read = show::ReadShowFile(saved);
-  ASSERT_TRUE(read.show) << show::Sentence(read.error);
-  EXPECT_EQ(*read.show, model);
-  CloseWindow();
-  ShowWindow();
-  openChooser.answers.push_back(QString::fromStdString(saved.string()));
-  ShowShowTab();
-  Trigger("openShow");
-  EXPECT_EQ(Tab().Show(), model);
+  SaveReadAndReopenShow("dni.json", model);
   EXPECT_FALSE(Find<QCheckBox>("day7").isChecked());
   EXPECT_EQ(Find<QLineEdit>("fromTime").text(), "22:00");
   EXPECT_EQ(Find<QLineEdit>("dates").text(), "2026-12-24, 2026-12-27..2027-01-06");
