@@ -100,7 +100,12 @@ class Player:
 def scrolling(bin_dir, tmp, board, seconds, zones=False):
     """`zones`: the line scrolls in the lower half, under a still line and a
     clock; its place is read from those rows alone."""
-    line = "Uwaga! Pociąg do Krakowa jest opóźniony o 15 minut. " * 9
+    # One pass must outlast the measured time: where a pass ends and the next
+    # comes in, a frame's shift cannot be read from the dots, and a misread
+    # shift would count as lag for the rest of the run. A zone 16 rows high
+    # draws the line at 8 dots a letter, half of what the whole board does.
+    sentence = "Uwaga! Pociąg do Krakowa jest opóźniony o 15 minut. "
+    line = sentence * (int((WARM_UP + seconds + 5) * SPEED / (8 * len(sentence))) + 1)
     show = tmp.join("przewijanie.json")
     page = {"scroll": line, "speed": SPEED}
     if zones:
