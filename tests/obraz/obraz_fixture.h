@@ -68,6 +68,15 @@ class ObrazTest : public window_testing::SessionWindowTest<ObrazWindow> {
     }
   }
 
+  // Replaces the text of line field `name` as a user would, ended by Return.
+  void Enter(const char* name, const char* text) {
+    QLineEdit& line = Find<QLineEdit>(name);
+    line.setFocus();
+    line.selectAll();
+    QTest::keyClicks(&line, QString::fromUtf8(text));
+    QTest::keyClick(&line, Qt::Key_Return);
+  }
+
   // Saves the "Pokaz" tab's show as `name`, checks that the show library
   // reads `model` back from the file, and opens it again in a new window.
   void SaveReadAndReopenShow(const char* name, const show::ShowModel& model) {

@@ -27,32 +27,25 @@ TEST_F(ObrazTest, DeparturesAndADataLineAreSetUpSavedAndOpenedAgain) {
   testing_support::WriteFeed(feed, testing_support::kSmallFeed);
   ShowWindow();
   Find<QTabWidget>("sourceTabs").setCurrentIndex(2);
-  const auto enter = [&](const char* name, const char* text) {
-    QLineEdit& line = Find<QLineEdit>(name);
-    line.setFocus();
-    line.selectAll();
-    QTest::keyClicks(&line, QString::fromUtf8(text));
-    QTest::keyClick(&line, Qt::Key_Return);
-  };
 
   Find<QAction>("addDeparturesPage").trigger();
   EXPECT_THAT(Find<QLabel>("status").text().toStdString(), HasSubstr("departures"));
-  enter("stopSearch", "peron");  // no timetable yet: said beside the list
+  Enter("stopSearch", "peron");  // no timetable yet: said beside the list
   EXPECT_THAT(Find<QLabel>("stopsNote").text().toStdString(), HasSubstr("plik rozkładu"));
   openChooser.answers.push_back(QString::fromStdString(feed.string()));
   QTest::mouseClick(&Find<QToolButton>("liveFeedButton"), Qt::LeftButton);
-  enter("stopSearch", "PERON");
+  Enter("stopSearch", "PERON");
   QListWidget& found = Find<QListWidget>("stopsFound");
   ASSERT_EQ(found.count(), 2);
   EXPECT_EQ(found.item(1)->text().toStdString(), "Peron 2 – S2");
   emit found.itemActivated(found.item(1));
   Find<QSpinBox>("liveRows").setValue(3);
-  enter("liveRealtime", "https://mpk.example/tripupdates.pb");
+  Enter("liveRealtime", "https://mpk.example/tripupdates.pb");
 
   Find<QAction>("addDataPage").trigger();
-  enter("liveUrl", "https://pogoda.example/teraz.json");
-  enter("livePointer", "/current/temperature_2m");
-  enter("liveText", "Temperatura {value} °C");
+  Enter("liveUrl", "https://pogoda.example/teraz.json");
+  Enter("livePointer", "/current/temperature_2m");
+  Enter("liveText", "Temperatura {value} °C");
 
   const show::ShowModel model = Find<ShowTab>("showTab").Show();
   ASSERT_EQ(model.pages.size(), 2u);

@@ -219,18 +219,11 @@ TEST_F(ShowTabTest, DaysHoursDatesAndTransitionOfAPageAreSavedAndOpenedAgain) {
   Trigger("addClockPage");
   Trigger("addClockPage");
   Find<QListWidget>("pages").setCurrentRow(0);
-  const auto enter = [&](const char* name, const char* text) {
-    QLineEdit& line = Find<QLineEdit>(name);
-    line.setFocus();
-    line.selectAll();
-    QTest::keyClicks(&line, QString::fromUtf8(text));
-    QTest::keyClick(&line, Qt::Key_Return);
-  };
   Find<QCheckBox>("day6").setChecked(false);
   Find<QCheckBox>("day7").setChecked(false);
-  enter("fromTime", "22:00");  // over midnight
-  enter("toTime", "06:30");
-  enter("dates", "2026-12-24, 2026-12-27..2027-01-06");
+  Enter("fromTime", "22:00");  // over midnight
+  Enter("toTime", "06:30");
+  Enter("dates", "2026-12-24, 2026-12-27..2027-01-06");
   QComboBox& transition = Find<QComboBox>("transition");
   transition.setFocus();
   QTest::keyClick(&transition, Qt::Key_End);
@@ -238,8 +231,8 @@ TEST_F(ShowTabTest, DaysHoursDatesAndTransitionOfAPageAreSavedAndOpenedAgain) {
   everyPage.setFocus();
   QTest::keyClick(&everyPage, Qt::Key_Down);
   // What is no time or date is said, and the page keeps what it had.
-  enter("toTime", "25:00");
-  enter("dates", "2026-02-30");
+  Enter("toTime", "25:00");
+  Enter("dates", "2026-02-30");
   EXPECT_THAT(shown, ElementsAre(HasSubstr("Godzina „25:00” jest zła"),
                                  HasSubstr("Data „2026-02-30” jest zła")));
   EXPECT_EQ(Find<QLineEdit>("toTime").text(), "06:30");
